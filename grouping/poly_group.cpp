@@ -1,0 +1,117 @@
+#include "grouping/poly_group.h"
+
+#include "host/selected_poly.h"
+
+namespace tarvel {
+
+PolyGroup::~PolyGroup() {
+    while (firstMember != nullptr) {
+        SelectedPoly* member = firstMember;
+        firstMember = member->nextMember;
+        member->nextMember = nullptr;
+        delete member;
+    }
+    // Flatten the partner and successor links below this group into one chain through `next`,
+    // in the order a recursive destruction would visit the groups (partner before successor),
+    // then free the chain in a loop. Each freed group then owns nothing but its members.
+    for (PolyGroup* g = this; g != nullptr; g = g->next) {
+        if (g->partner != nullptr) {
+            PolyGroup* last = g->partner;
+            while (last->next != nullptr) {
+                last = last->next;
+            }
+            last->next = g->next;
+            g->next = g->partner;
+            g->partner = nullptr;
+        }
+    }
+    PolyGroup* g = next;
+    next = nullptr;
+    while (g != nullptr) {
+        PolyGroup* following = g->next;
+        g->next = nullptr;
+        delete g;
+        g = following;
+    }
+}
+
+int listLength(const PolyGroup* head) {
+    int length = 0;
+    for (const PolyGroup* g = head; g != nullptr; g = g->next) {
+        ++length;
+    }
+    return length;
+}
+
+void addMemberNormals(PolyGroup& group) {
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        group.normal += m->normal;
+    }
+}
+
+void computeCentre(PolyGroup& group) {
+    group.centre = Vector3();
+    int members = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        Vector3 sum;
+        for (int i = 0; i < m->pointCount; ++i) {
+            sum += m->positions[i];
+        }
+        group.centre += sum / static_cast<double>(m->pointCount);
+        ++members;
+    }
+    if (members >= 2) {
+        group.centre = group.centre / static_cast<double>(members);
+    }
+}
+
+PolyGroup* insertByDistance(PolyGroup* head, PolyGroup* group) {
+    if (group->partner == nullptr) {
+        PolyGroup* last = head;
+        while (last->next != nullptr) {
+            last = last->next;
+        }
+        last->next = group;
+        group->next = nullptr;
+        return head;
+    }
+    if (head->partnerDistance > group->partnerDistance) {
+        group->next = head;
+        return group;
+    }
+    PolyGroup* at = head;
+    while (at->next != nullptr && at->next->partnerDistance < group->partnerDistance) {
+        at = at->next;
+    }
+    group->next = at->next;
+    at->next = group;
+    return head;
+}
+
+PolyGroup* keepPaired(PolyGroup* head) {
+    PolyGroup* first = nullptr;
+    PolyGroup* last = nullptr;
+    PolyGroup* g = head;
+    while (g != nullptr) {
+        if (g->partner != nullptr) {
+            if (first == nullptr) {
+                first = g;
+            } else {
+                last->next = g;
+            }
+            last = g;
+            g = g->next;
+        } else {
+            PolyGroup* following = g->next;
+            g->next = nullptr;
+            delete g;
+            g = following;
+        }
+    }
+    if (last != nullptr) {
+        last->next = nullptr;
+    }
+    return first;
+}
+
+}  // namespace tarvel

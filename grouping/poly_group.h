@@ -1,0 +1,57 @@
+#pragma once
+
+#include "geometry/align_frame.h"
+#include "geometry/vector3.h"
+
+namespace tarvel {
+
+class SelectedPoly;
+
+/// One patch of selected polygons, and a node of a singly linked group list.
+/// Each group is reachable through exactly one owning link: a list head, a predecessor's
+/// `next`, or one owner's `partner`.
+struct PolyGroup {
+    PolyGroup() = default;
+    PolyGroup(const PolyGroup&) = delete;
+    PolyGroup& operator=(const PolyGroup&) = delete;
+    /// Destroys the members, then the partner with everything it owns, then the successor with
+    /// everything it owns. Walks any length of list or depth of partners without recursing.
+    ~PolyGroup();
+
+    /// Seed polygon and head of the member chain (continued through nextMember).
+    /// Owning: the group destroys every member. Null while the group is empty.
+    SelectedPoly* firstMember = nullptr;
+    /// The seed's normal, plus every member's normal once addMemberNormals ran. Not normalised.
+    Vector3 normal;
+    /// Mean of the member centroids, once computeCentre ran.
+    Vector3 centre;
+    /// distanceToAxis of the partner's centre from this group's axis; 0.0 without partner.
+    double partnerDistance = 0.0;
+    /// The facing group paired with this one, or null. Owning; the partner is in no list.
+    PolyGroup* partner = nullptr;
+    /// The next group of the list this group is in, or null. Owning.
+    PolyGroup* next = nullptr;
+
+    /// The frame across this group's normal, angles not yet computed.
+    AlignFrame buildAlignFrame() const { return AlignFrame::fromNormal(normal); }
+};
+
+/// Groups from `head` along `next`; 0 for null.
+int listLength(const PolyGroup* head);
+
+/// Adds every member's normal, the seed's included, to the group's normal.
+void addMemberNormals(PolyGroup& group);
+
+/// Sets the centre to the unweighted mean of the member centroids; (0, 0, 0) for no members.
+/// A member without points has the centroid (0, 0, 0).
+void computeCentre(PolyGroup& group);
+
+/// Inserts the unlinked `group` into the non-empty list at `head`, ordered by partnerDistance
+/// (a group without partner is appended), and returns the list's head afterwards.
+PolyGroup* insertByDistance(PolyGroup* head, PolyGroup* group);
+
+/// Destroys the groups without partner, keeps the others in order, and returns the head of
+/// what remains (null when nothing does).
+PolyGroup* keepPaired(PolyGroup* head);
+
+}  // namespace tarvel

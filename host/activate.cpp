@@ -1,0 +1,207 @@
+#include "host/activate.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "boundary/boundary_extraction.h"
+#include "boundary/box_projection.h"
+#include "boundary/point_matching.h"
+#include "geometry/flatten_into_frame.h"
+#include "grouping/partner_search.h"
+#include "grouping/poly_group.h"
+#include "grouping/polygon_ordering.h"
+#include "grouping/region_growing.h"
+#include "host/polygon_capture.h"
+#include "host/selected_poly.h"
+
+namespace tarvel {
+
+SelectedPoly** polyTable = nullptr;
+std::int32_t unassignedCount = 0;
+PolyGroup* groupList = nullptr;
+LWMessageFuncs* messageFuncs = nullptr;
+
+void showError(const char* text, const char* text2) {
+    if (messageFuncs != nullptr && messageFuncs->error != nullptr) {
+        messageFuncs->error(text, text2);
+    }
+}
+
+namespace {
+
+constexpr int kSelectDirect = 2;   // edit the directly selected elements
+constexpr int kLayerPrimary = 0;   // the primary foreground layer
+constexpr int kCountSelected = 1;  // polyCount mode: selected polygons only
+constexpr EDError kErrorNone = 0;
+constexpr EDError kErrorNoMemory = 1;
+constexpr int kSelectionUnchanged = 0;
+constexpr int kSelectionCompleted = 9;
+
+/// How a run that got past the selection check ends.
+enum class Outcome { completed, tooFewGroups, notFacing };
+
+/// Frees the group list with everything it owns, then every polygon still in one of the
+/// `filledSlots` first slots, and the table. After a normal run every slot is empty; after a
+/// failed one some may not be.
+void release(std::int32_t filledSlots) {
+    delete groupList;
+    groupList = nullptr;
+    if (polyTable != nullptr) {
+        for (std::int32_t i = 0; i < filledSlots; ++i) {
+            delete polyTable[i];
+        }
+        delete[] polyTable;
+        polyTable = nullptr;
+    }
+}
+
+/// Puts the captured polygons into groups of groupList, in the order of their seeds.
+void formGroups(std::int32_t captured) {
+    groupList = new PolyGroup;
+    PolyGroup* current = groupList;
+    while (unassignedCount > 0) {
+        takeSeed(*current, polyTable, captured);
+        growFrom(*current, current->firstMember, polyTable, captured);
+        if (unassignedCount > 0) {
+            current->next = new PolyGroup;
+            current = current->next;
+        }
+    }
+}
+
+using PointList = std::unique_ptr<BoundaryPoint>;
+
+/// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
+/// nothing, when either group has no boundary (every edge shared, as with a duplicated
+/// polygon): such a pair is left as it was.
+bool linkPair(PolyGroup& group, const MeshEditOp& edit) {
+    PolyGroup& partner = *group.partner;
+    PointList first(extractBoundary(group));
+    PointList second(extractBoundary(partner));
+    if (first == nullptr || second == nullptr) {
+        return false;
+    }
+    AlignFrame frame = group.buildAlignFrame();
+    frame.computeAngles();
+    // One frame for both, each about its own centre, so both loops lie around (0, 0).
+    flattenIntoFrame(group, frame, group.centre);
+    flattenIntoFrame(partner, frame, partner.centre);
+    normaliseToBox(first.get());
+    normaliseToBox(second.get());
+    first.reset(sortByAngle(first.release()));
+    second.reset(sortByAngle(second.release()));
+    if (count(first.get()) < count(second.get())) {
+        first.swap(second);
+    }
+    matchLoops(first.get(), second.get());
+    addConnections(first.get(), second.get(), edit);
+    return true;
+}
+
+void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        edit.remPoly(edit.state, m->polygonId);
+    }
+}
+
+/// Everything between the scan and the closing of the edit. Throws std::bad_alloc when memory
+/// runs out; the caller releases what is left.
+Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
+                  std::int32_t& captured) {
+    // Slots beyond those the scan fills are never read, so they need no clearing.
+    polyTable = new SelectedPoly*[static_cast<std::size_t>(selected)];
+    unassignedCount = 0;
+    CaptureContext capture{&edit, selected, false};
+    scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
+    captured = unassignedCount;
+    if (capture.outOfMemory) {
+        throw std::bad_alloc();
+    }
+
+    orderPolygons(polyTable, captured);
+    formGroups(captured);
+    if (listLength(groupList) < 2) {
+        return Outcome::tooFewGroups;
+    }
+    for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
+        addMemberNormals(*g);
+        computeCentre(*g);
+    }
+    pairGroups(groupList);
+    groupList = keepPaired(groupList);
+    if (listLength(groupList) == 0) {
+        return Outcome::notFacing;
+    }
+
+    // Every pair is linked before any polygon goes.
+    std::vector<bool> linked;
+    for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
+        if (g->partner != nullptr) {
+            linked.push_back(linkPair(*g, edit));
+        }
+    }
+    auto wasLinked = linked.begin();
+    for (const PolyGroup* g = groupList; g != nullptr; g = g->next) {
+        if (g->partner != nullptr && *wasLinked++) {
+            removeMembers(*g, edit);
+            removeMembers(*g->partner, edit);
+        }
+    }
+    return Outcome::completed;
+}
+
+}  // namespace
+
+extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* /*serverData*/) {
+    auto* beginEdit = reinterpret_cast<MeshEditBegin*>(local);
+    MeshEditOp* edit = beginEdit != nullptr ? beginEdit(0, 0, kSelectDirect) : nullptr;
+    if (edit == nullptr) {
+        return 3;
+    }
+    messageFuncs = nullptr;
+    if (global != nullptr) {
+        messageFuncs = static_cast<LWMessageFuncs*>(global("Info Messages 2", 0));
+        global("File IO", 0);
+    }
+
+    const std::int32_t selected = edit->polyCount(edit->state, kLayerPrimary, kCountSelected);
+    if (selected < 2) {
+        showError(kMessageTooFewPolygons, nullptr);
+        messageFuncs = nullptr;
+        edit->done(edit->state, kErrorNone, kSelectionUnchanged);
+        return 0;
+    }
+
+    EDError scanResult = 0;
+    std::int32_t captured = 0;
+    EDError closeError = kErrorNone;
+    int closeSelection = kSelectionUnchanged;
+    try {
+        switch (runStages(*edit, selected, scanResult, captured)) {
+            case Outcome::completed:
+                closeError = scanResult;
+                closeSelection = kSelectionCompleted;
+                break;
+            case Outcome::tooFewGroups:
+                showError(kMessageTooFewGroups, nullptr);
+                closeError = scanResult;
+                break;
+            case Outcome::notFacing:
+                showError(kMessageNotFacing, kMessageNotFacingDetail);
+                closeError = scanResult;
+                break;
+        }
+    } catch (...) {
+        // Out of memory (nothing else throws here): the edit is abandoned as a whole.
+        closeError = kErrorNoMemory;
+        closeSelection = kSelectionUnchanged;
+    }
+    release(captured);
+    unassignedCount = 0;
+    messageFuncs = nullptr;
+    edit->done(edit->state, closeError, closeSelection);
+    return 0;
+}
+
+}  // namespace tarvel

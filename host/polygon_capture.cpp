@@ -1,0 +1,57 @@
+#include "host/polygon_capture.h"
+
+#include <memory>
+#include <new>
+
+#include "host/activate.h"
+#include "host/selected_poly.h"
+
+namespace tarvel {
+
+namespace {
+
+std::unique_ptr<SelectedPoly> copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info) {
+    auto poly = std::make_unique<SelectedPoly>();
+    poly->polygonId = info.pol;
+    // A negative count, or a count without identifiers, is read as an empty polygon.
+    const int n = info.numPnts > 0 && info.points != nullptr ? info.numPnts : 0;
+    poly->pointCount = n;
+    poly->pointIds = new LWPntID[n];
+    poly->positions = new Vector3[n];
+    for (int i = 0; i < n; ++i) {
+        poly->pointIds[i] = info.points[i];
+        // A point the host cannot describe keeps the position (0, 0, 0).
+        if (const EDPointInfo* point = edit.pointInfo(edit.state, info.points[i])) {
+            poly->positions[i] = {point->position[0], point->position[1], point->position[2]};
+        }
+    }
+    double normal[3] = {0.0, 0.0, 0.0};
+    edit.polyNormal(edit.state, info.pol, normal);
+    poly->normal = {normal[0], normal[1], normal[2]};
+    return poly;
+}
+
+}  // namespace
+
+extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) {
+    auto* context = static_cast<CaptureContext*>(userData);
+    if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
+        return 0;
+    }
+    if ((polygon->flags & 1) == 0) {
+        return 0;
+    }
+    if (context->outOfMemory || unassignedCount >= context->slotCount) {
+        return 0;
+    }
+    try {
+        // The record goes into its slot only once it is complete.
+        polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
+        ++unassignedCount;
+    } catch (const std::bad_alloc&) {
+        context->outOfMemory = true;
+    }
+    return 0;
+}
+
+}  // namespace tarvel

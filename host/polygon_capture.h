@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include "host/lwsdk.h"
+
+namespace tarvel {
+
+/// What the capture callback needs from the run that started the scan. Lives on the
+/// activation's stack for the length of the scan.
+struct CaptureContext {
+    MeshEditOp* edit = nullptr;
+    /// Slots of polyTable: what polyCount reported.
+    std::int32_t slotCount = 0;
+    /// Set when a record could not be allocated; the run then ends as a failed edit.
+    bool outOfMemory = false;
+};
+
+/// The scan callback handed to the host's polyScan, with a CaptureContext as user data.
+/// Copies a selected "FACE" or "PTCH" polygon with its point identifiers, positions and normal
+/// into polyTable[unassignedCount] and counts it. Always returns 0 so that the scan goes on, and
+/// never throws. Selected polygons beyond the table's slots are skipped, and so is everything
+/// once memory has run out.
+extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon);
+
+}  // namespace tarvel
