@@ -86,4 +86,20 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
     }
 }
 
+void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) {
+    head = new PolyGroup;
+    PolyGroup* current = head;
+    while (unassignedCount > 0) {
+        takeSeed(*current, table, slotCount);
+        if (current->firstMember == nullptr) {
+            break;  // the count promised a polygon the table does not hold
+        }
+        growFrom(*current, current->firstMember, table, slotCount);
+        if (unassignedCount > 0) {
+            current->next = new PolyGroup;
+            current = current->next;
+        }
+    }
+}
+
 }  // namespace tarvel

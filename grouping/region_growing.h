@@ -23,4 +23,9 @@ std::int32_t findPolyWithEdge(LWPntID a, LWPntID b, SelectedPoly* const* table,
 /// polygon is linked right after the seed. Uses a heap stack, never the call stack.
 void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::int32_t slotCount);
 
+/// Empties the table into a new group list, one group per seed in table order, and sets
+/// `head` to its first group at once, so that the list owns what is built even if memory runs
+/// out. With nothing left to take the list holds one empty group.
+void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount);
+
 }  // namespace tarvel

@@ -56,20 +56,6 @@ void release(std::int32_t filledSlots) {
     }
 }
 
-/// Puts the captured polygons into groups of groupList, in the order of their seeds.
-void formGroups(std::int32_t captured) {
-    groupList = new PolyGroup;
-    PolyGroup* current = groupList;
-    while (unassignedCount > 0) {
-        takeSeed(*current, polyTable, captured);
-        growFrom(*current, current->firstMember, polyTable, captured);
-        if (unassignedCount > 0) {
-            current->next = new PolyGroup;
-            current = current->next;
-        }
-    }
-}
-
 using PointList = std::unique_ptr<BoundaryPoint>;
 
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
@@ -120,7 +106,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
     }
 
     orderPolygons(polyTable, captured);
-    formGroups(captured);
+    formGroups(groupList, polyTable, captured);
     if (listLength(groupList) < 2) {
         return Outcome::tooFewGroups;
     }

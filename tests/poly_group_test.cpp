@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "grouping/poly_group.h"
+#include "tests/fixtures.h"
+
+namespace tarvel {
+namespace {
+
+using testing::makePoly;
+
+/// Counts destructions of polygon records, to prove each is freed exactly once.
+int liveProbes = 0;
+class ProbePoly : public SelectedPoly {
+public:
+    ProbePoly() { ++liveProbes; }
+    ~ProbePoly() override { --liveProbes; }
+};
+
+PolyGroup* groupAt(double distance, bool paired) {
+    auto* g = new PolyGroup;
+    g->partnerDistance = distance;
+    if (paired) {
+        g->partner = new PolyGroup;
+    }
+    return g;
+}
+
+std::vector<double> distances(const PolyGroup* head) {
+    std::vector<double> out;
+    for (; head != nullptr; head = head->next) {
+        out.push_back(head->partner != nullptr ? head->partnerDistance : -1.0);
+    }
+    return out;
+}
+
+TEST(PolyGroupTest, centreIsTheMeanOfMemberCentroids) {
+    PolyGroup one;
+    one.firstMember = makePoly({0, 1, 2}, {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}});
+    computeCentre(one);
+    EXPECT_EQ(one.centre, Vector3(4.0 / 3.0, 2.0 / 3.0, 0));
+
+    // Two triangles and a quad: each centroid counts once, whatever its point count. A member
+    // without points adds (0, 0, 0) and still counts.
+    PolyGroup three;
+    three.firstMember = makePoly({0, 1, 2}, {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}});
+    three.firstMember->nextMember =
+        makePoly({3, 4, 5, 6}, {{4, 0, 0}, {6, 0, 0}, {6, 2, 0}, {4, 2, 0}});
+    three.firstMember->nextMember->nextMember = makePoly({}, {});
+    computeCentre(three);
+    EXPECT_EQ(three.centre, Vector3(6.0 / 3.0, 2.0 / 3.0, 0));
+
+    PolyGroup empty;
+    computeCentre(empty);
+    EXPECT_EQ(empty.centre, Vector3());
+}
+
+TEST(PolyGroupTest, seedNormalCountsTwiceAfterSumming) {
+    PolyGroup g;
+    g.firstMember = makePoly({0}, {{0, 0, 0}}, {0, 0, 1});
+    g.firstMember->nextMember = makePoly({1}, {{0, 0, 0}}, {0, 1, 0});
+    g.normal = g.firstMember->normal;
+    addMemberNormals(g);
+    EXPECT_EQ(g.normal, Vector3(0, 1, 2));
+}
+
+TEST(PolyGroupTest, insertByDistanceGoesBeforeEqualsExceptAtTheHead) {
+    PolyGroup* head = groupAt(5, true);
+    head->next = groupAt(7, true);
+    head = insertByDistance(head, groupAt(6, true));
+    EXPECT_EQ(distances(head), (std::vector<double>{5, 6, 7}));
+    head = insertByDistance(head, groupAt(5, true));  // equal to the head: goes second
+    EXPECT_EQ(distances(head), (std::vector<double>{5, 5, 6, 7}));
+    head = insertByDistance(head, groupAt(4, true));
+    EXPECT_EQ(distances(head), (std::vector<double>{4, 5, 5, 6, 7}));
+    delete head;
+}
+
+TEST(PolyGroupTest, unpairedGroupsAreAppendedAndPassedOver) {
+    PolyGroup* head = groupAt(5, true);
+    head = insertByDistance(head, groupAt(0, false));
+    head = insertByDistance(head, groupAt(7, true));
+    EXPECT_EQ(distances(head), (std::vector<double>{5, -1, 7}));
+    delete head;
+}
+
+TEST(PolyGroupTest, sortingSequencesGiveTheStableAscendingOrder) {
+    // Inserted in this order, as the polygon ordering does with partner distances.
+    auto sorted = [](std::vector<double> order) {
+        PolyGroup* head = groupAt(order[0], true);
+        for (std::size_t i = 1; i < order.size(); ++i) {
+            head = insertByDistance(head, groupAt(order[i], true));
+        }
+        std::vector<double> out = distances(head);
+        delete head;
+        return out;
+    };
+    EXPECT_EQ(sorted({5, 3, 3, 4}), (std::vector<double>{3, 3, 4, 5}));
+    EXPECT_EQ(sorted({5, 3, 3, 4, 3}), (std::vector<double>{3, 3, 3, 4, 5}));
+}
+
+TEST(PolyGroupTest, keepPairedDropsUnpairedGroupsWithTheirMembers) {
+    liveProbes = 0;
+    PolyGroup* head = groupAt(0, false);
+    head->firstMember = new ProbePoly;
+    head->next = groupAt(2, true);
+    head->next->next = groupAt(0, false);
+    head->next->next->firstMember = new ProbePoly;
+    head->next->next->next = groupAt(3, true);
+    head = keepPaired(head);
+    EXPECT_EQ(distances(head), (std::vector<double>{2, 3}));
+    EXPECT_EQ(liveProbes, 0);
+    delete head;
+
+    PolyGroup* none = groupAt(0, false);
+    none->next = groupAt(0, false);
+    EXPECT_EQ(keepPaired(none), nullptr);
+    EXPECT_EQ(keepPaired(nullptr), nullptr);
+    EXPECT_EQ(listLength(nullptr), 0);
+}
+
+TEST(PolyGroupTest, destroyingTheHeadFreesEveryGroupPartnerAndMemberOnce) {
+    liveProbes = 0;
+    auto* head = new PolyGroup;
+    PolyGroup* g = head;
+    for (int i = 0; i < 4; ++i) {
+        g->firstMember = new ProbePoly;
+        g->firstMember->nextMember = new ProbePoly;
+        g->partner = new PolyGroup;
+        g->partner->firstMember = new ProbePoly;
+        g->partner->partner = new PolyGroup;  // a partner's own partner goes too
+        g->partner->partner->firstMember = new ProbePoly;
+        g->partner->next = new PolyGroup;
+        g->partner->next->firstMember = new ProbePoly;
+        g->next = i < 3 ? new PolyGroup : nullptr;
+        g = g->next;
+    }
+    EXPECT_EQ(liveProbes, 20);
+    delete head;
+    EXPECT_EQ(liveProbes, 0);  // and the sanitizer build checks the groups themselves
+}
+
+TEST(PolyGroupTest, aMillionGroupsAreDestroyedWithoutRecursion) {
+    auto* head = new PolyGroup;
+    PolyGroup* g = head;
+    for (int i = 1; i < 1'000'000; ++i) {
+        g->next = new PolyGroup;
+        g = g->next;
+    }
+    EXPECT_EQ(listLength(head), 1'000'000);
+    delete head;
+}
+
+}  // namespace
+}  // namespace tarvel
