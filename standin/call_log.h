@@ -1,0 +1,111 @@
+// The record of every call a plug-in makes into the stand-in host, kept compactly so that a
+// run over a million polygons can be logged, and written as JSON only when asked.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/lwsdk.h"
+
+namespace standin {
+
+/// The host entry points, named as in the trace's "op".
+enum class CallOp : std::uint8_t {
+    begin,
+    global,
+    info,
+    error,
+    warning,
+    done,
+    polyCount,
+    polyScan,
+    pointInfo,
+    polyNormal,
+    addFace,
+    remPoly,
+    polTag,
+};
+inline constexpr std::size_t kCallOpCount = 13;
+
+const char* callOpName(CallOp op);
+
+enum class CallLogging {
+    /// Every call with its arguments.
+    full,
+    /// Only the number of calls of each kind, and the messages shown.
+    countsOnly,
+};
+
+/// A message the plug-in showed through "Info Messages 2".
+struct ShownMessage {
+    CallOp kind;  // info, error or warning
+    std::optional<std::string> text;
+    std::optional<std::string> text2;
+};
+
+/// Identifiers are kept as the raw handles the plug-in passed: the host numbers point and
+/// polygon i as the handle i + 1, so the log writes handle h as identifier h - 1 and the null
+/// handle as null, even for a handle that names nothing.
+class CallLog {
+public:
+    explicit CallLog(CallLogging logging = CallLogging::full) : logging_(logging) {}
+
+    void begin(int pointBuffer, int polygonBuffer, int selection);
+    void global(const char* service, int use);
+    void message(CallOp kind, const char* text, const char* text2);
+    void done(int error, int selectionMode);
+    void polyCount(int layer, int mode, int result);
+    void polyScan(int layer);
+    void pointInfo(LWPntID point);
+    void polyNormal(LWPolID polygon);
+    /// `points` may be null or `count` negative; the log then writes "points" as null.
+    void addFace(const char* surface, int count, const LWPntID* points, LWPolID result);
+    void remPoly(LWPolID polygon);
+    void polTag(LWPolID polygon, LWID type, const char* value);
+
+    CallLogging logging() const { return logging_; }
+    /// Calls of this kind, counted whether or not calls are logged.
+    std::uint64_t count(CallOp op) const { return counts_[static_cast<std::size_t>(op)]; }
+    /// Logged calls: every call when logging is full, none otherwise.
+    std::size_t size() const { return calls_.size(); }
+    CallOp op(std::size_t index) const { return calls_[index].op; }
+    /// Kept whatever the logging.
+    const std::vector<ShownMessage>& messages() const { return messages_; }
+
+    /// Appends logged call `index` as one JSON object on one line.
+    void appendJson(std::string& out, std::size_t index) const;
+
+private:
+    /// One call in 32 bytes; what each field holds depends on the op (see call_log.cpp).
+    struct Call {
+        CallOp op;
+        std::int32_t small = 0;
+        std::uint32_t text = 0;   // interned string + 1; 0 for null
+        std::uint32_t text2 = 0;  // interned string + 1, or a four-character code
+        std::uint64_t first = 0;
+        std::uint64_t second = 0;
+    };
+
+    bool record(CallOp op);
+    std::uint32_t intern(const char* text);
+    void appendText(std::string& out, std::uint32_t text) const;
+
+    CallLogging logging_;
+    std::array<std::uint64_t, kCallOpCount> counts_{};
+    std::vector<Call> calls_;
+    /// Handles of addFace points, all calls end to end.
+    std::vector<std::uint64_t> facePoints_;
+    /// Interned texts; a deque keeps each string where it is, so the index may view it.
+    std::deque<std::string> texts_;
+    std::unordered_map<std::string_view, std::uint32_t> textIndex_;
+    std::vector<ShownMessage> messages_;
+};
+
+}  // namespace standin

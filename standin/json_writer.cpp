@@ -1,0 +1,93 @@
+#include "standin/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "standin/utf8.h"
+
+namespace standin {
+
+namespace {
+
+void appendUnicodeEscape(std::string& out, unsigned char byte) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+}
+
+template <typename Number>
+void appendByCharconv(std::string& out, Number value) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    static_cast<void>(error);  // 32 characters hold every double and 64-bit integer
+    out.append(buffer, end);
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = multiByteSequenceLength(text.substr(i));
+            if (length == 0) {
+                appendUnicodeEscape(out, c);
+                ++i;
+            } else {
+                out.append(text.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    appendUnicodeEscape(out, c);
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+        ++i;
+    }
+    out += '"';
+}
+
+void appendJsonNumber(std::string& out, double value) {
+    if (std::isnan(value)) {
+        out += "\"nan\"";
+    } else if (std::isinf(value)) {
+        out += value < 0 ? "\"-inf\"" : "\"inf\"";
+    } else {
+        // to_chars without a format gives the shortest form that reads back exactly; its
+        // exponent form ("1e+300") is valid JSON.
+        appendByCharconv(out, value);
+    }
+}
+
+void appendJsonInteger(std::string& out, std::int64_t value) {
+    appendByCharconv(out, value);
+}
+
+void appendJsonInteger(std::string& out, std::uint64_t value) {
+    appendByCharconv(out, value);
+}
+
+}  // namespace standin

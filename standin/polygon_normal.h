@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "standin/scene.h"
+
+namespace standin {
+
+/// The unit normal of the polygon through `positions[ids[0]]`, `positions[ids[1]]`, ... by
+/// Newell's method, summed in point order from 0.0. Gives (0, 0, 0) and false for fewer than
+/// three points or a sum of length 0.0; non-finite positions give whatever the arithmetic
+/// gives, and true. Every identifier must index `positions`.
+bool newellNormal(std::span<const std::int32_t> ids, std::span<const Point> positions,
+                  Point& normal);
+
+}  // namespace standin

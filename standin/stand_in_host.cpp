@@ -1,0 +1,482 @@
+#include "standin/stand_in_host.h"
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "standin/polygon_normal.h"
+
+namespace standin {
+
+namespace {
+
+constexpr EDError kNoError = 0;
+/// The host's result for arguments that name nothing it can act on.
+constexpr EDError kBadArguments = 5;
+/// The scene is one layer, the primary foreground layer; other layer selectors see nothing.
+constexpr int kPrimaryLayer = 0;
+constexpr int kCountAll = 0;
+constexpr int kCountSelected = 1;
+
+// Point i and polygon j are handed out as the handles i + 1 and j + 1, so that no element's
+// handle is null, and a handle turns back into its index without a lookup.
+LWPntID pointHandle(std::size_t index) {
+    return reinterpret_cast<LWPntID>(static_cast<std::uintptr_t>(index) + 1);
+}
+
+LWPolID polygonHandle(std::size_t index) {
+    return reinterpret_cast<LWPolID>(static_cast<std::uintptr_t>(index) + 1);
+}
+
+/// The index a handle stands for, or `limit` when it stands for none below `limit`.
+std::size_t indexOf(const void* handle, std::size_t limit) {
+    const auto raw = reinterpret_cast<std::uintptr_t>(handle);
+    return raw == 0 || raw - 1 >= limit ? limit : static_cast<std::size_t>(raw - 1);
+}
+
+/// How to put back a tag an open edit changed.
+struct TagUndo {
+    std::size_t polygon;
+    LWID type;
+    /// Null when the polygon had no tag of this type before.
+    std::optional<std::string> previous;
+};
+
+/// One run: the mesh being edited, the answers the host gives and the log.
+class HostRun {
+public:
+    HostRun(Scene scene, CallLogging logging)
+        : mesh_(std::move(scene.mesh)), answers_(scene.host), log_(logging) {
+        for (const Polygon& polygon : mesh_.polygons) {
+            selectedCount_ += (polygon.flags & 1) != 0 ? 1 : 0;
+        }
+    }
+
+    void* global(const char* service, int use);
+    MeshEditOp* begin(int pointBuffer, int polygonBuffer, int selection);
+    void message(CallOp kind, const char* text, const char* text2) {
+        log_.message(kind, text, text2);
+    }
+    void done(EDError error, int selectionMode);
+    int polyCount(int layer, int mode);
+    EDError polyScan(EDPolyScanFunc* callback, void* userData, int layer);
+    EDPointInfo* pointInfo(LWPntID point);
+    int polyNormal(LWPolID polygon, double normal[3]);
+    LWPolID addFace(const char* surface, int count, const LWPntID* points);
+    EDError remPoly(LWPolID polygon);
+    EDError polTag(LWPolID polygon, LWID type, const char* value);
+
+    /// Keeps the first exception a host operation met, for the run to throw once the plug-in
+    /// has returned: exceptions must not cross the plug-in's frames.
+    void noteFailure(std::exception_ptr failure) {
+        if (!failure_) {
+            failure_ = failure;
+        }
+    }
+
+    Trace finish(int result) {
+        if (failure_) {
+            std::rethrow_exception(failure_);
+        }
+        // An edit the plug-in never closed is abandoned, as the modeller abandons it.
+        if (editOpen_) {
+            rollBack();
+        }
+        Trace trace{result, std::move(log_), std::nullopt};
+        if (doneCalled_) {
+            trace.mesh = std::move(mesh_);
+        }
+        return trace;
+    }
+
+private:
+    /// The polygon a handle names, or null when it names none or one that was removed.
+    Polygon* livePolygon(LWPolID handle) {
+        const std::size_t j = indexOf(handle, mesh_.polygons.size());
+        if (j == mesh_.polygons.size() || mesh_.polygons[j].removed) {
+            return nullptr;
+        }
+        return &mesh_.polygons[j];
+    }
+
+    void rollBack();
+
+    Mesh mesh_;
+    HostAnswers answers_;
+    CallLog log_;
+    std::exception_ptr failure_;
+    /// The record pointInfo returns, valid until its next call.
+    EDPointInfo pointInfo_{};
+    /// Selected polygons not removed.
+    std::size_t selectedCount_ = 0;
+    /// Polygons that keep a slot but were removed.
+    std::size_t removedCount_ = 0;
+    bool editOpen_ = false;
+    bool doneCalled_ = false;
+    // What an open edit changed, to be undone when it is closed with an error.
+    std::size_t polygonsAtBegin_ = 0;
+    std::vector<std::size_t> removedInEdit_;
+    std::vector<TagUndo> tagUndo_;
+};
+
+/// The run in progress, or null between runs; calls arriving between runs are ignored.
+HostRun* activeRun = nullptr;
+
+/// Calls `body` on the active run, or gives `fallback` when there is none or the body throws.
+template <typename Result, typename Body>
+Result guarded(Result fallback, const Body& body) {
+    if (activeRun == nullptr) {
+        return fallback;
+    }
+    try {
+        return body(*activeRun);
+    } catch (...) {
+        activeRun->noteFailure(std::current_exception());
+        return fallback;
+    }
+}
+
+template <typename Body>
+void guardedVoid(const Body& body) {
+    guarded(0, [&body](HostRun& run) {
+        body(run);
+        return 0;
+    });
+}
+
+void infoEntry(const char* text, const char* text2) {
+    guardedVoid([=](HostRun& run) { run.message(CallOp::info, text, text2); });
+}
+
+void errorEntry(const char* text, const char* text2) {
+    guardedVoid([=](HostRun& run) { run.message(CallOp::error, text, text2); });
+}
+
+void warningEntry(const char* text, const char* text2) {
+    guardedVoid([=](HostRun& run) { run.message(CallOp::warning, text, text2); });
+}
+
+void doneEntry(EDStateRef, EDError error, int selectionMode) {
+    guardedVoid([=](HostRun& run) { run.done(error, selectionMode); });
+}
+
+int polyCountEntry(EDStateRef, EltOpLayer layer, int mode) {
+    return guarded(0, [=](HostRun& run) { return run.polyCount(layer, mode); });
+}
+
+EDError polyScanEntry(EDStateRef, EDPolyScanFunc* callback, void* userData, EltOpLayer layer) {
+    return guarded(kBadArguments,
+                   [=](HostRun& run) { return run.polyScan(callback, userData, layer); });
+}
+
+EDPointInfo* pointInfoEntry(EDStateRef, LWPntID point) {
+    return guarded<EDPointInfo*>(nullptr, [=](HostRun& run) { return run.pointInfo(point); });
+}
+
+int polyNormalEntry(EDStateRef, LWPolID polygon, double normal[3]) {
+    return guarded(0, [=](HostRun& run) { return run.polyNormal(polygon, normal); });
+}
+
+LWPolID addFaceEntry(EDStateRef, const char* surface, int count, const LWPntID* points) {
+    return guarded<LWPolID>(nullptr,
+                            [=](HostRun& run) { return run.addFace(surface, count, points); });
+}
+
+EDError remPolyEntry(EDStateRef, LWPolID polygon) {
+    return guarded(kBadArguments, [=](HostRun& run) { return run.remPoly(polygon); });
+}
+
+EDError polTagEntry(EDStateRef, LWPolID polygon, LWID type, const char* value) {
+    return guarded(kBadArguments, [=](HostRun& run) { return run.polTag(polygon, type, value); });
+}
+
+void* globalEntry(const char* service, int use) {
+    return guarded<void*>(nullptr, [=](HostRun& run) { return run.global(service, use); });
+}
+
+MeshEditOp* beginEntry(int pointBuffer, int polygonBuffer, EltOpSelect selection) {
+    return guarded<MeshEditOp*>(
+        nullptr, [=](HostRun& run) { return run.begin(pointBuffer, polygonBuffer, selection); });
+}
+
+// The records handed to the plug-in live as long as the process, so that a plug-in that keeps
+// a pointer past its run reaches entry points that ignore it, not freed memory.
+LWMessageFuncs messageFuncs = {infoEntry, errorEntry, warningEntry};
+int editStateToken = 0;
+MeshEditOp editOp = {
+    reinterpret_cast<EDStateRef>(&editStateToken),
+    doneEntry,
+    polyCountEntry,
+    polyScanEntry,
+    pointInfoEntry,
+    polyNormalEntry,
+    addFaceEntry,
+    remPolyEntry,
+    polTagEntry,
+};
+/// "File IO" is asked for but not used by the plug-ins this host runs: it gets a record whose
+/// functions are all null.
+struct {
+    void (*functions[32])();
+} fileIoRecord = {};
+
+void* HostRun::global(const char* service, int use) {
+    log_.global(service, use);
+    if (service == nullptr) {
+        return nullptr;
+    }
+    if (std::strcmp(service, "Info Messages 2") == 0) {
+        return answers_.messages ? &messageFuncs : nullptr;
+    }
+    if (std::strcmp(service, "File IO") == 0) {
+        return &fileIoRecord;
+    }
+    return nullptr;
+}
+
+MeshEditOp* HostRun::begin(int pointBuffer, int polygonBuffer, int selection) {
+    log_.begin(pointBuffer, polygonBuffer, selection);
+    if (!answers_.edit) {
+        return nullptr;
+    }
+    // A second begin while an edit is open continues that edit.
+    if (!editOpen_) {
+        editOpen_ = true;
+        polygonsAtBegin_ = mesh_.polygons.size();
+        removedInEdit_.clear();
+        tagUndo_.clear();
+    }
+    return &editOp;
+}
+
+void HostRun::done(EDError error, int selectionMode) {
+    log_.done(error, selectionMode);
+    if (!editOpen_) {
+        return;
+    }
+    if (error != kNoError) {
+        rollBack();
+    }
+    editOpen_ = false;
+    doneCalled_ = true;
+    removedInEdit_.clear();
+    tagUndo_.clear();
+}
+
+void HostRun::rollBack() {
+    // Tags first, newest first, while every polygon they name is still there.
+    for (auto undo = tagUndo_.rbegin(); undo != tagUndo_.rend(); ++undo) {
+        std::vector<PolygonTag>& tags = mesh_.polygons[undo->polygon].tags;
+        for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+            if (tag->type == undo->type) {
+                if (undo->previous) {
+                    tag->value = *undo->previous;
+                } else {
+                    tags.erase(tag);
+                }
+                break;
+            }
+        }
+    }
+    for (const std::size_t j : removedInEdit_) {
+        mesh_.polygons[j].removed = false;
+        --removedCount_;
+        if (j < polygonsAtBegin_ && (mesh_.polygons[j].flags & 1) != 0) {
+            ++selectedCount_;
+        }
+    }
+    // Added polygons are never selected, so dropping them leaves the count alone.
+    mesh_.polygons.resize(polygonsAtBegin_);
+    editOpen_ = false;
+    removedInEdit_.clear();
+    tagUndo_.clear();
+}
+
+int HostRun::polyCount(int layer, int mode) {
+    int result = 0;
+    if (layer == kPrimaryLayer && mode == kCountSelected) {
+        result = answers_.polyCount ? *answers_.polyCount : static_cast<int>(selectedCount_);
+    } else if (layer == kPrimaryLayer && mode == kCountAll) {
+        result = static_cast<int>(mesh_.polygons.size() - removedCount_);
+    }
+    log_.polyCount(layer, mode, result);
+    return result;
+}
+
+EDError HostRun::polyScan(EDPolyScanFunc* callback, void* userData, int layer) {
+    log_.polyScan(layer);
+    if (callback == nullptr) {
+        return kBadArguments;
+    }
+    if (layer != kPrimaryLayer) {
+        return kNoError;
+    }
+    // The callback may add or remove polygons: the scan visits those that were there when it
+    // began and are still there, and hands out copies that stay valid whatever it changes.
+    const std::size_t count = mesh_.polygons.size();
+    std::vector<LWPntID> points;
+    std::string surface;
+    for (std::size_t j = 0; j < count && j < mesh_.polygons.size(); ++j) {
+        const Polygon& polygon = mesh_.polygons[j];
+        if (polygon.removed) {
+            continue;
+        }
+        points.clear();
+        for (const std::int32_t id : polygon.points) {
+            points.push_back(pointHandle(static_cast<std::size_t>(id)));
+        }
+        surface = polygon.surface;
+        const EDPolygonInfo info{polygonHandle(j),
+                                 nullptr,
+                                 kPrimaryLayer,
+                                 polygon.flags,
+                                 static_cast<int>(points.size()),
+                                 points.data(),
+                                 surface.c_str(),
+                                 polygon.type};
+        if (const EDError result = callback(userData, &info); result != kNoError) {
+            return result;
+        }
+    }
+    return kNoError;
+}
+
+EDPointInfo* HostRun::pointInfo(LWPntID point) {
+    log_.pointInfo(point);
+    const std::size_t i = indexOf(point, mesh_.points.size());
+    if (i == mesh_.points.size()) {
+        return nullptr;
+    }
+    const Point& position = mesh_.points[i];
+    pointInfo_ =
+        EDPointInfo{point, nullptr, kPrimaryLayer, 0, {position[0], position[1], position[2]}};
+    return &pointInfo_;
+}
+
+int HostRun::polyNormal(LWPolID handle, double normal[3]) {
+    log_.polyNormal(handle);
+    if (normal == nullptr) {
+        return 0;
+    }
+    Point result{0.0, 0.0, 0.0};
+    bool found = false;
+    if (const Polygon* polygon = livePolygon(handle)) {
+        if (polygon->normal) {
+            result = *polygon->normal;
+            found = true;
+        } else {
+            found = newellNormal(polygon->points, mesh_.points, result);
+        }
+    }
+    normal[0] = result[0];
+    normal[1] = result[1];
+    normal[2] = result[2];
+    return found ? 1 : 0;
+}
+
+LWPolID HostRun::addFace(const char* surface, int count, const LWPntID* points) {
+    LWPolID result = nullptr;
+    const bool readable = count >= 0 && (count == 0 || points != nullptr);
+    const bool room =
+        mesh_.polygons.size() < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    if (answers_.addFace && editOpen_ && surface != nullptr && readable && room) {
+        Polygon polygon;
+        polygon.flags = 0;
+        polygon.surface = surface;
+        polygon.points.reserve(static_cast<std::size_t>(count));
+        for (int k = 0; k < count; ++k) {
+            const std::size_t i = indexOf(points[k], mesh_.points.size());
+            if (i == mesh_.points.size()) {
+                polygon.points.clear();
+                break;
+            }
+            polygon.points.push_back(static_cast<std::int32_t>(i));
+        }
+        if (polygon.points.size() == static_cast<std::size_t>(count)) {
+            mesh_.polygons.push_back(std::move(polygon));
+            result = polygonHandle(mesh_.polygons.size() - 1);
+        }
+    }
+    log_.addFace(surface, count, points, result);
+    return result;
+}
+
+EDError HostRun::remPoly(LWPolID handle) {
+    log_.remPoly(handle);
+    Polygon* polygon = livePolygon(handle);
+    if (!editOpen_ || polygon == nullptr) {
+        return kBadArguments;
+    }
+    const std::size_t j = indexOf(handle, mesh_.polygons.size());
+    removedInEdit_.push_back(j);
+    polygon->removed = true;
+    ++removedCount_;
+    if (j < polygonsAtBegin_ && (polygon->flags & 1) != 0) {
+        --selectedCount_;
+    }
+    return kNoError;
+}
+
+EDError HostRun::polTag(LWPolID handle, LWID type, const char* value) {
+    log_.polTag(handle, type, value);
+    Polygon* polygon = livePolygon(handle);
+    if (!editOpen_ || polygon == nullptr || value == nullptr) {
+        return kBadArguments;
+    }
+    const std::size_t j = indexOf(handle, mesh_.polygons.size());
+    for (PolygonTag& tag : polygon->tags) {
+        if (tag.type == type) {
+            if (j < polygonsAtBegin_) {
+                tagUndo_.push_back(TagUndo{j, type, tag.value});
+            }
+            tag.value = value;
+            return kNoError;
+        }
+    }
+    // Polygons added by the edit go as a whole when it is undone; their tags need no undo.
+    if (j < polygonsAtBegin_) {
+        tagUndo_.push_back(TagUndo{j, type, std::nullopt});
+    }
+    polygon->tags.push_back(PolygonTag{type, value});
+    return kNoError;
+}
+
+/// Makes a run the active one for its lifetime.
+class ActiveRun {
+public:
+    explicit ActiveRun(HostRun& run) {
+        if (activeRun != nullptr) {
+            throw std::logic_error("the stand-in host runs one plug-in at a time");
+        }
+        activeRun = &run;
+    }
+    ~ActiveRun() { activeRun = nullptr; }
+    ActiveRun(const ActiveRun&) = delete;
+    ActiveRun& operator=(const ActiveRun&) = delete;
+};
+
+}  // namespace
+
+Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
+    HostRun run(std::move(scene), logging);
+    int result = 0;
+    {
+        ActiveRun active(run);
+        result =
+            module.server().activate(kMeshDataEditVersion, &globalEntry,
+                                     reinterpret_cast<void*>(&beginEntry), module.serverData());
+    }
+    return run.finish(result);
+}
+
+Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
+              CallLogging logging) {
+    const PluginModule module(descriptor, name);
+    return runTool(module, std::move(scene), logging);
+}
+
+}  // namespace standin

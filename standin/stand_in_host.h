@@ -1,0 +1,42 @@
+// The stand-in host: an in-memory modeller that runs a plug-in's "MeshDataEdit" server on a
+// scene and records every call the plug-in makes.
+//
+// The host's global function, its edit-begin function and the message functions take no
+// pointer of the host's own, so they reach the run in progress through one process-wide
+// pointer: one run at a time per process, started from any one thread.
+#pragma once
+
+#include <optional>
+
+#include "host/lwsdk.h"
+#include "standin/call_log.h"
+#include "standin/plugin_module.h"
+#include "standin/scene.h"
+
+namespace standin {
+
+/// What one run gives.
+struct Trace {
+    /// What the activation function returned.
+    int result = 0;
+    CallLog calls;
+    /// The mesh after the edit, present when the plug-in called done: with the edit's changes
+    /// when done was given error 0, as it was before the edit otherwise.
+    std::optional<Mesh> mesh;
+};
+
+/// The version the host passes to a "MeshDataEdit" activation function.
+inline constexpr int kMeshDataEditVersion = 1;
+
+/// Runs the module's "MeshDataEdit" server once on `scene` and returns the trace. Every host
+/// operation takes constant time (plus the length of the polygon it reads or writes), so a
+/// run costs what the plug-in asks for. Throws std::logic_error when another run is in
+/// progress, and std::bad_alloc when the host runs out of memory during the run.
+Trace runTool(const PluginModule& module, Scene scene, CallLogging logging = CallLogging::full);
+
+/// Starts the module described by `descriptor` (see PluginModule), runs it as above and shuts
+/// it down. `name` names the module in messages. For modules linked into the program.
+Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
+              CallLogging logging = CallLogging::full);
+
+}  // namespace standin
