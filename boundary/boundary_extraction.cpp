@@ -1,127 +1,92 @@
 #include "boundary/boundary_extraction.h"
 
-#include <memory>
+#include <algorithm>
+#include <vector>
 
+#include "grouping/key_index.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
 
-BoundaryEdge::~BoundaryEdge() {
-    BoundaryEdge* edge = next;
-    next = nullptr;
-    while (edge != nullptr) {
-        BoundaryEdge* following = edge->next;
-        edge->next = nullptr;
-        delete edge;
-        edge = following;
-    }
-}
-
-void BoundaryEdge::setEnds(Vector3* first, Vector3* second, LWPntID idFirst, LWPntID idSecond) {
-    firstPos = first;
-    secondPos = second;
-    firstId = idFirst;
-    secondId = idSecond;
-}
-
-bool BoundaryEdge::sameEdge(const BoundaryEdge& other) const {
-    return (firstId == other.firstId && secondId == other.secondId) ||
-           (firstId == other.secondId && secondId == other.firstId);
-}
-
 namespace {
 
-/// A doubly linked edge list that owns its edges through the head.
-struct EdgeList {
-    std::unique_ptr<BoundaryEdge> head;
-    BoundaryEdge* tail = nullptr;
-
-    void append(Vector3* first, Vector3* second, LWPntID idFirst, LWPntID idSecond) {
-        auto edge = std::make_unique<BoundaryEdge>();
-        edge->setEnds(first, second, idFirst, idSecond);
-        edge->prev = tail;
-        BoundaryEdge* raw = edge.get();
-        if (tail == nullptr) {
-            head = std::move(edge);
-        } else {
-            tail->next = edge.release();
-        }
-        tail = raw;
-    }
-
-    /// Takes `e` out of the list and destroys it alone.
-    void remove(BoundaryEdge* e) {
-        BoundaryEdge* following = e->next;
-        if (following != nullptr) {
-            following->prev = e->prev;
-        } else {
-            tail = e->prev;
-        }
-        e->next = nullptr;
-        if (e->prev != nullptr) {
-            e->prev->next = following;
-            delete e;
-        } else {
-            head.reset(following);  // destroys e, which no longer owns anything
-            if (following != nullptr) {
-                following->prev = nullptr;
-            }
-        }
-    }
+/// An edge of a member polygon, its ends numbered by point.
+struct NumberedEdge {
+    Vector3* firstPos;
+    Vector3* secondPos;
+    LWPntID firstId;
+    LWPntID secondId;
+    std::uint32_t key;  // the same for both directions of an edge
 };
 
-/// Removes the first pair of equal edges found scanning from the head; false if none is left.
-bool cancelFirstSharedPair(EdgeList& edges) {
-    for (BoundaryEdge* s = edges.head.get(); s != nullptr; s = s->next) {
-        for (BoundaryEdge* t = s->next; t != nullptr; t = t->next) {
-            if (s->sameEdge(*t)) {
-                edges.remove(s);
-                edges.remove(t);
-                return true;
-            }
+/// Every member edge in member order: each member's closing edge from its first point to its
+/// last, then its edges in point order.
+std::vector<NumberedEdge> memberEdges(const PolyGroup& group, KeyIndex& points, KeyIndex& keys) {
+    std::vector<NumberedEdge> edges;
+    auto add = [&](Vector3* firstPos, Vector3* secondPos, LWPntID a, LWPntID b) {
+        const std::uint64_t pa = points.number(keyOf(a));
+        const std::uint64_t pb = points.number(keyOf(b));
+        const std::uint64_t key = std::min(pa, pb) << 32 | std::max(pa, pb);
+        edges.push_back({firstPos, secondPos, a, b, keys.number(key)});
+    };
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        const int n = m->pointCount;
+        if (n <= 0) {
+            continue;
+        }
+        add(&m->positions[0], &m->positions[n - 1], m->pointIds[0], m->pointIds[n - 1]);
+        for (int i = 0; i + 1 < n; ++i) {
+            add(&m->positions[i], &m->positions[i + 1], m->pointIds[i], m->pointIds[i + 1]);
         }
     }
-    return false;
+    return edges;
 }
 
 }  // namespace
 
 BoundaryPoint* extractBoundary(const PolyGroup& group) {
-    EdgeList edges;
-    for (SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        const int n = m->pointCount;
-        if (n <= 0) {
-            continue;
-        }
-        Vector3* pos = m->positions;
-        const LWPntID* id = m->pointIds;
-        edges.append(&pos[0], &pos[n - 1], id[0], id[n - 1]);
-        for (int i = 0; i + 1 < n; ++i) {
-            edges.append(&pos[i], &pos[i + 1], id[i], id[i + 1]);
-        }
-    }
-    while (cancelFirstSharedPair(edges)) {
+    KeyIndex points;
+    KeyIndex keys;
+    const std::vector<NumberedEdge> edges = memberEdges(group, points, keys);
+
+    // Copies of an edge cancel in pairs in list order, so an edge stays only where it occurs
+    // an odd number of times, and then only its last copy.
+    std::vector<std::uint32_t> copies(keys.size(), 0);
+    std::vector<std::size_t> lastCopy(keys.size(), 0);
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        ++copies[edges[i].key];
+        lastCopy[edges[i].key] = i;
     }
 
-    BoundaryPoint dummy;  // its null identifier never equals a host point identifier
-    BoundaryPoint* last = &dummy;
-    auto appendPoint = [&last](Vector3* position, LWPntID id) {
+    // A null identifier never joins the list, as no host point has it.
+    std::vector<bool> listed(points.size(), false);
+    const std::uint32_t nullPoint = points.lookup(keyOf(static_cast<LWPntID>(nullptr)));
+    if (nullPoint != KeyIndex::kAbsent) {
+        listed[nullPoint] = true;
+    }
+    BoundaryPoint head;
+    BoundaryPoint* last = &head;
+    auto append = [&](Vector3* position, LWPntID id) {
+        const std::uint32_t p = points.lookup(keyOf(id));
+        if (listed[p]) {
+            return;
+        }
+        listed[p] = true;
         auto* entry = new BoundaryPoint;
         entry->position = position;
         entry->pointId = id;
         last->next = entry;
         last = entry;
     };
-    for (const BoundaryEdge* e = edges.head.get(); e != nullptr; e = e->next) {
-        if (!contains(&dummy, e->firstId)) {
-            appendPoint(e->firstPos, e->firstId);
-        }
-        if (!contains(&dummy, e->secondId)) {
-            appendPoint(e->secondPos, e->secondId);
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        const NumberedEdge& e = edges[i];
+        if (copies[e.key] % 2 == 1 && lastCopy[e.key] == i) {
+            append(e.firstPos, e.firstId);
+            append(e.secondPos, e.secondId);
         }
     }
-    BoundaryPoint* first = dummy.next;
-    dummy.next = nullptr;
+    BoundaryPoint* first = head.next;
+    head.next = nullptr;
     return first;
 }
 

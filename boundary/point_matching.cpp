@@ -1,6 +1,8 @@
 #include "boundary/point_matching.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tarvel {
 
@@ -10,6 +12,65 @@ namespace {
 /// equal, so a NaN on either side is taken.
 bool isNearer(double d, double best) {
     return !(d >= best);
+}
+
+/// A sorted list laid out as an array, for searching by halves.
+struct SortedAngles {
+    explicit SortedAngles(BoundaryPoint* first) {
+        for (BoundaryPoint* e = first; e != nullptr; e = e->next) {
+            entries.push_back(e);
+            angles.push_back(e->angle);
+            hasNan = hasNan || std::isnan(e->angle);
+        }
+    }
+    std::vector<BoundaryPoint*> entries;
+    std::vector<double> angles;
+    bool hasNan = false;
+};
+
+/// nearestByAngle for a list without NaN angles and a query that is not NaN. The direct
+/// distance |a - r| falls (not strictly) over the angles up to a and rises after them, so the
+/// first entry at the smallest distance is the first of the run of equal distances ending at
+/// the last angle <= a, or else the first angle > a.
+BoundaryPoint* nearestInSorted(const SortedAngles& list, double a) {
+    const double fullTurn = 2.0 * PI;
+    const std::vector<double>& r = list.angles;
+    const std::size_t n = r.size();
+    const std::size_t above =
+        static_cast<std::size_t>(std::upper_bound(r.begin(), r.end(), a) - r.begin());
+    double best = fullTurn;
+    BoundaryPoint* chosen = nullptr;
+    const double below = above > 0 ? std::fabs(a - r[above - 1]) : fullTurn;
+    const double after = above < n ? std::fabs(a - r[above]) : fullTurn;
+    const double nearest = std::min(below, after);
+    if (nearest < fullTurn) {
+        best = nearest;
+        if (above > 0 && below == nearest) {
+            const auto firstEqual = std::partition_point(
+                r.begin(), r.begin() + static_cast<std::ptrdiff_t>(above),
+                [a, nearest](double angle) { return std::fabs(a - angle) > nearest; });
+            chosen = list.entries[static_cast<std::size_t>(firstEqual - r.begin())];
+        } else {
+            chosen = list.entries[above];
+        }
+    }
+    const double pastEnd = std::fabs((fullTurn - r[n - 1]) + a);
+    if (pastEnd < best) {
+        best = pastEnd;
+        chosen = list.entries[n - 1];
+    }
+    const double beforeStart = std::fabs(a - (r[0] + fullTurn));
+    if (beforeStart < best) {
+        chosen = list.entries[0];
+    }
+    return chosen != nullptr ? chosen : list.entries[0];
+}
+
+BoundaryPoint* nearest(const SortedAngles& list, double a) {
+    if (list.hasNan || std::isnan(a)) {
+        return nearestByAngle(list.entries.front(), a);
+    }
+    return nearestInSorted(list, a);
 }
 
 }  // namespace
@@ -42,38 +103,15 @@ BoundaryPoint* nearestByAngle(BoundaryPoint* first, double a) {
 }
 
 void matchLoops(BoundaryPoint* firstList, BoundaryPoint* secondList) {
-    for (BoundaryPoint* r = firstList; r != nullptr; r = r->next) {
-        r->match = nearestByAngle(secondList, r->angle);
+    const SortedAngles first(firstList);
+    const SortedAngles second(secondList);
+    for (BoundaryPoint* r : first.entries) {
+        r->match = nearest(second, r->angle);
         r->match->matched = 1;
     }
-    for (BoundaryPoint* s = secondList; s != nullptr; s = s->next) {
+    for (BoundaryPoint* s : second.entries) {
         if (s->matched == 0) {
-            s->match = nearestByAngle(firstList, s->angle);
-        }
-    }
-}
-
-namespace {
-
-void addLink(const MeshEditOp& edit, const BoundaryPoint& from, const char* colour) {
-    static constexpr char kSurface[] = "test";
-    const LWPntID points[2] = {from.pointId, from.match->pointId};
-    const LWPolID polygon = edit.addFace(edit.state, kSurface, 2, points);
-    if (polygon != nullptr) {
-        edit.polTag(edit.state, polygon, kTagColour, colour);
-    }
-}
-
-}  // namespace
-
-void addConnections(const BoundaryPoint* firstList, const BoundaryPoint* secondList,
-                    const MeshEditOp& edit) {
-    for (const BoundaryPoint* e = firstList; e != nullptr; e = e->next) {
-        addLink(edit, *e, e == firstList ? "Red" : "DkRed");
-    }
-    for (const BoundaryPoint* s = secondList; s != nullptr; s = s->next) {
-        if (s->match != nullptr) {
-            addLink(edit, *s, "Blue");
+            s->match = nearest(first, s->angle);
         }
     }
 }

@@ -4,20 +4,45 @@
 
 namespace tarvel {
 
+namespace {
+
+/// `carry` takes a point into the group's frame about the group's centre.
+template <typename Carry>
+bool passes(const PolyGroup& group, Carry carry, const PolyGroup& candidate, double maxAngle,
+            double& distance) {
+    if (candidate.normal.angleBetween(group.normal) < PI - maxAngle) {
+        return false;  // the normals are too far from opposite
+    }
+    if (carry(candidate.centre).z < 0.0) {
+        return false;  // behind the group
+    }
+    distance = distanceToAxis(candidate.centre, group.centre, group.normal);
+    return true;
+}
+
+}  // namespace
+
+bool facesAcross(const PolyGroup& group, const FrameTransform& frame, const PolyGroup& candidate,
+                 double maxAngle, double& distance) {
+    return passes(
+        group, [&](Vector3 p) { return frame.apply(p, group.centre); }, candidate, maxAngle,
+        distance);
+}
+
 void considerPartner(PolyGroup& group, const AlignFrame& frame, PolyGroup& candidate,
                      double maxAngle) {
     if (&candidate == &group) {
         return;
     }
-    Vector3 centre = candidate.centre;
-    frame.transformPoints(&centre, group.centre, 1);
-    if (candidate.normal.angleBetween(group.normal) < PI - maxAngle) {
-        return;  // the normals are too far from opposite
+    auto carry = [&](Vector3 p) {
+        frame.transformPoints(&p, group.centre, 1);
+        return p;
+    };
+    double d = 0.0;
+    if (!passes(group, carry, candidate, maxAngle, d)) {
+        return;
     }
-    if (centre.z < 0.0) {
-        return;  // behind the group
-    }
-    const double d = distanceToAxis(candidate.centre, group.centre, group.normal);
+    // Strictly nearer only, so that among equals the first one met stays.
     if (group.partner == nullptr || group.partnerDistance > d) {
         group.partner = &candidate;
         group.partnerDistance = d;
@@ -39,18 +64,6 @@ void findPartner(PolyGroup& group, PolyGroup& start, double maxAngle) {
     }
     before->next = group.partner->next;
     group.partner->next = nullptr;
-}
-
-void pairGroups(PolyGroup* head) {
-    if (listLength(head) >= 3) {
-        const double maxAngle = PI / 4;  // normals at least 135 degrees apart
-        for (PolyGroup* g = head; g != nullptr; g = g->next) {
-            findPartner(*g, *g, maxAngle);
-        }
-    } else if (listLength(head) == 2) {
-        const double maxAngle = PI / 2 - 0.0001;  // normals just over 90 degrees apart
-        findPartner(*head, *head, maxAngle);
-    }
 }
 
 }  // namespace tarvel

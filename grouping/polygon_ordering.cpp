@@ -1,6 +1,9 @@
 #include "grouping/polygon_ordering.h"
 
-#include "grouping/partner_search.h"
+#include <vector>
+
+#include "grouping/distance_order.h"
+#include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
 #include "host/selected_poly.h"
 
@@ -8,22 +11,24 @@ namespace tarvel {
 
 namespace {
 
-/// Owns the temporary one-polygon groups. Their member and partner links borrow: both are
-/// cleared before the groups go, so that the polygons stay with the table.
-class BorrowingGroupList {
+/// One-polygon groups over the table's polygons. Their member and partner links borrow: both
+/// are cleared before the groups go, so the polygons stay with the table.
+class BorrowingGroups {
 public:
-    BorrowingGroupList() = default;
-    BorrowingGroupList(const BorrowingGroupList&) = delete;
-    BorrowingGroupList& operator=(const BorrowingGroupList&) = delete;
-    ~BorrowingGroupList() {
-        for (PolyGroup* g = head; g != nullptr; g = g->next) {
-            g->firstMember = nullptr;
-            g->partner = nullptr;
+    explicit BorrowingGroups(std::size_t count) : groups_(count) {}
+    BorrowingGroups(const BorrowingGroups&) = delete;
+    BorrowingGroups& operator=(const BorrowingGroups&) = delete;
+    ~BorrowingGroups() {
+        for (PolyGroup& g : groups_) {
+            g.firstMember = nullptr;
+            g.partner = nullptr;
         }
-        delete head;
     }
 
-    PolyGroup* head = nullptr;
+    PolyGroup& operator[](std::size_t i) { return groups_[i]; }
+
+private:
+    std::vector<PolyGroup> groups_;
 };
 
 }  // namespace
@@ -32,38 +37,32 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     if (slotCount <= 0) {
         return;
     }
-    BorrowingGroupList list;
-    PolyGroup* last = nullptr;
-    for (std::int32_t i = 0; i < slotCount; ++i) {
-        auto* group = new PolyGroup;
-        (last == nullptr ? list.head : last->next) = group;
-        last = group;
-        group->firstMember = table[i];
-        group->normal = table[i]->normal;
-        computeCentre(*group);
+    const auto count = static_cast<std::size_t>(slotCount);
+    BorrowingGroups groups(count);
+    std::vector<PolyGroup*> list(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        groups[i].firstMember = table[i];
+        groups[i].normal = table[i]->normal;
+        computeCentre(groups[i]);
+        list[i] = &groups[i];
     }
 
+    // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
+    FacingIndex facing(list);
     const double maxAngle = PI / 4;
-    for (PolyGroup* g = list.head; g != nullptr; g = g->next) {
-        AlignFrame frame = g->buildAlignFrame();
-        frame.computeAngles();
-        for (PolyGroup* candidate = list.head; candidate != nullptr; candidate = candidate->next) {
-            considerPartner(*g, frame, *candidate, maxAngle);
-        }
+    for (std::size_t i = 0; i < count; ++i) {
+        facing.findPartner(static_cast<std::int32_t>(i), -1, maxAngle);
     }
 
-    PolyGroup* rest = list.head->next;
-    list.head->next = nullptr;
-    while (rest != nullptr) {
-        PolyGroup* group = rest;
-        rest = rest->next;
-        group->next = nullptr;
-        list.head = insertByDistance(list.head, group);
+    DistanceOrder order(0, groups[0].partnerDistance, count);
+    for (std::size_t i = 1; i < count; ++i) {
+        order.insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
+                     groups[i].partnerDistance);
     }
-
-    std::int32_t slot = 0;
-    for (PolyGroup* g = list.head; g != nullptr; g = g->next) {
-        table[slot++] = g->firstMember;
+    std::vector<SelectedPoly*> polygons(table, table + count);
+    const std::vector<std::uint32_t> sorted = order.items();
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        table[slot] = polygons[sorted[slot]];
     }
 }
 

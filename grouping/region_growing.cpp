@@ -1,12 +1,86 @@
 #include "grouping/region_growing.h"
 
-#include <vector>
-
 #include "grouping/poly_group.h"
 #include "host/activate.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
+
+PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount)
+    : pointNumbers_(static_cast<std::size_t>(slotCount)) {
+    // Count each polygon once per distinct point it holds (repeats are adjacent per point,
+    // since slots come in ascending order), then lay the lists out one after another.
+    std::vector<std::int32_t> lastSlot;
+    std::vector<std::uint32_t> holderCount;
+    for (std::int32_t s = 0; s < slotCount; ++s) {
+        const SelectedPoly& poly = *table[s];
+        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+            const std::uint32_t p = pointNumbers_.number(keyOf(poly.pointIds[k]));
+            if (p == lastSlot.size()) {
+                lastSlot.push_back(-1);
+                holderCount.push_back(0);
+            }
+            if (lastSlot[p] != s) {
+                lastSlot[p] = s;
+                ++holderCount[p];
+            }
+        }
+    }
+    const std::size_t points = holderCount.size();
+    start_.assign(points + 1, 0);
+    for (std::size_t p = 0; p < points; ++p) {
+        start_[p + 1] = start_[p] + holderCount[p];
+    }
+    live_.assign(start_.begin(), start_.end() - 1);
+    slots_.resize(start_[points]);
+    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
+    lastSlot.assign(points, -1);
+    for (std::int32_t s = 0; s < slotCount; ++s) {
+        const SelectedPoly& poly = *table[s];
+        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+            const std::uint32_t p = pointNumbers_.lookup(keyOf(poly.pointIds[k]));
+            if (lastSlot[p] != s) {
+                lastSlot[p] = s;
+                slots_[fill[p]++] = s;
+            }
+        }
+    }
+}
+
+std::uint32_t PolygonsByPoint::firstRemaining(std::uint32_t point, SelectedPoly* const* table) {
+    std::uint32_t& at = live_[point];
+    while (at < start_[point + 1] && table[slots_[at]] == nullptr) {
+        ++at;
+    }
+    return at;
+}
+
+std::int32_t PolygonsByPoint::findPolyWithEdge(LWPntID a, LWPntID b, SelectedPoly* const* table) {
+    const std::uint32_t pa = pointNumbers_.lookup(keyOf(a));
+    const std::uint32_t pb = pointNumbers_.lookup(keyOf(b));
+    if (pa == KeyIndex::kAbsent || pb == KeyIndex::kAbsent) {
+        return -1;
+    }
+    // A polygon holding both is in both lists; walking the shorter one in slot order finds
+    // the first such polygon.
+    const std::uint32_t fromA = firstRemaining(pa, table);
+    const std::uint32_t fromB = firstRemaining(pb, table);
+    const bool walkA = start_[pa + 1] - fromA <= start_[pb + 1] - fromB;
+    const std::uint32_t walked = walkA ? pa : pb;
+    const LWPntID other = walkA ? b : a;
+    for (std::uint32_t i = walkA ? fromA : fromB; i < start_[walked + 1]; ++i) {
+        const SelectedPoly* poly = table[slots_[i]];
+        if (poly == nullptr) {
+            continue;
+        }
+        for (std::int32_t k = 0; k < poly->pointCount; ++k) {
+            if (poly->pointIds[k] == other) {
+                return slots_[i];
+            }
+        }
+    }
+    return -1;
+}
 
 void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount) {
     for (std::int32_t i = 0; group.firstMember == nullptr && i < slotCount; ++i) {
@@ -17,26 +91,6 @@ void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount) {
             --unassignedCount;
         }
     }
-}
-
-std::int32_t findPolyWithEdge(LWPntID a, LWPntID b, SelectedPoly* const* table,
-                              std::int32_t slotCount) {
-    for (std::int32_t i = 0; i < slotCount; ++i) {
-        const SelectedPoly* poly = table[i];
-        if (poly == nullptr) {
-            continue;
-        }
-        bool hasA = false;
-        bool hasB = false;
-        for (std::int32_t k = 0; k < poly->pointCount; ++k) {
-            hasA = hasA || poly->pointIds[k] == a;
-            hasB = hasB || poly->pointIds[k] == b;
-        }
-        if (hasA && hasB) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 namespace {
@@ -50,7 +104,8 @@ struct EdgeCursor {
 
 }  // namespace
 
-void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::int32_t slotCount) {
+void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table,
+              PolygonsByPoint& holders) {
     if (unassignedCount <= 0) {
         return;
     }
@@ -67,7 +122,7 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
         const std::int32_t k = top.edge++;
         const LWPntID a = k == 0 ? ids[n - 1] : ids[k - 1];
         const LWPntID b = k == 0 ? ids[0] : ids[k];
-        const std::int32_t index = findPolyWithEdge(a, b, table, slotCount);
+        const std::int32_t index = holders.findPolyWithEdge(a, b, table);
         if (index < 0) {
             continue;
         }
@@ -88,13 +143,18 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
 
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) {
     head = new PolyGroup;
+    PolygonsByPoint holders(table, slotCount);
     PolyGroup* current = head;
+    std::int32_t seedFrom = 0;  // every slot before it is empty
     while (unassignedCount > 0) {
-        takeSeed(*current, table, slotCount);
+        while (seedFrom < slotCount && table[seedFrom] == nullptr) {
+            ++seedFrom;
+        }
+        takeSeed(*current, table + seedFrom, slotCount - seedFrom);
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
-        growFrom(*current, current->firstMember, table, slotCount);
+        growFrom(*current, current->firstMember, table, holders);
         if (unassignedCount > 0) {
             current->next = new PolyGroup;
             current = current->next;

@@ -4,11 +4,13 @@
 #include <new>
 #include <vector>
 
+#include "boundary/angular_order.h"
 #include "boundary/boundary_extraction.h"
 #include "boundary/box_projection.h"
+#include "boundary/connection_output.h"
 #include "boundary/point_matching.h"
 #include "geometry/flatten_into_frame.h"
-#include "grouping/partner_search.h"
+#include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "boundary/angular_order.h"
 #include "boundary/boundary_extraction.h"
 #include "boundary/box_projection.h"
 #include "boundary/point_matching.h"

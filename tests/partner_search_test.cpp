@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "grouping/pairing.h"
 #include "grouping/partner_search.h"
 #include "grouping/polygon_ordering.h"
 #include "tests/fixtures.h"
