@@ -16,6 +16,7 @@
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
 #include "host/selected_poly.h"
+#include "host/stage_clock.h"
 
 namespace tarvel {
 
@@ -65,23 +66,29 @@ using PointList = std::unique_ptr<BoundaryPoint>;
 /// polygon): such a pair is left as it was.
 bool linkPair(PolyGroup& group, const MeshEditOp& edit) {
     PolyGroup& partner = *group.partner;
-    PointList first(extractBoundary(group));
-    PointList second(extractBoundary(partner));
-    if (first == nullptr || second == nullptr) {
-        return false;
+    PointList first;
+    PointList second;
+    {
+        const StageClock clock(Stage::boundaries);
+        first.reset(extractBoundary(group));
+        second.reset(extractBoundary(partner));
+        if (first == nullptr || second == nullptr) {
+            return false;
+        }
+        AlignFrame frame = group.buildAlignFrame();
+        frame.computeAngles();
+        // One frame for both, each about its own centre, so both loops lie around (0, 0).
+        flattenIntoFrame(group, frame, group.centre);
+        flattenIntoFrame(partner, frame, partner.centre);
+        normaliseToBox(first.get());
+        normaliseToBox(second.get());
+        first.reset(sortByAngle(first.release()));
+        second.reset(sortByAngle(second.release()));
+        if (count(first.get()) < count(second.get())) {
+            first.swap(second);
+        }
     }
-    AlignFrame frame = group.buildAlignFrame();
-    frame.computeAngles();
-    // One frame for both, each about its own centre, so both loops lie around (0, 0).
-    flattenIntoFrame(group, frame, group.centre);
-    flattenIntoFrame(partner, frame, partner.centre);
-    normaliseToBox(first.get());
-    normaliseToBox(second.get());
-    first.reset(sortByAngle(first.release()));
-    second.reset(sortByAngle(second.release()));
-    if (count(first.get()) < count(second.get())) {
-        first.swap(second);
-    }
+    const StageClock clock(Stage::matching);
     matchLoops(first.get(), second.get());
     addConnections(first.get(), second.get(), edit);
     return true;
@@ -97,29 +104,40 @@ void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
 /// runs out; the caller releases what is left.
 Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
                   std::int32_t& captured) {
-    // Slots beyond those the scan fills are never read, so they need no clearing.
-    polyTable = new SelectedPoly*[static_cast<std::size_t>(selected)];
-    unassignedCount = 0;
-    CaptureContext capture{&edit, selected, false};
-    scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
-    captured = unassignedCount;
-    if (capture.outOfMemory) {
-        throw std::bad_alloc();
+    {
+        const StageClock clock(Stage::capture);
+        // Slots beyond those the scan fills are never read, so they need no clearing.
+        polyTable = new SelectedPoly*[static_cast<std::size_t>(selected)];
+        unassignedCount = 0;
+        CaptureContext capture{&edit, selected, false};
+        scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
+        captured = unassignedCount;
+        if (capture.outOfMemory) {
+            throw std::bad_alloc();
+        }
     }
-
-    orderPolygons(polyTable, captured);
-    formGroups(groupList, polyTable, captured);
-    if (listLength(groupList) < 2) {
-        return Outcome::tooFewGroups;
+    {
+        const StageClock clock(Stage::ordering);
+        orderPolygons(polyTable, captured);
     }
-    for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
-        addMemberNormals(*g);
-        computeCentre(*g);
+    {
+        const StageClock clock(Stage::grouping);
+        formGroups(groupList, polyTable, captured);
+        if (listLength(groupList) < 2) {
+            return Outcome::tooFewGroups;
+        }
     }
-    pairGroups(groupList);
-    groupList = keepPaired(groupList);
-    if (listLength(groupList) == 0) {
-        return Outcome::notFacing;
+    {
+        const StageClock clock(Stage::pairing);
+        for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
+            addMemberNormals(*g);
+            computeCentre(*g);
+        }
+        pairGroups(groupList);
+        groupList = keepPaired(groupList);
+        if (listLength(groupList) == 0) {
+            return Outcome::notFacing;
+        }
     }
 
     // Every pair is linked before any polygon goes.
@@ -129,6 +147,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
             linked.push_back(linkPair(*g, edit));
         }
     }
+    const StageClock clock(Stage::removal);
     auto wasLinked = linked.begin();
     for (const PolyGroup* g = groupList; g != nullptr; g = g->next) {
         if (g->partner != nullptr && *wasLinked++) {
@@ -185,7 +204,10 @@ extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* 
         closeError = kErrorNoMemory;
         closeSelection = kSelectionUnchanged;
     }
-    release(captured);
+    {
+        const StageClock clock(Stage::removal);
+        release(captured);
+    }
     unassignedCount = 0;
     messageFuncs = nullptr;
     edit->done(edit->state, closeError, closeSelection);

@@ -1,0 +1,31 @@
+// Scenes made in code, for tests and the benchmark: facing grids, curved noisy patches, several
+// pairs side by side, and random soups of awkward polygons.
+#pragma once
+
+#include <cstdint>
+
+#include "standin/scene.h"
+
+namespace scenes {
+
+/// Two grids of quads facing each other across `gap`: the lower one nx by ny unit quads at
+/// z = 0 facing up, the upper one (nx - shrink) by (ny - shrink) facing down, shifted by
+/// (shift, shift). Every polygon selected; normals left to the host.
+standin::Scene facingGrids(int nx, int ny, double gap, int shrink = 0, double shift = 0.0);
+
+/// Two facing patches of nx by ny quads bent along a cylinder and shaken by `noise`
+/// (model units), so that no two normals agree.
+standin::Scene curvedPatches(int nx, int ny, double noise, std::uint64_t seed);
+
+/// `pairs` pairs of facing grids of n by n quads, side by side.
+standin::Scene severalPairs(int pairs, int n);
+
+/// A small scene of awkward polygons: shared and repeated points, degenerate and duplicated
+/// polygons, ties in distances and angles, other types, unselected polygons, explicit normals
+/// (some zero or non-finite) and, with `nonFinite`, NaN and infinite coordinates.
+standin::Scene randomSoup(std::uint64_t seed, bool nonFinite);
+
+/// The same scene with its polygons in another order (the scan order changes the result).
+void shufflePolygons(standin::Scene& scene, std::uint64_t seed);
+
+}  // namespace scenes
