@@ -206,7 +206,10 @@ std::string_view JsonReader::readNumber() {
         failAt(pos_, "expected a number");
     }
     const std::size_t length = numberLength(text_.substr(pos_));
-    if (length == 0) {
+    // A number that runs on ("01", "1.", "2e") is one bad number, not a number and more.
+    const char next = pos_ + length < text_.size() ? text_[pos_ + length] : ' ';
+    if (length == 0 || isDigit(next) || next == '.' || next == 'e' || next == 'E' || next == '+' ||
+        next == '-') {
         failAt(pos_, "invalid number");
     }
     const std::string_view number = text_.substr(pos_, length);
@@ -319,11 +322,10 @@ std::string JsonReader::readString() {
     return out;
 }
 
-void JsonReader::enter(bool isObject) {
+void JsonReader::enter() {
     if (depth_ >= kMaxDepth) {
         failAt(pos_, "nesting deeper than " + std::to_string(kMaxDepth) + " levels");
     }
-    objectLevels_[static_cast<std::size_t>(depth_)] = isObject;
     ++depth_;
     ++pos_;
     justOpened_ = true;
@@ -333,7 +335,7 @@ void JsonReader::beginArray() {
     if (peek() != JsonKind::array) {
         failAt(pos_, "expected an array");
     }
-    enter(false);
+    enter();
 }
 
 bool JsonReader::nextItem() {
@@ -359,7 +361,7 @@ void JsonReader::beginObject() {
     if (peek() != JsonKind::object) {
         failAt(pos_, "expected an object");
     }
-    enter(true);
+    enter();
 }
 
 bool JsonReader::nextMember(std::string& key) {
@@ -388,44 +390,6 @@ bool JsonReader::nextMember(std::string& key) {
     ++pos_;
     justOpened_ = false;
     return true;
-}
-
-void JsonReader::skipValue() {
-    // Counting levels instead of recursing; the depth limit still applies.
-    const int base = depth_;
-    std::string key;
-    for (;;) {
-        switch (peek()) {
-            case JsonKind::null:
-                readNull();
-                break;
-            case JsonKind::boolean:
-                readBoolean();
-                break;
-            case JsonKind::number:
-                readNumber();
-                break;
-            case JsonKind::string:
-                readString();
-                break;
-            case JsonKind::array:
-                beginArray();
-                break;
-            case JsonKind::object:
-                beginObject();
-                break;
-        }
-        // Close every innermost container that has no element left; stop at the first that
-        // has one, whose value the loop then reads.
-        bool another = false;
-        while (depth_ > base && !another) {
-            another =
-                objectLevels_[static_cast<std::size_t>(depth_ - 1)] ? nextMember(key) : nextItem();
-        }
-        if (!another) {
-            return;
-        }
-    }
 }
 
 void JsonReader::finish() {

@@ -2,7 +2,6 @@
 // scene is read straight into its records without an intermediate tree.
 #pragma once
 
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -63,9 +62,6 @@ public:
     void beginObject();
     bool nextMember(std::string& key);
 
-    /// Consumes the next value whatever its kind, without recursion.
-    void skipValue();
-
     /// Checks that nothing but whitespace follows the last value.
     void finish();
 
@@ -76,7 +72,7 @@ private:
     void skipWhitespace();
     [[noreturn]] void failAt(std::size_t offset, const std::string& reason) const;
     void expectWord(std::string_view word);
-    void enter(bool isObject);
+    void enter();
     void appendEscape(std::string& out);
     void appendUtf8Sequence(std::string& out);
 
@@ -85,8 +81,6 @@ private:
     int depth_ = 0;
     /// True right after '[' or '{': the next item or member needs no separating ','.
     bool justOpened_ = false;
-    /// Bit d tells whether the container at nesting level d is an object.
-    std::bitset<kMaxDepth> objectLevels_;
 };
 
 /// A number's text read as a double, as strtod reads it: the nearest double, "-0" gives -0.0,

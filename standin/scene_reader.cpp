@@ -8,12 +8,20 @@
 
 #include "standin/input_error.h"
 #include "standin/json_reader.h"
+#include "standin/json_writer.h"
 
 namespace standin {
 
 namespace {
 
 constexpr std::int64_t kMaxIdentifier = std::numeric_limits<std::int32_t>::max();
+
+/// Text from the file as a JSON string, so that a message stays on one line.
+std::string asJsonString(std::string_view text) {
+    std::string out;
+    appendJsonString(out, text);
+    return out;
+}
 
 /// Reads the scene straight from the JSON text into its records. Places in messages are built
 /// only when something fails: the path arguments are callables giving the path's text.
@@ -95,7 +103,7 @@ private:
                 return -std::numeric_limits<double>::infinity();
             }
             fail(pathOf(),
-                 "expected a number, \"nan\", \"inf\" or \"-inf\", found \"" + text + "\"");
+                 "expected a number, \"nan\", \"inf\" or \"-inf\", found " + asJsonString(text));
         }
         fail(pathOf(), std::string("expected a number, found ") + describe(kind));
     }
@@ -123,7 +131,9 @@ private:
     /// An integral JSON number; out-of-range values give null for the caller to judge.
     template <typename PathOf>
     std::optional<std::int64_t> readInteger(const PathOf& pathOf, std::string_view& text) {
-        expectKind(JsonKind::number, pathOf);
+        if (const JsonKind found = json_.peek(); found != JsonKind::number) {
+            fail(pathOf(), std::string("expected an integer, found ") + describe(found));
+        }
         text = json_.readNumber();
         if (text.find_first_of(".eE") != std::string_view::npos) {
             fail(pathOf(), "expected an integer, found " + std::string(text));
@@ -158,7 +168,7 @@ private:
     LWID readCode(const PathOf& pathOf, const std::string& text) {
         const std::optional<LWID> code = fourCharacterCode(text);
         if (!code) {
-            fail(pathOf(), "expected four printable ASCII characters, found \"" + text + "\"");
+            fail(pathOf(), "expected four printable ASCII characters, found " + asJsonString(text));
         }
         return *code;
     }

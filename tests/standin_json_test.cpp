@@ -92,9 +92,9 @@ TEST(JsonParseTest, resolvesEscapesToUtf8) {
 }
 
 TEST(JsonParseTest, refusesMalformedStrings) {
-    EXPECT_EQ(parseError(R"(["\ud800"])"), "1:2: unpaired surrogate in string");
-    EXPECT_EQ(parseError(R"("\udc00")"), "1:1: unpaired surrogate in string");
-    EXPECT_EQ(parseError(R"("\x")"), "1:1: invalid escape in string");
+    EXPECT_EQ(parseError(R"(["\ud800"])"), "1:3: unpaired surrogate in string");
+    EXPECT_EQ(parseError(R"("\udc00")"), "1:2: unpaired surrogate in string");
+    EXPECT_EQ(parseError(R"("\x")"), "1:2: invalid escape in string");
     EXPECT_EQ(parseError("\"a\tb\""), "1:3: control character in string");
     EXPECT_EQ(parseError("\"\xC3\""), "1:2: invalid UTF-8 in string");
     EXPECT_EQ(parseError("\"\xED\xA0\x80\""), "1:2: invalid UTF-8 in string");  // a surrogate

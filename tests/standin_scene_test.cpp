@@ -99,7 +99,7 @@ TEST(SceneReaderTest, syntaxErrorsNameLineAndColumn) {
     EXPECT_EQ(sceneError("{\n  \"points\": [],\n  \"polygons\": []\n  \"host\": {}}"),
               "scene.json:4:3: expected ',' or '}'");
     EXPECT_EQ(sceneError(R"({"points": [[0, 0, 0]], "polygons": [{"points": [0,]}]})"),
-              "scene.json:1:51: expected a value");
+              "scene.json:1:52: expected a value");
 }
 
 TEST(SceneReaderTest, refusesMembersOfTheWrongKindOrShape) {
@@ -137,7 +137,7 @@ TEST(SceneReaderTest, typesAndTagTypesMustBeFourPrintableCharacters) {
               "\"FAC\"");
     EXPECT_EQ(sceneError(withPolygon(R"(, "type": "FA\tE")")),
               "scene.json: polygons[0].type: expected four printable ASCII characters, found "
-              "\"FA\tE\"");
+              "\"FA\\tE\"");
     EXPECT_EQ(sceneError(withPolygon(R"(, "type": "FAC\u00c9")")),
               "scene.json: polygons[0].type: expected four printable ASCII characters, found "
               "\"FAC\xC3\x89\"");
@@ -173,7 +173,8 @@ TEST(SceneReaderTest, namesAFileThatCannotBeRead) {
         loadScene("no/such/scene.json");
         FAIL() << "a missing file was read";
     } catch (const InputError& error) {
-        EXPECT_EQ(std::string(error.what()), "no/such/scene.json: cannot open: No such file or directory");
+        EXPECT_EQ(std::string(error.what()),
+                  "no/such/scene.json: cannot open: No such file or directory");
     }
 }
 
