@@ -1,0 +1,95 @@
+// The fast module against the module built around the straightforward procedures: the same
+// host calls with the same values, in the same order, for thousands of generated selections.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "scenes/scene_generators.h"
+#include "standin/trace_writer.h"
+#include "tests/module_runs.h"
+
+namespace tarvel {
+namespace {
+
+using testing::productModule;
+using testing::referenceModule;
+
+void expectSameTrace(const standin::Scene& scene, const std::string& what) {
+    const std::string fast = standin::traceText(testing::run(productModule(), scene));
+    const std::string reference = standin::traceText(testing::run(referenceModule(), scene));
+    if (fast != reference) {
+        // Point at the first differing line rather than printing two whole traces.
+        std::size_t at = 0;
+        while (at < fast.size() && at < reference.size() && fast[at] == reference[at]) {
+            ++at;
+        }
+        const std::size_t line = fast.rfind('\n', at) + 1;
+        ADD_FAILURE() << what << ": traces differ at\n  fast:      "
+                      << fast.substr(line, fast.find('\n', at) - line) << "\n  reference: "
+                      << reference.substr(line, reference.find('\n', at) - line);
+    }
+}
+
+/// Some awkward polygons over the scene's own points: duplicates, slivers, fans.
+void addAwkwardPolygons(standin::Scene& scene, std::mt19937_64& random) {
+    const auto points = static_cast<std::int32_t>(scene.mesh.points.size());
+    const int extra = static_cast<int>(random() % 6);
+    for (int k = 0; k < extra; ++k) {
+        standin::Polygon polygon;
+        if (random() % 2 == 0 && !scene.mesh.polygons.empty()) {
+            polygon = scene.mesh.polygons[random() % scene.mesh.polygons.size()];
+        } else {
+            for (int i = 0, n = 1 + static_cast<int>(random() % 5); i < n; ++i) {
+                polygon.points.push_back(
+                    static_cast<std::int32_t>(random() % static_cast<std::uint64_t>(points)));
+            }
+        }
+        scene.mesh.polygons.push_back(std::move(polygon));
+    }
+}
+
+TEST(DifferentialTest, facingGridsOfEverySize) {
+    std::mt19937_64 random(1);
+    for (int round = 0; round < 300; ++round) {
+        const int nx = 1 + static_cast<int>(random() % 7);
+        const int ny = 1 + static_cast<int>(random() % 7);
+        const int shrink =
+            static_cast<int>(random() % static_cast<std::uint64_t>(std::min(nx, ny)));
+        const double shift = static_cast<double>(random() % 5) * 0.25;
+        standin::Scene scene =
+            scenes::facingGrids(nx, ny, 1.0 + static_cast<double>(random() % 3), shrink, shift);
+        if (round % 3 == 0) {
+            scenes::shufflePolygons(scene, random());
+        }
+        if (round % 4 == 1) {
+            addAwkwardPolygons(scene, random);
+        }
+        expectSameTrace(scene, "grids round " + std::to_string(round));
+    }
+}
+
+TEST(DifferentialTest, curvedNoisyPatchesAndSeveralPairs) {
+    std::mt19937_64 random(2);
+    for (int round = 0; round < 150; ++round) {
+        const int n = 2 + static_cast<int>(random() % 6);
+        standin::Scene curved =
+            scenes::curvedPatches(n, n + 1, round % 2 == 0 ? 0.05 : 0.0, random());
+        if (round % 2 == 1) {
+            scenes::shufflePolygons(curved, random());
+        }
+        expectSameTrace(curved, "curved round " + std::to_string(round));
+        standin::Scene pairs = scenes::severalPairs(2 + static_cast<int>(random() % 4),
+                                                    1 + static_cast<int>(random() % 3));
+        scenes::shufflePolygons(pairs, random());
+        expectSameTrace(pairs, "pairs round " + std::to_string(round));
+    }
+}
+
+TEST(DifferentialTest, soupsOfAwkwardPolygons) {
+    for (std::uint64_t seed = 0; seed < 3000; ++seed) {
+        expectSameTrace(scenes::randomSoup(seed, seed % 3 == 0), "soup " + std::to_string(seed));
+    }
+}
+
+}  // namespace
+}  // namespace tarvel
