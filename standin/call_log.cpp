@@ -70,7 +70,7 @@ std::uint32_t CallLog::intern(const char* text) {
     }
     texts_.emplace_back(view);
     const auto index = static_cast<std::uint32_t>(texts_.size());
-    textIndex_.emplace(texts_.back(), index);
+    textIndex_.emplace(std::string(view), index);
     return index;
 }
 

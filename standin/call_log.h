@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,6 +93,14 @@ private:
         std::uint64_t second = 0;
     };
 
+    /// Lets the index be searched with a string_view, without making a string per call.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
     bool record(CallOp op);
     std::uint32_t intern(const char* text);
     void appendText(std::string& out, std::uint32_t text) const;
@@ -102,9 +110,9 @@ private:
     std::vector<Call> calls_;
     /// Handles of addFace points, all calls end to end.
     std::vector<std::uint64_t> facePoints_;
-    /// Interned texts; a deque keeps each string where it is, so the index may view it.
-    std::deque<std::string> texts_;
-    std::unordered_map<std::string_view, std::uint32_t> textIndex_;
+    /// Interned texts, each once; a plug-in passes the same few texts over and over.
+    std::vector<std::string> texts_;
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> textIndex_;
     std::vector<ShownMessage> messages_;
 };
 

@@ -5,6 +5,8 @@
 #include "standin/input_error.h"
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -88,6 +90,10 @@ LoadedModule::LoadedModule(const std::filesystem::path& path) {
 LoadedModule::~LoadedModule() {
     module_.reset();
     closeLibrary(library_);
+}
+
+void* LoadedModule::symbol(const char* name) const {
+    return findSymbol(library_, name);
 }
 
 }  // namespace standin

@@ -26,6 +26,9 @@ public:
 
     const PluginModule& module() const { return *module_; }
 
+    /// Another symbol the file exports, or null.
+    void* symbol(const char* name) const;
+
 private:
     /// The platform's handle of the loaded file (a dlopen handle or an HMODULE).
     void* library_ = nullptr;
