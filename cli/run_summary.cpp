@@ -30,7 +30,7 @@ void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::o
         }
     }
     if (!trace.mesh) {
-        out << "Mesh unchanged: the edit was never closed\n";
+        out << "Mesh unchanged: the plug-in closed no edit\n";
     } else {
         // The colours the tool tags its links with come first, in a fixed order.
         std::vector<std::string> order = {"Red", "DkRed", "Blue"};
