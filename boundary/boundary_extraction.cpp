@@ -45,8 +45,12 @@ std::vector<NumberedEdge> memberEdges(const PolyGroup& group, KeyIndex& points, 
 }  // namespace
 
 BoundaryPoint* extractBoundary(const PolyGroup& group) {
-    KeyIndex points;
-    KeyIndex keys;
+    std::size_t corners = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        corners += static_cast<std::size_t>(std::max(m->pointCount, 0));
+    }
+    KeyIndex points(corners);
+    KeyIndex keys(corners);
     const std::vector<NumberedEdge> edges = memberEdges(group, points, keys);
 
     // Copies of an edge cancel in pairs in list order, so an edge stays only where it occurs

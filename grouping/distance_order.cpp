@@ -1,5 +1,6 @@
 #include "grouping/distance_order.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -7,12 +8,83 @@ namespace tarvel {
 
 DistanceOrder::DistanceOrder(std::uint32_t head, double distance, std::size_t capacity)
     : head_(head), headDistance_(distance) {
+    insertions_.reserve(capacity);
+}
+
+void DistanceOrder::insert(std::uint32_t item, bool hasPartner, double distance) {
+    insertions_.push_back({item, hasPartner, distance});
+}
+
+std::vector<std::uint32_t> DistanceOrder::items() {
+    return sortable() ? sortedItems() : replayedItems();
+}
+
+bool DistanceOrder::sortable() const {
+    return std::all_of(insertions_.begin(), insertions_.end(),
+                       [](const Insertion& i) { return i.hasPartner && !std::isnan(i.distance); });
+}
+
+std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
+    // Everything after the head is at least the head's distance and ascending. An item goes in
+    // front of the items of its own distance, and a head that a nearer item replaces goes in
+    // front of everything after it; so among equal distances the item that came in last
+    // stands first.
+    struct Entry {
+        double distance;
+        std::uint32_t arrival;
+        std::uint32_t item;
+    };
+    std::vector<Entry> rest;
+    rest.reserve(insertions_.size());
+    std::uint32_t head = head_;
+    double headDistance = headDistance_;
+    for (const Insertion& insertion : insertions_) {
+        const auto arrival = static_cast<std::uint32_t>(rest.size());
+        if (headDistance > insertion.distance) {
+            rest.push_back({headDistance, arrival, head});
+            head = insertion.item;
+            headDistance = insertion.distance;
+        } else {
+            rest.push_back({insertion.distance, arrival, insertion.item});
+        }
+    }
+    std::sort(rest.begin(), rest.end(), [](const Entry& a, const Entry& b) {
+        return a.distance < b.distance || (a.distance == b.distance && a.arrival > b.arrival);
+    });
+    std::vector<std::uint32_t> out{head};
+    out.reserve(rest.size() + 1);
+    for (const Entry& e : rest) {
+        out.push_back(e.item);
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> DistanceOrder::replayedItems() {
+    const std::size_t capacity = insertions_.size() + 1;
     item_.reserve(capacity);
     left_.reserve(capacity);
     right_.reserve(capacity);
     priority_.reserve(capacity);
     key_.reserve(capacity);
     maxKey_.reserve(capacity);
+    for (const Insertion& insertion : insertions_) {
+        replay(insertion);
+    }
+    insertions_.clear();
+    std::vector<std::uint32_t> out{head_};
+    std::vector<std::uint32_t> stack;
+    std::uint32_t node = root_;
+    while (node != kNone || !stack.empty()) {
+        while (node != kNone) {
+            stack.push_back(node);
+            node = left_[node];
+        }
+        node = stack.back();
+        stack.pop_back();
+        out.push_back(item_[node]);
+        node = right_[node];
+    }
+    return out;
 }
 
 std::uint32_t DistanceOrder::newNode(std::uint32_t item, double distance) {
@@ -85,8 +157,10 @@ std::uint32_t DistanceOrder::merge(std::uint32_t left, std::uint32_t right) {
     return right;
 }
 
-void DistanceOrder::insert(std::uint32_t item, bool hasPartner, double distance) {
-    if (!hasPartner) {
+void DistanceOrder::replay(const Insertion& insertion) {
+    const std::uint32_t item = insertion.item;
+    const double distance = insertion.distance;
+    if (!insertion.hasPartner) {
         root_ = merge(root_, newNode(item, distance));
         return;
     }
@@ -105,23 +179,6 @@ void DistanceOrder::insert(std::uint32_t item, bool hasPartner, double distance)
     std::uint32_t rest = kNone;
     splitBefore(root_, distance, before, rest);
     root_ = merge(merge(before, node), rest);
-}
-
-std::vector<std::uint32_t> DistanceOrder::items() const {
-    std::vector<std::uint32_t> out{head_};
-    std::vector<std::uint32_t> stack;
-    std::uint32_t node = root_;
-    while (node != kNone || !stack.empty()) {
-        while (node != kNone) {
-            stack.push_back(node);
-            node = left_[node];
-        }
-        node = stack.back();
-        stack.pop_back();
-        out.push_back(item_[node]);
-        node = right_[node];
-    }
-    return out;
 }
 
 }  // namespace tarvel

@@ -20,10 +20,24 @@ public:
     void insert(std::uint32_t item, bool hasPartner, double distance);
 
     /// The items in list order.
-    std::vector<std::uint32_t> items() const;
+    std::vector<std::uint32_t> items();
 
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    struct Insertion {
+        std::uint32_t item;
+        bool hasPartner;
+        double distance;
+    };
+
+    /// When every item after the head has a partner and no distance is NaN, the list after
+    /// the head stays sorted, so one sort of the insertions gives it.
+    bool sortable() const;
+    std::vector<std::uint32_t> sortedItems() const;
+    /// Otherwise the insertions are replayed into the tree.
+    std::vector<std::uint32_t> replayedItems();
+    void replay(const Insertion& insertion);
 
     std::uint32_t newNode(std::uint32_t item, double distance);
     void update(std::uint32_t node);
@@ -33,6 +47,7 @@ private:
                      std::uint32_t& rest);
     std::uint32_t merge(std::uint32_t left, std::uint32_t right);
 
+    std::vector<Insertion> insertions_;
     std::uint32_t head_;
     double headDistance_;
     std::uint32_t root_ = kNone;  // the items after the head

@@ -1,8 +1,10 @@
 #include "grouping/facing_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
+#include "geometry/frame_transform.h"
 #include "grouping/partner_search.h"
 
 namespace tarvel {
@@ -44,9 +46,29 @@ double lateral(const Vector3& p, const Vector3& origin, const Vector3& axis) {
     return std::sqrt(dot(w, w));
 }
 
+Vector3 lower(const Vector3& a, const Vector3& b) {
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)};
+}
+
+Vector3 upper(const Vector3& a, const Vector3& b) {
+    return {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
+}
+
+bool sameBits(const Vector3& a, const Vector3& b) {
+    return std::bit_cast<std::uint64_t>(a.x) == std::bit_cast<std::uint64_t>(b.x) &&
+           std::bit_cast<std::uint64_t>(a.y) == std::bit_cast<std::uint64_t>(b.y) &&
+           std::bit_cast<std::uint64_t>(a.z) == std::bit_cast<std::uint64_t>(b.z);
+}
+
+AlignFrame frameOf(const PolyGroup& g) {
+    AlignFrame frame = g.buildAlignFrame();
+    frame.computeAngles();
+    return frame;
+}
+
 }  // namespace
 
-/// A subtree over the tame groups tame_[begin, end).
+/// A subtree over the items [begin, end).
 struct FacingIndex::Node {
     Vector3 low, high;              // box of the centres
     Vector3 normalLow, normalHigh;  // box of the unit normals
@@ -57,14 +79,18 @@ struct FacingIndex::Node {
     std::uint32_t begin = 0, end = 0;
 };
 
+/// A tame group as the tree sees it.
+struct FacingIndex::Item {
+    Vector3 centre;
+    Vector3 unitNormal;
+    std::int32_t index;
+};
+
 struct FacingIndex::Query {
-    Query(const PolyGroup& g, std::int32_t self, std::int32_t afterIndex, double maxAngleLimit)
+    Query(const PolyGroup& g, const FrameTransform& transform, std::int32_t self,
+          std::int32_t afterIndex, double maxAngleLimit)
         : group(&g),
-          frame([&g] {
-              AlignFrame f = g.buildAlignFrame();
-              f.computeAngles();
-              return f;
-          }()),
+          frame(&transform),
           origin(g.centre),
           axis(unit(g.normal)),
           index(self),
@@ -74,7 +100,7 @@ struct FacingIndex::Query {
           cosLimit(std::cos(PI - maxAngleLimit) + 1e-9) {}
 
     const PolyGroup* group;
-    FrameTransform frame;
+    const FrameTransform* frame;
     Vector3 origin;
     Vector3 axis;
     std::int32_t index;
@@ -92,7 +118,7 @@ FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
             continue;
         }
         if (isTame(g)) {
-            tame_.push_back(static_cast<std::int32_t>(i));
+            items_.push_back({g.centre, unit(g.normal), static_cast<std::int32_t>(i)});
             scale = std::max(
                 {scale, std::fabs(g.centre.x), std::fabs(g.centre.y), std::fabs(g.centre.z)});
         } else {
@@ -108,41 +134,36 @@ FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
 FacingIndex::~FacingIndex() = default;
 
 void FacingIndex::build() {
-    if (tame_.empty()) {
+    if (items_.empty()) {
         return;
     }
-    nodes_.reserve(2 * tame_.size() / kLeafSize + 2);
+    nodes_.reserve(2 * items_.size() / kLeafSize + 2);
     nodes_.push_back({});
-    nodes_[0].end = static_cast<std::uint32_t>(tame_.size());
+    nodes_[0].end = static_cast<std::uint32_t>(items_.size());
     std::vector<std::int32_t> pending{0};
     while (!pending.empty()) {
         const std::int32_t at = pending.back();
         pending.pop_back();
-        Node node = nodes_[at];
-        const PolyGroup& first = *groups_[tame_[node.begin]];
+        Node node = nodes_[static_cast<std::size_t>(at)];
+        const Item& first = items_[node.begin];
         node.low = node.high = first.centre;
-        node.normalLow = node.normalHigh = unit(first.normal);
-        node.minIndex = node.maxIndex = tame_[node.begin];
+        node.normalLow = node.normalHigh = first.unitNormal;
+        node.minIndex = node.maxIndex = first.index;
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const PolyGroup& g = *groups_[tame_[k]];
-            const Vector3 u = unit(g.normal);
-            node.low = {std::min(node.low.x, g.centre.x), std::min(node.low.y, g.centre.y),
-                        std::min(node.low.z, g.centre.z)};
-            node.high = {std::max(node.high.x, g.centre.x), std::max(node.high.y, g.centre.y),
-                         std::max(node.high.z, g.centre.z)};
-            node.normalLow = {std::min(node.normalLow.x, u.x), std::min(node.normalLow.y, u.y),
-                              std::min(node.normalLow.z, u.z)};
-            node.normalHigh = {std::max(node.normalHigh.x, u.x), std::max(node.normalHigh.y, u.y),
-                               std::max(node.normalHigh.z, u.z)};
-            node.minIndex = std::min(node.minIndex, tame_[k]);
-            node.maxIndex = std::max(node.maxIndex, tame_[k]);
+            const Item& item = items_[k];
+            node.low = lower(node.low, item.centre);
+            node.high = upper(node.high, item.centre);
+            node.normalLow = lower(node.normalLow, item.unitNormal);
+            node.normalHigh = upper(node.normalHigh, item.unitNormal);
+            node.minIndex = std::min(node.minIndex, item.index);
+            node.maxIndex = std::max(node.maxIndex, item.index);
         }
         node.alive = static_cast<std::int32_t>(node.end - node.begin);
         if (node.end - node.begin <= kLeafSize) {
             for (std::uint32_t k = node.begin; k < node.end; ++k) {
-                leafOf_[static_cast<std::size_t>(tame_[k])] = at;
+                leafOf_[static_cast<std::size_t>(items_[k].index)] = at;
             }
-            nodes_[at] = node;
+            nodes_[static_cast<std::size_t>(at)] = node;
             continue;
         }
         // Split at the median of the widest extent of the centres.
@@ -150,17 +171,16 @@ void FacingIndex::build() {
         const int axis = extent.x >= extent.y && extent.x >= extent.z ? 0
                          : extent.y >= extent.z                       ? 1
                                                                       : 2;
-        auto coordinate = [&](std::int32_t i) {
-            const Vector3& c = groups_[static_cast<std::size_t>(i)]->centre;
-            return axis == 0 ? c.x : axis == 1 ? c.y : c.z;
-        };
         const std::uint32_t middle = node.begin + (node.end - node.begin) / 2;
-        std::nth_element(
-            tame_.begin() + node.begin, tame_.begin() + middle, tame_.begin() + node.end,
-            [&](std::int32_t a, std::int32_t b) { return coordinate(a) < coordinate(b); });
+        std::nth_element(items_.begin() + node.begin, items_.begin() + middle,
+                         items_.begin() + node.end, [axis](const Item& a, const Item& b) {
+                             return axis == 0   ? a.centre.x < b.centre.x
+                                    : axis == 1 ? a.centre.y < b.centre.y
+                                                : a.centre.z < b.centre.z;
+                         });
         node.left = static_cast<std::int32_t>(nodes_.size());
         node.right = node.left + 1;
-        nodes_[at] = node;
+        nodes_[static_cast<std::size_t>(at)] = node;
         Node left;
         left.parent = at;
         left.begin = node.begin;
@@ -195,7 +215,7 @@ bool FacingIndex::skipNode(const Node& node, const Query& q) const {
     return maxHeight < -slack_;  // every centre here lies behind the group
 }
 
-std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) const {
+std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) {
     std::int32_t best = -1;
     if (nodes_.empty()) {
         return best;
@@ -206,10 +226,10 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) const
         const Vector3 half = (node.high - node.low) * 0.5;
         return lateral(centre, q.origin, q.axis) - std::sqrt(dot(half, half));
     };
-    std::vector<std::int32_t> stack{0};
-    while (!stack.empty()) {
-        const Node& node = nodes_[static_cast<std::size_t>(stack.back())];
-        stack.pop_back();
+    stack_.assign(1, 0);
+    while (!stack_.empty()) {
+        const Node& node = nodes_[static_cast<std::size_t>(stack_.back())];
+        stack_.pop_back();
         if (skipNode(node, q) || (best >= 0 && nearestPossible(node) > bestDistance + slack_)) {
             continue;
         }
@@ -217,21 +237,22 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) const
             const Node& left = nodes_[static_cast<std::size_t>(node.left)];
             const Node& right = nodes_[static_cast<std::size_t>(node.right)];
             const bool leftFirst = nearestPossible(left) <= nearestPossible(right);
-            stack.push_back(leftFirst ? node.right : node.left);
-            stack.push_back(leftFirst ? node.left : node.right);
+            stack_.push_back(leftFirst ? node.right : node.left);
+            stack_.push_back(leftFirst ? node.left : node.right);
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const std::int32_t j = tame_[k];
-            if (j <= q.after || j == q.index || removed_[static_cast<std::size_t>(j)] != 0) {
-                continue;
-            }
-            const PolyGroup& candidate = *groups_[static_cast<std::size_t>(j)];
-            if (best >= 0 && lateral(candidate.centre, q.origin, q.axis) > bestDistance + slack_) {
+            const Item& item = items_[k];
+            const std::int32_t j = item.index;
+            if (j <= q.after || j == q.index || removed_[static_cast<std::size_t>(j)] != 0 ||
+                dot(item.unitNormal, q.axis) > q.cosLimit ||
+                dot(item.centre - q.origin, q.axis) < -slack_ ||
+                (best >= 0 && lateral(item.centre, q.origin, q.axis) > bestDistance + slack_)) {
                 continue;
             }
             double d = 0.0;
-            if (!facesAcross(*q.group, q.frame, candidate, q.maxAngle, d)) {
+            if (!facesAcross(*q.group, *q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
+                             d)) {
                 continue;
             }
             if (best < 0 || d < bestDistance || (d == bestDistance && j < best)) {
@@ -243,28 +264,28 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) const
     return best;
 }
 
-bool FacingIndex::anyPassingBelow(const Query& q, std::int32_t below) const {
+bool FacingIndex::anyPassingBelow(const Query& q, std::int32_t below) {
     if (nodes_.empty()) {
         return false;
     }
-    std::vector<std::int32_t> stack{0};
-    while (!stack.empty()) {
-        const Node& node = nodes_[static_cast<std::size_t>(stack.back())];
-        stack.pop_back();
+    stack_.assign(1, 0);
+    while (!stack_.empty()) {
+        const Node& node = nodes_[static_cast<std::size_t>(stack_.back())];
+        stack_.pop_back();
         if (skipNode(node, q) || node.minIndex >= below) {
             continue;
         }
         if (node.left >= 0) {
-            stack.push_back(node.left);
-            stack.push_back(node.right);
+            stack_.push_back(node.left);
+            stack_.push_back(node.right);
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const std::int32_t j = tame_[k];
+            const std::int32_t j = items_[k].index;
             double d = 0.0;
             if (j > q.after && j < below && j != q.index &&
                 removed_[static_cast<std::size_t>(j)] == 0 &&
-                facesAcross(*q.group, q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
+                facesAcross(*q.group, *q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
                             d)) {
                 return true;
             }
@@ -273,12 +294,8 @@ bool FacingIndex::anyPassingBelow(const Query& q, std::int32_t below) const {
     return false;
 }
 
-std::int32_t FacingIndex::findPartner(std::int32_t g, std::int32_t after, double maxAngle) {
-    PolyGroup& group = *groups_[static_cast<std::size_t>(g)];
-    if (neverFaces(group)) {
-        return -1;
-    }
-    const Query q(group, g, after, maxAngle);
+std::int32_t FacingIndex::search(const Query& q) {
+    const PolyGroup& group = *q.group;
     std::int32_t best = -1;
     double bestDistance = 0.0;
     auto offer = [&](std::int32_t j, double d) {
@@ -290,11 +307,11 @@ std::int32_t FacingIndex::findPartner(std::int32_t g, std::int32_t after, double
     };
 
     if (!isTame(group)) {
-        for (std::size_t j = static_cast<std::size_t>(std::max(after + 1, 0)); j < groups_.size();
+        for (std::size_t j = static_cast<std::size_t>(std::max(q.after + 1, 0)); j < groups_.size();
              ++j) {
             double d = 0.0;
-            if (static_cast<std::int32_t>(j) != g && removed_[j] == 0 &&
-                facesAcross(group, q.frame, *groups_[j], maxAngle, d)) {
+            if (static_cast<std::int32_t>(j) != q.index && removed_[j] == 0 &&
+                facesAcross(group, *q.frame, *groups_[j], q.maxAngle, d)) {
                 offer(static_cast<std::int32_t>(j), d);
             }
         }
@@ -307,8 +324,9 @@ std::int32_t FacingIndex::findPartner(std::int32_t g, std::int32_t after, double
         bool treeOffered = false;
         for (std::int32_t j : wild_) {
             double d = 0.0;
-            if (j <= after || j == g || removed_[static_cast<std::size_t>(j)] != 0 ||
-                !facesAcross(group, q.frame, *groups_[static_cast<std::size_t>(j)], maxAngle, d)) {
+            if (j <= q.after || j == q.index || removed_[static_cast<std::size_t>(j)] != 0 ||
+                !facesAcross(group, *q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
+                             d)) {
                 continue;
             }
             if (!treeOffered && treeBest >= 0 && treeBest < j) {
@@ -328,10 +346,48 @@ std::int32_t FacingIndex::findPartner(std::int32_t g, std::int32_t after, double
         }
     }
     if (best >= 0) {
-        group.partner = groups_[static_cast<std::size_t>(best)];
-        group.partnerDistance = bestDistance;
+        PolyGroup& searcher = *groups_[static_cast<std::size_t>(q.index)];
+        searcher.partner = groups_[static_cast<std::size_t>(best)];
+        searcher.partnerDistance = bestDistance;
     }
     return best;
+}
+
+std::int32_t FacingIndex::findPartner(std::int32_t g, std::int32_t after, double maxAngle) {
+    const PolyGroup& group = *groups_[static_cast<std::size_t>(g)];
+    if (neverFaces(group)) {
+        return -1;
+    }
+    const FrameTransform transform(frameOf(group));
+    return search(Query(group, transform, g, after, maxAngle));
+}
+
+void FacingIndex::findAllPartners(double maxAngle) {
+    // Neighbouring searches in the tree's order often share a normal (flat patches); the frame
+    // of the last normal is kept.
+    Vector3 lastNormal;
+    FrameTransform transform{AlignFrame()};
+    bool haveFrame = false;
+    auto searchFrom = [&](std::int32_t g) {
+        const PolyGroup& group = *groups_[static_cast<std::size_t>(g)];
+        if (neverFaces(group)) {
+            return;
+        }
+        if (!haveFrame || !sameBits(group.normal, lastNormal)) {
+            transform = FrameTransform(frameOf(group));
+            lastNormal = group.normal;
+            haveFrame = true;
+        }
+        search(Query(group, transform, g, -1, maxAngle));
+    };
+    for (const Item& item : items_) {
+        searchFrom(item.index);
+    }
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        if (leafOf_[g] < 0) {
+            searchFrom(static_cast<std::int32_t>(g));
+        }
+    }
 }
 
 void FacingIndex::remove(std::int32_t g) {

@@ -29,24 +29,31 @@ public:
     /// a candidate, and g must have no partner yet.
     std::int32_t findPartner(std::int32_t g, std::int32_t after, double maxAngle);
 
+    /// findPartner for every group over all the others (after = -1), with nothing removed.
+    /// The searches go in the tree's order, so that neighbouring searches share cached nodes.
+    void findAllPartners(double maxAngle);
+
     /// Takes a group out of the candidates.
     void remove(std::int32_t g);
 
 private:
     struct Node;
+    struct Item;
     struct Query;
 
     void build();
-    std::int32_t searchTree(const Query& q, double& bestDistance) const;
-    bool anyPassingBelow(const Query& q, std::int32_t below) const;
+    std::int32_t search(const Query& q);
+    std::int32_t searchTree(const Query& q, double& bestDistance);
+    bool anyPassingBelow(const Query& q, std::int32_t below);
     bool skipNode(const Node& node, const Query& q) const;
 
     std::vector<PolyGroup*> groups_;
     std::vector<std::uint8_t> removed_;
-    std::vector<std::int32_t> tame_;    // group numbers in the tree, in tree order
+    std::vector<Item> items_;           // the tame groups, in tree order
     std::vector<std::int32_t> wild_;    // group numbers tested one by one, ascending
     std::vector<std::int32_t> leafOf_;  // per group: its leaf node, or -1
     std::vector<Node> nodes_;
+    std::vector<std::int32_t> stack_;  // reused by every search
     double slack_ = 0.0;
 };
 

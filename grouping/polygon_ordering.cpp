@@ -49,10 +49,7 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
 
     // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
     FacingIndex facing(list);
-    const double maxAngle = PI / 4;
-    for (std::size_t i = 0; i < count; ++i) {
-        facing.findPartner(static_cast<std::int32_t>(i), -1, maxAngle);
-    }
+    facing.findAllPartners(PI / 4);
 
     DistanceOrder order(0, groups[0].partnerDistance, count);
     for (std::size_t i = 1; i < count; ++i) {

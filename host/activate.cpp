@@ -106,10 +106,11 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
                   std::int32_t& captured) {
     {
         const StageClock clock(Stage::capture);
-        // Slots beyond those the scan fills are never read, so they need no clearing.
-        polyTable = new SelectedPoly*[static_cast<std::size_t>(selected)];
+        // The capture allocates the table as polygons come. Slots beyond those it fills are
+        // never read, so they need no clearing.
+        polyTable = nullptr;
         unassignedCount = 0;
-        CaptureContext capture{&edit, selected, false};
+        CaptureContext capture{&edit, selected, 0, false};
         scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
         captured = unassignedCount;
         if (capture.outOfMemory) {

@@ -1,5 +1,6 @@
 #include "host/polygon_capture.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -31,6 +32,18 @@ std::unique_ptr<SelectedPoly> copyPolygon(const MeshEditOp& edit, const EDPolygo
     return poly;
 }
 
+/// Doubles the table's slots, up to the count the host reported.
+void growTable(CaptureContext& context) {
+    const std::int32_t grown = context.allocated > context.slotCount / 2
+                                   ? context.slotCount
+                                   : std::max(context.allocated * 2, 1024);
+    auto* table = new SelectedPoly*[static_cast<std::size_t>(std::min(grown, context.slotCount))];
+    std::copy(polyTable, polyTable + unassignedCount, table);
+    delete[] polyTable;
+    polyTable = table;
+    context.allocated = std::min(grown, context.slotCount);
+}
+
 }  // namespace
 
 extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) {
@@ -45,6 +58,9 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
         return 0;
     }
     try {
+        if (unassignedCount == context->allocated) {
+            growTable(*context);
+        }
         // The record goes into its slot only once it is complete.
         polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
         ++unassignedCount;

@@ -10,17 +10,20 @@ namespace tarvel {
 /// activation's stack for the length of the scan.
 struct CaptureContext {
     MeshEditOp* edit = nullptr;
-    /// Slots of polyTable: what polyCount reported.
+    /// The most polygons the table takes: what polyCount reported.
     std::int32_t slotCount = 0;
+    /// Slots allocated so far. The table grows as polygons come, up to slotCount, so that a
+    /// count far above the polygons the layer holds costs nothing.
+    std::int32_t allocated = 0;
     /// Set when a record could not be allocated; the run then ends as a failed edit.
     bool outOfMemory = false;
 };
 
 /// The scan callback handed to the host's polyScan, with a CaptureContext as user data.
 /// Copies a selected "FACE" or "PTCH" polygon with its point identifiers, positions and normal
-/// into polyTable[unassignedCount] and counts it. Always returns 0 so that the scan goes on, and
-/// never throws. Selected polygons beyond the table's slots are skipped, and so is everything
-/// once memory has run out.
+/// into polyTable[unassignedCount], growing the table, and counts it. Always returns 0 so that the
+/// scan goes on, and never throws. Selected polygons beyond the table's slots are skipped, and so
+/// is everything once memory has run out.
 extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon);
 
 }  // namespace tarvel
