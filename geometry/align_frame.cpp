@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "geometry/portable_math.h"
+
 namespace tarvel {
 
 AlignFrame AlignFrame::fromNormal(const Vector3& normal) {
@@ -20,16 +22,16 @@ AlignFrame AlignFrame::fromNormal(const Vector3& normal) {
 }
 
 void AlignFrame::computeAngles() {
-    angleY = std::atan2(xAxis.z, xAxis.x);
-    angleZ = -std::atan2(xAxis.y, std::sqrt(xAxis.x * xAxis.x + xAxis.z * xAxis.z));
-    const double cY = std::cos(angleY);
-    const double sY = std::sin(angleY);
-    const double cZ = std::cos(angleZ);
-    const double sZ = std::sin(angleZ);
+    angleY = portableAtan2(xAxis.z, xAxis.x);
+    angleZ = -portableAtan2(xAxis.y, std::sqrt(xAxis.x * xAxis.x + xAxis.z * xAxis.z));
+    const double cY = portableCos(angleY);
+    const double sY = portableSin(angleY);
+    const double cZ = portableCos(angleZ);
+    const double sZ = portableSin(angleZ);
     // z and y of yAxis after the first two rotations; the third turns it onto +Y.
     const double u = cY * yAxis.z - sY * yAxis.x;
     const double v = sY * yAxis.z * sZ + cY * yAxis.x * sZ + cZ * yAxis.y;
-    angleX = -std::atan2(u, v);
+    angleX = -portableAtan2(u, v);
 }
 
 void AlignFrame::transformPoints(Vector3* points, Vector3 origin, int count) const {

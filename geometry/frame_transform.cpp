@@ -2,18 +2,20 @@
 
 #include <cmath>
 
+#include "geometry/portable_math.h"
+
 namespace tarvel {
 
 // The rotation primitives turn by minus their argument, and the transform passes minus each
 // angle, so the sines and cosines are those of the angles themselves. A rotation about X or Z
 // by an angle equal to 0.0 is skipped, as the primitives skip it.
 FrameTransform::FrameTransform(const AlignFrame& frame)
-    : sY_(std::sin(frame.angleY)),
-      cY_(std::cos(frame.angleY)),
-      sZ_(std::sin(frame.angleZ)),
-      cZ_(std::cos(frame.angleZ)),
-      sX_(std::sin(frame.angleX)),
-      cX_(std::cos(frame.angleX)),
+    : sY_(portableSin(frame.angleY)),
+      cY_(portableCos(frame.angleY)),
+      sZ_(portableSin(frame.angleZ)),
+      cZ_(portableCos(frame.angleZ)),
+      sX_(portableSin(frame.angleX)),
+      cX_(portableCos(frame.angleX)),
       turnZ_(frame.angleZ != 0.0),
       turnX_(frame.angleX != 0.0) {}
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "geometry/portable_math.h"
+
 namespace tarvel {
 
 // Each rotation turns the point by -angle about its axis, that is, it gives the point's
@@ -11,14 +13,14 @@ Vector3 Vector3::rotateAboutX(double angle) const {
     if (angle == 0.0) {
         return *this;
     }
-    const double s = std::sin(-angle);
-    const double c = std::cos(-angle);
+    const double s = portableSin(-angle);
+    const double c = portableCos(-angle);
     return {x, c * y - s * z, s * y + c * z};
 }
 
 Vector3 Vector3::rotateAboutY(double angle) const {
-    const double s = std::sin(-angle);
-    const double c = std::cos(-angle);
+    const double s = portableSin(-angle);
+    const double c = portableCos(-angle);
     return {s * z + c * x, y, c * z - s * x};
 }
 
@@ -26,8 +28,8 @@ Vector3 Vector3::rotateAboutZ(double angle) const {
     if (angle == 0.0) {
         return *this;
     }
-    const double s = std::sin(-angle);
-    const double c = std::cos(-angle);
+    const double s = portableSin(-angle);
+    const double c = portableCos(-angle);
     return {c * x - s * y, s * x + c * y, z};
 }
 
@@ -42,14 +44,14 @@ double Vector3::angleBetween(const Vector3& other) const {
         return 0.0;  // parallel vectors whose cosine rounded above 1
     }
     if (c < -1.0) {
-        return std::acos(-1.0);  // opposite vectors whose cosine rounded below -1
+        return portableAcos(-1.0);  // opposite vectors whose cosine rounded below -1
     }
-    return std::acos(c);
+    return portableAcos(c);
 }
 
 double polarAngle(const Vector3& p) {
     const double r = std::sqrt(p.x * p.x + p.y * p.y);
-    double a = std::acos(p.y / r);
+    double a = portableAcos(p.y / r);
     if (p.x < 0.0) {
         a = 2.0 * PI - a;
     }
