@@ -40,12 +40,6 @@ Vector3 unit(const Vector3& v) {
     return v / std::sqrt(dot(v, v));
 }
 
-double lateral(const Vector3& p, const Vector3& origin, const Vector3& axis) {
-    const Vector3 v = p - origin;
-    const Vector3 w = v - dot(v, axis) * axis;
-    return std::sqrt(dot(w, w));
-}
-
 Vector3 lower(const Vector3& a, const Vector3& b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)};
 }
@@ -93,6 +87,12 @@ struct FacingIndex::Query {
           frame(&transform),
           origin(g.centre),
           axis(unit(g.normal)),
+          across(
+              unit(std::fabs(axis.x) <= std::fabs(axis.y) && std::fabs(axis.x) <= std::fabs(axis.z)
+                       ? cross(axis, Vector3(1, 0, 0))
+                   : std::fabs(axis.y) <= std::fabs(axis.z) ? cross(axis, Vector3(0, 1, 0))
+                                                            : cross(axis, Vector3(0, 0, 1)))),
+          acrossToo(cross(axis, across)),
           index(self),
           after(afterIndex),
           maxAngle(maxAngleLimit),
@@ -103,11 +103,27 @@ struct FacingIndex::Query {
     const FrameTransform* frame;
     Vector3 origin;
     Vector3 axis;
+    // Two unit directions across the axis: a point's distance from the axis is the length of
+    // its offset along them.
+    Vector3 across;
+    Vector3 acrossToo;
     std::int32_t index;
     std::int32_t after;
     double maxAngle;
     double cosLimit;
 };
+
+namespace {
+
+/// The squared distance from the axis of an offset from the axis point.
+template <typename Query>
+double lateralSquared(const Vector3& offset, const Query& q) {
+    const double a = dot(offset, q.across);
+    const double b = dot(offset, q.acrossToo);
+    return a * a + b * b;
+}
+
+}  // namespace
 
 FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     : groups_(std::move(groups)), removed_(groups_.size(), 0), leafOf_(groups_.size(), -1) {
@@ -129,6 +145,10 @@ FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     // this margin is a thousand times that.
     slack_ = 1e-12 * scale + 1e-200;
     build();
+    slotOf_.assign(groups_.size(), -1);
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+        slotOf_[static_cast<std::size_t>(items_[k].index)] = static_cast<std::int32_t>(k);
+    }
 }
 
 FacingIndex::~FacingIndex() = default;
@@ -215,50 +235,82 @@ bool FacingIndex::skipNode(const Node& node, const Query& q) const {
     return maxHeight < -slack_;  // every centre here lies behind the group
 }
 
-std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance) {
+std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance, std::int32_t hint) {
     std::int32_t best = -1;
     if (nodes_.empty()) {
         return best;
     }
-    // A lower bound of a node's distance from the axis: that of its box's bounding sphere.
-    auto nearestPossible = [&](const Node& node) {
-        const Vector3 centre = (node.low + node.high) * 0.5;
-        const Vector3 half = (node.high - node.low) * 0.5;
-        return lateral(centre, q.origin, q.axis) - std::sqrt(dot(half, half));
+    // Squared distances from the axis, compared with the best so far plus the margin.
+    double reach = 0.0;
+    auto consider = [&](const Item& item) {
+        const std::int32_t j = item.index;
+        if (j <= q.after || j == q.index || removed_[static_cast<std::size_t>(j)] != 0 ||
+            dot(item.unitNormal, q.axis) > q.cosLimit ||
+            dot(item.centre - q.origin, q.axis) < -slack_ ||
+            (best >= 0 && lateralSquared(item.centre - q.origin, q) > reach)) {
+            return;
+        }
+        double d = 0.0;
+        if (!facesAcross(*q.group, *q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
+                         d)) {
+            return;
+        }
+        if (best < 0 || d < bestDistance || (d == bestDistance && j < best)) {
+            best = j;
+            bestDistance = d;
+            reach = (d + slack_) * (d + slack_);
+        }
     };
-    stack_.assign(1, 0);
+    // A good first candidate (a neighbour's partner) lets the search pass over most of the
+    // tree; the search still looks at everything that could be as near, so the result is the
+    // same.
+    if (hint >= 0) {
+        consider(items_[static_cast<std::size_t>(hint)]);
+    }
+    // A lower bound of a node's squared distance from the axis: the box's offsets along each
+    // direction across the axis span an interval, and no centre in the box is nearer than the
+    // nearest end of both intervals.
+    auto nearestPossible = [&](const Node& node) {
+        const Vector3 low = node.low - q.origin;
+        const Vector3 high = node.high - q.origin;
+        auto gap = [&](const Vector3& e) {
+            const double from = std::min(low.x * e.x, high.x * e.x) +
+                                std::min(low.y * e.y, high.y * e.y) +
+                                std::min(low.z * e.z, high.z * e.z);
+            const double to = std::max(low.x * e.x, high.x * e.x) +
+                              std::max(low.y * e.y, high.y * e.y) +
+                              std::max(low.z * e.z, high.z * e.z);
+            return from > 0.0 ? from : to < 0.0 ? -to : 0.0;
+        };
+        const double a = gap(q.across);
+        const double b = gap(q.acrossToo);
+        return a * a + b * b;
+    };
+    stack_.assign(1, {0, 0.0});
     while (!stack_.empty()) {
-        const Node& node = nodes_[static_cast<std::size_t>(stack_.back())];
+        const Pending top = stack_.back();
         stack_.pop_back();
-        if (skipNode(node, q) || (best >= 0 && nearestPossible(node) > bestDistance + slack_)) {
+        if (best >= 0 && top.nearest > reach) {
+            continue;
+        }
+        const Node& node = nodes_[static_cast<std::size_t>(top.node)];
+        if (skipNode(node, q)) {
             continue;
         }
         if (node.left >= 0) {
-            const Node& left = nodes_[static_cast<std::size_t>(node.left)];
-            const Node& right = nodes_[static_cast<std::size_t>(node.right)];
-            const bool leftFirst = nearestPossible(left) <= nearestPossible(right);
-            stack_.push_back(leftFirst ? node.right : node.left);
-            stack_.push_back(leftFirst ? node.left : node.right);
+            const double left = nearestPossible(nodes_[static_cast<std::size_t>(node.left)]);
+            const double right = nearestPossible(nodes_[static_cast<std::size_t>(node.right)]);
+            if (left <= right) {
+                stack_.push_back({node.right, right});
+                stack_.push_back({node.left, left});
+            } else {
+                stack_.push_back({node.left, left});
+                stack_.push_back({node.right, right});
+            }
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const Item& item = items_[k];
-            const std::int32_t j = item.index;
-            if (j <= q.after || j == q.index || removed_[static_cast<std::size_t>(j)] != 0 ||
-                dot(item.unitNormal, q.axis) > q.cosLimit ||
-                dot(item.centre - q.origin, q.axis) < -slack_ ||
-                (best >= 0 && lateral(item.centre, q.origin, q.axis) > bestDistance + slack_)) {
-                continue;
-            }
-            double d = 0.0;
-            if (!facesAcross(*q.group, *q.frame, *groups_[static_cast<std::size_t>(j)], q.maxAngle,
-                             d)) {
-                continue;
-            }
-            if (best < 0 || d < bestDistance || (d == bestDistance && j < best)) {
-                best = j;
-                bestDistance = d;
-            }
+            consider(items_[k]);
         }
     }
     return best;
@@ -268,16 +320,16 @@ bool FacingIndex::anyPassingBelow(const Query& q, std::int32_t below) {
     if (nodes_.empty()) {
         return false;
     }
-    stack_.assign(1, 0);
+    stack_.assign(1, {0, 0.0});
     while (!stack_.empty()) {
-        const Node& node = nodes_[static_cast<std::size_t>(stack_.back())];
+        const Node& node = nodes_[static_cast<std::size_t>(stack_.back().node)];
         stack_.pop_back();
         if (skipNode(node, q) || node.minIndex >= below) {
             continue;
         }
         if (node.left >= 0) {
-            stack_.push_back(node.left);
-            stack_.push_back(node.right);
+            stack_.push_back({node.left, 0.0});
+            stack_.push_back({node.right, 0.0});
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
@@ -294,7 +346,7 @@ bool FacingIndex::anyPassingBelow(const Query& q, std::int32_t below) {
     return false;
 }
 
-std::int32_t FacingIndex::search(const Query& q) {
+std::int32_t FacingIndex::search(const Query& q, std::int32_t hint) {
     const PolyGroup& group = *q.group;
     std::int32_t best = -1;
     double bestDistance = 0.0;
@@ -320,7 +372,7 @@ std::int32_t FacingIndex::search(const Query& q) {
         // Wild candidates are offered in order around it, which settles every NaN case: a
         // NaN distance wins only as the first candidate passing, and is never nearer after it.
         double treeDistance = 0.0;
-        const std::int32_t treeBest = searchTree(q, treeDistance);
+        const std::int32_t treeBest = searchTree(q, treeDistance, hint);
         bool treeOffered = false;
         for (std::int32_t j : wild_) {
             double d = 0.0;
@@ -368,6 +420,7 @@ void FacingIndex::findAllPartners(double maxAngle) {
     Vector3 lastNormal;
     FrameTransform transform{AlignFrame()};
     bool haveFrame = false;
+    std::int32_t hint = -1;  // the last partner found, a likely near candidate for the next
     auto searchFrom = [&](std::int32_t g) {
         const PolyGroup& group = *groups_[static_cast<std::size_t>(g)];
         if (neverFaces(group)) {
@@ -378,7 +431,10 @@ void FacingIndex::findAllPartners(double maxAngle) {
             lastNormal = group.normal;
             haveFrame = true;
         }
-        search(Query(group, transform, g, -1, maxAngle));
+        const std::int32_t found = search(Query(group, transform, g, -1, maxAngle), hint);
+        if (found >= 0 && slotOf_[static_cast<std::size_t>(found)] >= 0) {
+            hint = slotOf_[static_cast<std::size_t>(found)];
+        }
     };
     for (const Item& item : items_) {
         searchFrom(item.index);

@@ -42,8 +42,9 @@ private:
     struct Query;
 
     void build();
-    std::int32_t search(const Query& q);
-    std::int32_t searchTree(const Query& q, double& bestDistance);
+    /// `hint`, an item to look at first, or -1. Returns the group number found, or -1.
+    std::int32_t search(const Query& q, std::int32_t hint = -1);
+    std::int32_t searchTree(const Query& q, double& bestDistance, std::int32_t hint);
     bool anyPassingBelow(const Query& q, std::int32_t below);
     bool skipNode(const Node& node, const Query& q) const;
 
@@ -53,7 +54,12 @@ private:
     std::vector<std::int32_t> wild_;    // group numbers tested one by one, ascending
     std::vector<std::int32_t> leafOf_;  // per group: its leaf node, or -1
     std::vector<Node> nodes_;
-    std::vector<std::int32_t> stack_;  // reused by every search
+    std::vector<std::int32_t> slotOf_;  // per group: its place in items_, or -1
+    struct Pending {
+        std::int32_t node;
+        double nearest;  // the node's squared distance from the axis, at least
+    };
+    std::vector<Pending> stack_;  // reused by every search
     double slack_ = 0.0;
 };
 
