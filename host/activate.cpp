@@ -61,6 +61,15 @@ void release(std::int32_t filledSlots) {
 
 using PointList = std::unique_ptr<BoundaryPoint>;
 
+/// Sorts the list `list` owns, which owns it again afterwards, also when the sort throws.
+void sortOwnedByAngle(PointList& list) {
+    // The sort allocates before it relinks: until it returns, the old head still owns the
+    // whole list.
+    BoundaryPoint* sorted = sortByAngle(list.get());
+    static_cast<void>(list.release());
+    list.reset(sorted);
+}
+
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
 /// nothing, when either group has no boundary (every edge shared, as with a duplicated
 /// polygon): such a pair is left as it was.
@@ -82,8 +91,8 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit) {
         flattenIntoFrame(partner, frame, partner.centre);
         normaliseToBox(first.get());
         normaliseToBox(second.get());
-        first.reset(sortByAngle(first.release()));
-        second.reset(sortByAngle(second.release()));
+        sortOwnedByAngle(first);
+        sortOwnedByAngle(second);
         if (count(first.get()) < count(second.get())) {
             first.swap(second);
         }

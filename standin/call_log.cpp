@@ -169,6 +169,62 @@ void CallLog::polTag(LWPolID polygon, LWID type, const char* value) {
     }
 }
 
+std::optional<std::string> CallLog::textOf(std::uint32_t text) const {
+    if (text == 0) {
+        return std::nullopt;
+    }
+    return texts_[text - 1];
+}
+
+CallArguments CallLog::arguments(std::size_t index) const {
+    const Call& call = calls_[index];
+    CallArguments out;
+    out.op = call.op;
+    switch (call.op) {
+        case CallOp::begin:
+            out.numbers = {toInt(call.first), toInt(call.second), call.small};
+            break;
+        case CallOp::global:
+            out.text = textOf(call.text);
+            out.numbers[0] = call.small;
+            break;
+        case CallOp::info:
+        case CallOp::error:
+        case CallOp::warning:
+            out.text = textOf(call.text);
+            out.text2 = textOf(call.text2);
+            break;
+        case CallOp::done:
+            out.numbers = {toInt(call.first), call.small, 0};
+            break;
+        case CallOp::polyCount:
+            out.numbers = {toInt(call.first), call.small, toInt(call.second)};
+            break;
+        case CallOp::polyScan:
+            out.numbers[0] = call.small;
+            break;
+        case CallOp::pointInfo:
+        case CallOp::polyNormal:
+        case CallOp::remPoly:
+            out.handle = call.first;
+            break;
+        case CallOp::addFace:
+            out.text = textOf(call.text);
+            out.handle = call.first;
+            if (call.small >= 0) {
+                const auto begin = facePoints_.begin() + static_cast<std::ptrdiff_t>(call.second);
+                out.points.emplace(begin, begin + call.small);
+            }
+            break;
+        case CallOp::polTag:
+            out.handle = call.first;
+            out.tagType = call.text2;
+            out.text = textOf(call.text);
+            break;
+    }
+    return out;
+}
+
 void CallLog::appendJson(std::string& out, std::size_t index) const {
     const Call& call = calls_[index];
     out += "{\"op\": \"";

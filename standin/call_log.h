@@ -50,6 +50,26 @@ struct ShownMessage {
     std::optional<std::string> text2;
 };
 
+/// The arguments of one logged call as plain values, for checks over a whole run. Handles are
+/// raw, as CallLog keeps them: 0 for null, the identifier + 1 otherwise.
+struct CallArguments {
+    CallOp op = CallOp::begin;
+    /// begin: its three arguments; done: error, selection mode; polyCount: layer, mode,
+    /// result; polyScan: layer; global: use mode.
+    std::array<std::int64_t, 3> numbers{};
+    /// pointInfo: the point; polyNormal, remPoly, polTag: the polygon; addFace: the result.
+    std::uint64_t handle = 0;
+    /// addFace: the points passed, or null when they could not be read.
+    std::optional<std::vector<std::uint64_t>> points;
+    /// global: the service; info, error, warning: the first line; addFace: the surface;
+    /// polTag: the value. Null when the plug-in passed null.
+    std::optional<std::string> text;
+    /// info, error, warning: the second line.
+    std::optional<std::string> text2;
+    /// polTag: the tag type.
+    LWID tagType = 0;
+};
+
 /// Identifiers are kept as the raw handles the plug-in passed: the host numbers point and
 /// polygon i as the handle i + 1, so the log writes handle h as identifier h - 1 and the null
 /// handle as null, even for a handle that names nothing.
@@ -76,6 +96,7 @@ public:
     /// Logged calls: every call when logging is full, none otherwise.
     std::size_t size() const { return calls_.size(); }
     CallOp op(std::size_t index) const { return calls_[index].op; }
+    CallArguments arguments(std::size_t index) const;
     /// Kept whatever the logging.
     const std::vector<ShownMessage>& messages() const { return messages_; }
 
@@ -104,6 +125,7 @@ private:
     bool record(CallOp op);
     std::uint32_t intern(const char* text);
     void appendText(std::string& out, std::uint32_t text) const;
+    std::optional<std::string> textOf(std::uint32_t text) const;
 
     CallLogging logging_;
     std::array<std::uint64_t, kCallOpCount> counts_{};

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "standin/host_code_scope.h"
 #include "standin/input_error.h"
 
 namespace standin {
@@ -58,7 +59,10 @@ PluginModule::PluginModule(const ModuleDescriptor& descriptor, std::string name)
     if (descriptor.startup == nullptr) {
         refuse("no start-up function");
     }
-    serverData_ = descriptor.startup();
+    {
+        const PluginCodeScope pluginCode;
+        serverData_ = descriptor.startup();
+    }
     // The host's convention: a start-up that returns null has failed.
     if (serverData_ == nullptr) {
         throw InputError(name_ + ": the module's start-up failed");
@@ -67,6 +71,7 @@ PluginModule::PluginModule(const ModuleDescriptor& descriptor, std::string name)
 
 PluginModule::~PluginModule() {
     if (descriptor_.shutdown != nullptr) {
+        const PluginCodeScope pluginCode;
         descriptor_.shutdown(serverData_);
     }
 }

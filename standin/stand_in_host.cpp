@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/host_code_scope.h"
 #include "standin/polygon_normal.h"
 
 namespace standin {
@@ -129,6 +130,7 @@ HostRun* activeRun = nullptr;
 /// Calls `body` on the active run, or gives `fallback` when there is none or the body throws.
 template <typename Result, typename Body>
 Result guarded(Result fallback, const Body& body) {
+    const HostCodeScope hostCode;
     if (activeRun == nullptr) {
         return fallback;
     }
@@ -338,7 +340,12 @@ EDError HostRun::polyScan(EDPolyScanFunc* callback, void* userData, int layer) {
                                  points.data(),
                                  surface.c_str(),
                                  polygon.type};
-        if (const EDError result = callback(userData, &info); result != kNoError) {
+        EDError result = kNoError;
+        {
+            const PluginCodeScope pluginCode;
+            result = callback(userData, &info);
+        }
+        if (result != kNoError) {
             return result;
         }
     }
@@ -462,10 +469,12 @@ public:
 }  // namespace
 
 Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
+    const HostCodeScope hostCode;
     HostRun run(std::move(scene), logging);
     int result = 0;
     {
         ActiveRun active(run);
+        const PluginCodeScope pluginCode;
         result =
             module.server().activate(kMeshDataEditVersion, &globalEntry,
                                      reinterpret_cast<void*>(&beginEntry), module.serverData());
@@ -475,6 +484,7 @@ Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
 
 Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
               CallLogging logging) {
+    const HostCodeScope hostCode;
     const PluginModule module(descriptor, name);
     return runTool(module, std::move(scene), logging);
 }

@@ -7,6 +7,7 @@
 #include "scenes/scene_generators.h"
 #include "standin/trace_writer.h"
 #include "tests/module_runs.h"
+#include "tests/run_invariants.h"
 
 namespace tarvel {
 namespace {
@@ -15,8 +16,12 @@ using testing::productModule;
 using testing::referenceModule;
 
 void expectSameTrace(const standin::Scene& scene, const std::string& what) {
-    const std::string fast = standin::traceText(testing::run(productModule(), scene));
-    const std::string reference = standin::traceText(testing::run(referenceModule(), scene));
+    const standin::Trace fastTrace = testing::run(productModule(), scene);
+    const standin::Trace referenceTrace = testing::run(referenceModule(), scene);
+    const std::vector<std::string> broken = testing::brokenRunInvariants(scene, fastTrace);
+    EXPECT_TRUE(broken.empty()) << what << ":\n" << testing::describeBroken(broken);
+    const std::string fast = standin::traceText(fastTrace);
+    const std::string reference = standin::traceText(referenceTrace);
     if (fast != reference) {
         // Point at the first differing line rather than printing two whole traces.
         std::size_t at = 0;

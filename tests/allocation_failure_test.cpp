@@ -1,0 +1,79 @@
+// The module when memory runs out: whichever of its allocations fails, the run releases
+// everything, abandons the edit with one done(1, 0), and returns 0. The host's own allocations
+// are left alone, so each run fails exactly where the module asked.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "scenes/scene_generators.h"
+#include "standin/trace_writer.h"
+#include "tests/linked_module.h"
+#include "tests/run_invariants.h"
+
+namespace tarvel {
+namespace {
+
+using standin::CallOp;
+using testing::runWatched;
+
+/// Scenes that end each way a run with memory can end: completed, one group, no pair.
+std::vector<std::pair<std::string, standin::Scene>> smallScenes() {
+    std::vector<std::pair<std::string, standin::Scene>> out;
+    out.emplace_back("facing grids", scenes::facingGrids(3, 2, 1.0, 1, 0.5));
+    out.emplace_back("several pairs", scenes::severalPairs(3, 1));
+    standin::Scene flat = scenes::facingGrids(2, 2, 1.0);
+    flat.mesh.polygons.resize(4);  // the lower grid alone: one group
+    out.emplace_back("one group", flat);
+    out.emplace_back("soup", scenes::randomSoup(11, true));
+    standin::Scene sideBySide = scenes::facingGrids(1, 1, 0.0);
+    sideBySide.mesh.polygons[1].normal = standin::Point{1.0, 0.0, 0.0};  // perpendicular
+    out.emplace_back("not facing", sideBySide);
+    return out;
+}
+
+TEST(AllocationFailureTest, everyAllocationOfASmallRunMayFailAndTheEditIsAbandonedCleanly) {
+    for (const auto& [name, scene] : smallScenes()) {
+        const testing::WatchedRun clean = runWatched(scene);
+        ASSERT_GT(clean.requested, 0u) << name;
+        ASSERT_EQ(clean.live, 0) << name;
+        for (std::uint64_t k = 1; k <= clean.requested; ++k) {
+            const testing::WatchedRun run = runWatched(scene, k);
+            const std::string where = name + ", allocation " + std::to_string(k);
+            ASSERT_TRUE(run.failed) << where;
+            EXPECT_EQ(run.live, 0) << where;
+            if (run.failedQuietly) {
+                // Memory the library can do without: the run goes on to the same end.
+                EXPECT_EQ(standin::traceText(run.trace), standin::traceText(clean.trace)) << where;
+                continue;
+            }
+            EXPECT_TRUE(testing::moduleAtRest()) << where;
+            EXPECT_EQ(run.trace.result, 0) << where;
+            const standin::CallLog& log = run.trace.calls;
+            ASSERT_EQ(log.count(CallOp::done), 1u) << where;
+            const standin::CallArguments done = log.arguments(log.size() - 1);
+            ASSERT_EQ(done.op, CallOp::done) << where;
+            EXPECT_EQ(done.numbers[0], 1) << where;
+            EXPECT_EQ(done.numbers[1], 0) << where;
+            EXPECT_EQ(log.count(CallOp::remPoly), 0u) << where;
+            EXPECT_TRUE(log.messages().empty()) << where;
+            const std::vector<std::string> broken = testing::brokenRunInvariants(scene, run.trace);
+            EXPECT_TRUE(broken.empty()) << where << ":\n" << testing::describeBroken(broken);
+        }
+    }
+}
+
+TEST(AllocationFailureTest, aCountFarAboveThePolygonsCostsNoLargerTable) {
+    standin::Scene scene = scenes::facingGrids(3, 3, 1.0);
+    const testing::WatchedRun counted = runWatched(scene);
+    scene.host.polyCount = std::numeric_limits<std::int32_t>::max();
+    const testing::WatchedRun huge = runWatched(scene);
+    EXPECT_EQ(huge.live, 0);
+    EXPECT_LT(huge.largest, std::size_t{64 * 1024});
+    // The same run otherwise: the count only bounds how many polygons are taken.
+    EXPECT_EQ(huge.trace.calls.count(CallOp::addFace), counted.trace.calls.count(CallOp::addFace));
+    EXPECT_EQ(huge.trace.calls.count(CallOp::remPoly), 18u);
+    EXPECT_TRUE(testing::brokenRunInvariants(scene, huge.trace).empty());
+}
+
+}  // namespace
+}  // namespace tarvel
