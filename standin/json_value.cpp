@@ -56,6 +56,13 @@ JsonValue parseValue(JsonReader& reader) {
 
 }  // namespace
 
+JsonValue::JsonValue() = default;
+JsonValue::JsonValue(bool value) : value_(value) {}
+JsonValue::JsonValue(Number value) : value_(std::move(value)) {}
+JsonValue::JsonValue(std::string value) : value_(std::move(value)) {}
+JsonValue::JsonValue(Array value) : value_(std::move(value)) {}
+JsonValue::JsonValue(Object value) : value_(std::move(value)) {}
+
 bool JsonValue::boolean() const {
     return expect<bool>(value_, kind(), "a boolean");
 }

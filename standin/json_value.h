@@ -25,12 +25,14 @@ public:
         std::string text;
     };
 
-    JsonValue() = default;  // null
-    explicit JsonValue(bool value) : value_(value) {}
-    explicit JsonValue(Number value) : value_(std::move(value)) {}
-    explicit JsonValue(std::string value) : value_(std::move(value)) {}
-    explicit JsonValue(Array value) : value_(std::move(value)) {}
-    explicit JsonValue(Object value) : value_(std::move(value)) {}
+    // Out of line: JsonMember is not complete here, and clang instantiates the destructors of
+    // every alternative wherever a constructor of the variant is defined.
+    JsonValue();  // null
+    explicit JsonValue(bool value);
+    explicit JsonValue(Number value);
+    explicit JsonValue(std::string value);
+    explicit JsonValue(Array value);
+    explicit JsonValue(Object value);
 
     JsonKind kind() const { return static_cast<JsonKind>(value_.index()); }
     bool isNull() const { return kind() == JsonKind::null; }
