@@ -20,8 +20,11 @@ cmake --build build/fuzz -j"$(nproc)" --target "${targets[@]}"
 
 # Leaks are findings; a huge allocation is one too (libFuzzer's malloc limit reports it), so
 # the allocator does not hand out null.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+if [ -x /usr/lib/llvm-14/bin/llvm-symbolizer ]; then
+  export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
+fi
 for target in "${targets[@]}"; do
   name="${target%_fuzzer}"
   work="build/fuzz/work/$name"

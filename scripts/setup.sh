@@ -2,7 +2,10 @@
 # Installs what building and testing need, when it is missing (Debian packages).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev clang-format)
+# clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
+# libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer for readable reports in
+# llvm-14.
+packages=(cmake g++ make libgtest-dev clang-format clang-14 libclang-rt-14-dev llvm-14)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: a release build with warnings as errors, then the same suites
-# under AddressSanitizer (with leak detection) and UndefinedBehaviorSanitizer.
+# under AddressSanitizer (with leak detection) and UndefinedBehaviorSanitizer. Between the two,
+# a short run of every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,6 +10,11 @@ jobs="$(nproc)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+fuzz_seconds="${FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR=ON -DTARVEL_SANITIZE=ON \
   -DTARVEL_BENCH=OFF >/dev/null

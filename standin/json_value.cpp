@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <unordered_set>
+#include <vector>
 
 namespace standin {
 
@@ -15,43 +16,74 @@ const T& expect(const Variant& value, JsonKind actual, const char* wanted) {
     throw std::logic_error(std::string("JSON value is ") + describe(actual) + ", not " + wanted);
 }
 
-// Each level of nesting is one level of recursion here; the reader refuses more than
-// JsonReader::kMaxDepth levels, which bounds the stack.
+/// An array or object whose items or members are being read.
+struct OpenValue {
+    bool isObject = false;
+    JsonValue::Array items;
+    JsonValue::Object members;
+    std::unordered_set<std::string> keys;
+    /// The member whose value is being read.
+    std::string key;
+};
+
+// The nesting is kept on a heap stack rather than the call stack, so that a document nested
+// to the reader's limit needs no more stack than a flat one: a host may run us on a small one.
 JsonValue parseValue(JsonReader& reader) {
-    switch (reader.peek()) {
-        case JsonKind::null:
-            reader.readNull();
-            return JsonValue();
-        case JsonKind::boolean:
-            return JsonValue(reader.readBoolean());
-        case JsonKind::number:
-            return JsonValue(JsonValue::Number{std::string(reader.readNumber())});
-        case JsonKind::string:
-            return JsonValue(reader.readString());
-        case JsonKind::array: {
-            JsonValue::Array items;
-            reader.beginArray();
-            while (reader.nextItem()) {
-                items.push_back(parseValue(reader));
-            }
-            return JsonValue(std::move(items));
+    std::vector<OpenValue> open;
+    for (;;) {
+        JsonValue value;
+        bool complete = true;
+        switch (reader.peek()) {
+            case JsonKind::null:
+                reader.readNull();
+                break;
+            case JsonKind::boolean:
+                value = JsonValue(reader.readBoolean());
+                break;
+            case JsonKind::number:
+                value = JsonValue(JsonValue::Number{std::string(reader.readNumber())});
+                break;
+            case JsonKind::string:
+                value = JsonValue(reader.readString());
+                break;
+            case JsonKind::array:
+                reader.beginArray();
+                open.emplace_back();
+                complete = false;
+                break;
+            case JsonKind::object:
+                reader.beginObject();
+                open.emplace_back().isObject = true;
+                complete = false;
+                break;
         }
-        case JsonKind::object: {
-            JsonValue::Object members;
-            std::unordered_set<std::string> keys;
-            std::string key;
-            reader.beginObject();
-            while (reader.nextMember(key)) {
-                if (!keys.insert(key).second) {
-                    reader.fail("duplicate member \"" + key + "\"");
+        // Hand the value to the array or object it belongs to, and close every one that ends
+        // here, until one has a further item or member to read.
+        for (;;) {
+            if (complete) {
+                if (open.empty()) {
+                    return value;
                 }
-                JsonValue value = parseValue(reader);
-                members.push_back(JsonMember{key, std::move(value)});
+                OpenValue& top = open.back();
+                if (top.isObject) {
+                    top.members.push_back(JsonMember{top.key, std::move(value)});
+                } else {
+                    top.items.push_back(std::move(value));
+                }
             }
-            return JsonValue(std::move(members));
+            OpenValue& top = open.back();
+            if (top.isObject ? reader.nextMember(top.key) : reader.nextItem()) {
+                if (top.isObject && !top.keys.insert(top.key).second) {
+                    reader.fail("duplicate member \"" + top.key + "\"");
+                }
+                break;
+            }
+            value =
+                top.isObject ? JsonValue(std::move(top.members)) : JsonValue(std::move(top.items));
+            open.pop_back();
+            complete = true;
         }
     }
-    return JsonValue();
 }
 
 }  // namespace
