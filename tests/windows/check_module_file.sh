@@ -2,7 +2,7 @@
 # Checks the Windows module file from outside: a 32-bit DLL whose export directory names the
 # library tarvel.p and lists _mod_descrip alone, that imports only from DLLs every Windows has,
 # and whose own code does no x87 arithmetic (whose rounding would depend on the host's x87
-# precision setting).
+# precision setting) and calls no C library mathematics.
 #   check_module_file.sh OBJDUMP MODULE OBJECT_FILES...
 # OBJECT_FILES are the module's own compiled code (archives allowed; a ';'-separated list is
 # split), as opposed to the run-time libraries linked into it.
@@ -59,7 +59,19 @@ $found"
 [ "$("$objdump" -d "${objects[@]}" | grep -c '^[0-9a-f]* <')" -gt 50 ] ||
   fail "too few functions disassembled from the module's object files"
 
+# Nor may it call C library functions beyond copying memory and the C++ run-time's exception
+# support: MinGW's sqrt is the x87 fsqrt (double rounding), its sin, cos and atan2 the x87
+# instructions, msvcrt's acos its own; none gives glibc's bits. (Mangled C++ names, which
+# start with __Z on 32-bit Windows, are the C++ library's: allocation, exceptions.)
+nm="${objdump%objdump}nm"
+defined="$("$nm" --defined-only "${objects[@]}" 2>/dev/null | awk 'NF == 3 { print $3 }' | sort -u)"
+calls="$("$nm" -u "${objects[@]}" 2>/dev/null | awk '$1 == "U" { print $2 }' | sort -u |
+  comm -23 - <(echo "$defined") | grep -v '^__Z' |
+  grep -vE '^(_memcpy|_memmove|_memset|_memcmp|_strlen|_abort|___chkstk_ms|___cxa_[a-z_]+|__Unwind_[A-Za-z_]+|___gxx_personality_v0)$')"
+[ -z "$calls" ] || fail "the module's code calls C library functions whose results may differ between platforms: $(echo $calls)"
+
 if [ "$failures" -eq 0 ]; then
-  echo "$module: 32-bit DLL tarvel.p, exports _mod_descrip alone, imports $(echo $imports), no x87 arithmetic in the module's code"
+  echo "$module: 32-bit DLL tarvel.p, exports _mod_descrip alone, imports $(echo $imports);" \
+    "the module's code does no x87 arithmetic and calls no C library mathematics"
 fi
 exit $((failures > 0))

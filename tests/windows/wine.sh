@@ -8,6 +8,7 @@
 set -euo pipefail
 : "${WINEPREFIX:?set WINEPREFIX to the Wine prefix folder}"
 export WINEPREFIX
+export HOME="${HOME:-$WINEPREFIX}"  # Wine wants one, and CI may give none
 export WINEDEBUG=-all
 # No .NET or HTML engine to offer to install, no debugger to start on a crash.
 export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
