@@ -16,27 +16,38 @@ struct NumberedEdge {
     Vector3* secondPos;
     LWPntID firstId;
     LWPntID secondId;
+    std::uint32_t firstPoint;
+    std::uint32_t secondPoint;
     std::uint32_t key;  // the same for both directions of an edge
 };
 
 /// Every member edge in member order: each member's closing edge from its first point to its
 /// last, then its edges in point order.
-std::vector<NumberedEdge> memberEdges(const PolyGroup& group, KeyIndex& points, KeyIndex& keys) {
+std::vector<NumberedEdge> memberEdges(const PolyGroup& group, std::size_t corners, KeyIndex& points,
+                                      KeyIndex& keys) {
     std::vector<NumberedEdge> edges;
-    auto add = [&](Vector3* firstPos, Vector3* secondPos, LWPntID a, LWPntID b) {
-        const std::uint64_t pa = points.number(keyOf(a));
-        const std::uint64_t pb = points.number(keyOf(b));
+    edges.reserve(corners);
+    std::vector<std::uint32_t> numbers;
+    auto add = [&](const SelectedPoly& m, int i, int j) {
+        const std::uint64_t pa = numbers[static_cast<std::size_t>(i)];
+        const std::uint64_t pb = numbers[static_cast<std::size_t>(j)];
         const std::uint64_t key = std::min(pa, pb) << 32 | std::max(pa, pb);
-        edges.push_back({firstPos, secondPos, a, b, keys.number(key)});
+        edges.push_back({&m.positions[i], &m.positions[j], m.pointIds[i], m.pointIds[j],
+                         static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb),
+                         keys.number(key)});
     };
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
         const int n = m->pointCount;
         if (n <= 0) {
             continue;
         }
-        add(&m->positions[0], &m->positions[n - 1], m->pointIds[0], m->pointIds[n - 1]);
+        numbers.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            numbers[static_cast<std::size_t>(i)] = points.number(keyOf(m->pointIds[i]));
+        }
+        add(*m, 0, n - 1);
         for (int i = 0; i + 1 < n; ++i) {
-            add(&m->positions[i], &m->positions[i + 1], m->pointIds[i], m->pointIds[i + 1]);
+            add(*m, i, i + 1);
         }
     }
     return edges;
@@ -51,7 +62,7 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
     }
     KeyIndex points(corners);
     KeyIndex keys(corners);
-    const std::vector<NumberedEdge> edges = memberEdges(group, points, keys);
+    const std::vector<NumberedEdge> edges = memberEdges(group, corners, points, keys);
 
     // Copies of an edge cancel in pairs in list order, so an edge stays only where it occurs
     // an odd number of times, and then only its last copy.
@@ -70,8 +81,7 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
     }
     BoundaryPoint head;
     BoundaryPoint* last = &head;
-    auto append = [&](Vector3* position, LWPntID id) {
-        const std::uint32_t p = points.lookup(keyOf(id));
+    auto append = [&](Vector3* position, LWPntID id, std::uint32_t p) {
         if (listed[p]) {
             return;
         }
@@ -85,8 +95,8 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
     for (std::size_t i = 0; i < edges.size(); ++i) {
         const NumberedEdge& e = edges[i];
         if (copies[e.key] % 2 == 1 && lastCopy[e.key] == i) {
-            append(e.firstPos, e.firstId);
-            append(e.secondPos, e.secondId);
+            append(e.firstPos, e.firstId, e.firstPoint);
+            append(e.secondPos, e.secondId, e.secondPoint);
         }
     }
     BoundaryPoint* first = head.next;
