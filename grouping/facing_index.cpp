@@ -312,12 +312,6 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance, std::
             reach = (d + slack_) * (d + slack_);
         }
     };
-    // A good first candidate (a neighbour's partner) lets the search pass over most of the
-    // tree; the search still looks at everything that could be as near, so the result is the
-    // same.
-    if (hint >= 0) {
-        consider(items_[static_cast<std::size_t>(hint)]);
-    }
     // A lower bound of a node's squared distance from the axis: the box's offsets along each
     // direction across the axis span an interval, and no centre in the box is nearer than the
     // nearest end of both intervals.
@@ -337,31 +331,67 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance, std::
         const double b = gap(q.acrossToo);
         return a * a + b * b;
     };
-    stack_.assign(1, {0, 0.0});
-    while (!stack_.empty()) {
-        const Pending top = stack_.back();
-        stack_.pop_back();
-        if (best >= 0 && top.nearest > reach) {
-            continue;
-        }
-        const Node& node = nodes_[static_cast<std::size_t>(top.node)];
-        if (skipNode(node, q)) {
-            continue;
-        }
-        if (node.left >= 0) {
-            const double left = nearestPossible(nodes_[static_cast<std::size_t>(node.left)]);
-            const double right = nearestPossible(nodes_[static_cast<std::size_t>(node.right)]);
-            if (left <= right) {
-                stack_.push_back({node.right, right});
-                stack_.push_back({node.left, left});
-            } else {
-                stack_.push_back({node.left, left});
-                stack_.push_back({node.right, right});
+    // Depth first below `root`, nearer child first.
+    auto searchBelow = [&](std::int32_t root, double rootNearest) {
+        stack_.assign(1, {root, rootNearest});
+        while (!stack_.empty()) {
+            const Pending top = stack_.back();
+            stack_.pop_back();
+            if (best >= 0 && top.nearest > reach) {
+                continue;
             }
-            continue;
+            const Node& node = nodes_[static_cast<std::size_t>(top.node)];
+            if (skipNode(node, q)) {
+                continue;
+            }
+            if (node.left >= 0) {
+                const double left = nearestPossible(nodes_[static_cast<std::size_t>(node.left)]);
+                const double right = nearestPossible(nodes_[static_cast<std::size_t>(node.right)]);
+                if (left <= right) {
+                    stack_.push_back({node.right, right});
+                    stack_.push_back({node.left, left});
+                } else {
+                    stack_.push_back({node.left, left});
+                    stack_.push_back({node.right, right});
+                }
+                continue;
+            }
+            for (std::uint32_t k = node.begin; k < node.end; ++k) {
+                consider(items_[k]);
+            }
         }
-        for (std::uint32_t k = node.begin; k < node.end; ++k) {
+    };
+    if (hint < 0) {
+        searchBelow(0, 0.0);
+        return best;
+    }
+    // A good first candidate (a neighbour's partner) lets the search pass over most of the
+    // tree. Starting from its leaf, every sibling on the way up to the root is searched unless
+    // it cannot hold anything as near: together they are the whole tree, so the result is the
+    // same as from the root.
+    std::int32_t at =
+        leafOf_[static_cast<std::size_t>(items_[static_cast<std::size_t>(hint)].index)];
+    const Node& leaf = nodes_[static_cast<std::size_t>(at)];
+    if (!skipNode(leaf, q)) {
+        consider(items_[static_cast<std::size_t>(hint)]);
+        for (std::uint32_t k = leaf.begin; k < leaf.end; ++k) {
             consider(items_[k]);
+        }
+    }
+    // When the best lies farther off than the leaf is wide, the winner is likely elsewhere and
+    // a search from the root finds it sooner.
+    const Vector3 size = leaf.high - leaf.low;
+    if (best < 0 || reach > dot(size, size)) {
+        searchBelow(0, 0.0);
+        return best;
+    }
+    for (std::int32_t parent = leaf.parent; parent >= 0;
+         at = parent, parent = nodes_[static_cast<std::size_t>(parent)].parent) {
+        const Node& up = nodes_[static_cast<std::size_t>(parent)];
+        const std::int32_t sibling = up.left == at ? up.right : up.left;
+        const double nearest = nearestPossible(nodes_[static_cast<std::size_t>(sibling)]);
+        if (best < 0 || nearest <= reach) {
+            searchBelow(sibling, nearest);
         }
     }
     return best;
