@@ -25,30 +25,45 @@ struct NumberedEdge {
 /// last, then its edges in point order.
 std::vector<NumberedEdge> memberEdges(const PolyGroup& group, std::size_t corners, KeyIndex& points,
                                       KeyIndex& keys) {
+    // Number every corner's point, then every edge by its two point numbers, each in one pass
+    // over all corners so that the table look-ups overlap.
+    std::vector<std::uint64_t> cornerKeys;
+    cornerKeys.reserve(corners);
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        for (int i = 0; i < m->pointCount; ++i) {
+            cornerKeys.push_back(keyOf(m->pointIds[i]));
+        }
+    }
+    std::vector<std::uint32_t> numbers(cornerKeys.size());
+    points.numberAll(cornerKeys.data(), cornerKeys.size(), numbers.data());
+
     std::vector<NumberedEdge> edges;
     edges.reserve(corners);
-    std::vector<std::uint32_t> numbers;
+    std::vector<std::uint64_t> edgeKeys;
+    edgeKeys.reserve(corners);
+    std::size_t base = 0;
     auto add = [&](const SelectedPoly& m, int i, int j) {
-        const std::uint64_t pa = numbers[static_cast<std::size_t>(i)];
-        const std::uint64_t pb = numbers[static_cast<std::size_t>(j)];
-        const std::uint64_t key = std::min(pa, pb) << 32 | std::max(pa, pb);
+        const std::uint64_t pa = numbers[base + static_cast<std::size_t>(i)];
+        const std::uint64_t pb = numbers[base + static_cast<std::size_t>(j)];
+        edgeKeys.push_back(std::min(pa, pb) << 32 | std::max(pa, pb));
         edges.push_back({&m.positions[i], &m.positions[j], m.pointIds[i], m.pointIds[j],
-                         static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb),
-                         keys.number(key)});
+                         static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb), 0});
     };
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
         const int n = m->pointCount;
         if (n <= 0) {
             continue;
         }
-        numbers.resize(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            numbers[static_cast<std::size_t>(i)] = points.number(keyOf(m->pointIds[i]));
-        }
         add(*m, 0, n - 1);
         for (int i = 0; i + 1 < n; ++i) {
             add(*m, i, i + 1);
         }
+        base += static_cast<std::size_t>(n);
+    }
+    std::vector<std::uint32_t> edgeNumbers(edgeKeys.size());
+    keys.numberAll(edgeKeys.data(), edgeKeys.size(), edgeNumbers.data());
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        edges[e].key = edgeNumbers[e];
     }
     return edges;
 }

@@ -28,6 +28,26 @@ public:
         return static_cast<std::uint32_t>(size_++);
     }
 
+    /// Numbers `count` keys in order into `numbers`. Fetches the table slots a few keys ahead,
+    /// so that many cache misses are under way at once; the results are those of number().
+    void numberAll(const std::uint64_t* keys, std::size_t count, std::uint32_t* numbers) {
+        constexpr std::size_t kAhead = 8;
+        reserve(size_ + count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count) {
+                __builtin_prefetch(&slots_[mix(keys[i + kAhead]) & (slots_.size() - 1)]);
+            }
+            numbers[i] = number(keys[i]);
+        }
+    }
+
+    /// Room for `keys` keys in all without growing.
+    void reserve(std::size_t keys) {
+        if (2 * keys > slots_.size()) {
+            rebuild(capacityFor(keys));
+        }
+    }
+
     /// The key's number, or kAbsent.
     std::uint32_t lookup(std::uint64_t key) const { return slots_[find(key)].number; }
 

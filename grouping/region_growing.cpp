@@ -13,24 +13,28 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
     // Number every corner's point, counting each polygon once per distinct point it holds
     // (repeats are adjacent per point, since slots come in ascending order); then lay the
     // lists of holders out one after another.
-    std::vector<std::int32_t> lastSlot;
-    std::vector<std::uint32_t> holderCount;
     cornerStart_.assign(static_cast<std::size_t>(slotCount) + 1, 0);
+    std::vector<std::uint64_t> keys;
     for (std::int32_t s = 0; s < slotCount; ++s) {
         const SelectedPoly& poly = *table[s];
         for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            const std::uint32_t p = pointNumbers_.number(keyOf(poly.pointIds[k]));
-            corners_.push_back(p);
-            if (p == lastSlot.size()) {
-                lastSlot.push_back(-1);
-                holderCount.push_back(0);
-            }
+            keys.push_back(keyOf(poly.pointIds[k]));
+        }
+        cornerStart_[static_cast<std::size_t>(s) + 1] = static_cast<std::uint32_t>(keys.size());
+    }
+    corners_.resize(keys.size());
+    pointNumbers_.numberAll(keys.data(), keys.size(), corners_.data());
+    std::vector<std::int32_t> lastSlot(pointNumbers_.size(), -1);
+    std::vector<std::uint32_t> holderCount(pointNumbers_.size(), 0);
+    for (std::int32_t s = 0; s < slotCount; ++s) {
+        for (std::uint32_t c = cornerStart_[static_cast<std::size_t>(s)];
+             c < cornerStart_[static_cast<std::size_t>(s) + 1]; ++c) {
+            const std::uint32_t p = corners_[c];
             if (lastSlot[p] != s) {
                 lastSlot[p] = s;
                 ++holderCount[p];
             }
         }
-        cornerStart_[static_cast<std::size_t>(s) + 1] = static_cast<std::uint32_t>(corners_.size());
     }
     const std::size_t points = holderCount.size();
     start_.assign(points + 1, 0);
