@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: a release build with warnings as errors, then the same suites
-# under AddressSanitizer (with leak detection) and UndefinedBehaviorSanitizer. Between the two,
-# a short run of every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them).
+# Sets up and runs every test: a release build with warnings as errors, the 32-bit Windows build
+# under Wine, a short run of every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them),
+# then the Linux suites under AddressSanitizer (with leak detection) and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +11,12 @@ jobs="$(nproc)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+# The 32-bit Windows module and programs, cross-built, tested under Wine against the Linux build
+# above (see tests/windows).
+cmake --preset windows >/dev/null
+cmake --build build/windows -j"$jobs"
+ctest --test-dir build/windows --output-on-failure -j"$jobs"
 
 fuzz_seconds="${FUZZ_SECONDS:-60}"
 if [ "$fuzz_seconds" -gt 0 ]; then
