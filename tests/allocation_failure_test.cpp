@@ -32,10 +32,12 @@ std::vector<std::pair<std::string, standin::Scene>> smallScenes() {
 }
 
 TEST(AllocationFailureTest, everyAllocationOfASmallRunMayFailAndTheEditIsAbandonedCleanly) {
+    std::uint64_t failedRuns = 0;
     for (const auto& [name, scene] : smallScenes()) {
         const testing::WatchedRun clean = runWatched(scene);
         ASSERT_GT(clean.requested, 0u) << name;
         ASSERT_EQ(clean.live, 0) << name;
+        failedRuns += clean.requested;
         for (std::uint64_t k = 1; k <= clean.requested; ++k) {
             const testing::WatchedRun run = runWatched(scene, k);
             const std::string where = name + ", allocation " + std::to_string(k);
@@ -60,6 +62,7 @@ TEST(AllocationFailureTest, everyAllocationOfASmallRunMayFailAndTheEditIsAbandon
             EXPECT_TRUE(broken.empty()) << where << ":\n" << testing::describeBroken(broken);
         }
     }
+    RecordProperty("failedRuns", std::to_string(failedRuns));
 }
 
 TEST(AllocationFailureTest, aCountFarAboveThePolygonsCostsNoLargerTable) {
