@@ -18,9 +18,9 @@ void ByteReader::need(std::size_t count, const char* what) const {
 
 std::uint16_t ByteReader::u2() {
     need(2, "a two-byte value");
-    const auto value = static_cast<std::uint16_t>(
-        (std::to_integer<unsigned>(body_[position_]) << 8) |
-        std::to_integer<unsigned>(body_[position_ + 1]));
+    const auto value =
+        static_cast<std::uint16_t>((std::to_integer<unsigned>(body_[position_]) << 8) |
+                                   std::to_integer<unsigned>(body_[position_ + 1]));
     position_ += 2;
     return value;
 }
@@ -70,7 +70,9 @@ void ByteReader::skip(std::size_t count) {
     position_ += count;
 }
 
-void ByteReader::fail(const std::string& what) const { failAt(fileOffset(), what); }
+void ByteReader::fail(const std::string& what) const {
+    failAt(fileOffset(), what);
+}
 
 void ByteReader::failAt(std::size_t atOffset, const std::string& what) const {
     throw FormatError(fileName_ + ": " + chunkName(chunk_) + " at byte " +

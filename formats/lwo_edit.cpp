@@ -32,7 +32,8 @@ public:
             return found->second;
         }
         if (strings_.size() >= 0xFFFF) {
-            throw FormatError(fileName_ + ": cannot write: more TAGS strings than a PTAG can index");
+            throw FormatError(fileName_ +
+                              ": cannot write: more TAGS strings than a PTAG can index");
         }
         const auto index = static_cast<std::uint16_t>(strings_.size());
         strings_.push_back(text);
@@ -56,7 +57,7 @@ private:
 /// An added polygon, ready to encode.
 struct NewPolygon {
     LWID type;
-    std::vector<std::uint32_t> points;  // relative to the layer's last PNTS chunk
+    std::vector<std::uint32_t> points;                 // relative to the layer's last PNTS chunk
     std::vector<std::pair<LWID, std::uint16_t>> tags;  // SURF first
 };
 
@@ -273,8 +274,9 @@ standin::Mesh lwoMesh(const LwoObject& object) {
             polygon.surface = std::move(text);
             continue;
         }
-        const auto same = std::find_if(polygon.tags.begin(), polygon.tags.end(),
-                                       [&](const standin::PolygonTag& t) { return t.type == tag.type; });
+        const auto same =
+            std::find_if(polygon.tags.begin(), polygon.tags.end(),
+                         [&](const standin::PolygonTag& t) { return t.type == tag.type; });
         if (same != polygon.tags.end()) {
             same->value = std::move(text);
         } else {
@@ -339,16 +341,17 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
             if (changed == numbers.changed.end()) {
                 out.push_back(chunk);
             } else if (!changed->second) {
-                out.push_back(LwoChunk{chunk.id, survivingPolygons(object, numbers, i), chunk.fileOffset});
+                out.push_back(
+                    LwoChunk{chunk.id, survivingPolygons(object, numbers, i), chunk.fileOffset});
             }
         } else if ((chunk.id == kIdPolygonTags || chunk.id == kIdDiscontinuousMap) &&
                    numbers.changed.count(currentPolygons) != 0) {
             const bool emptied = numbers.changed.at(currentPolygons);
             if (!(emptied && chunk.id == kIdPolygonTags)) {
-                out.push_back(LwoChunk{chunk.id,
-                                       survivingEntries(chunk, numbers.chunkStart.at(currentPolygons),
-                                                        numbers, name),
-                                       chunk.fileOffset});
+                out.push_back(LwoChunk{
+                    chunk.id,
+                    survivingEntries(chunk, numbers.chunkStart.at(currentPolygons), numbers, name),
+                    chunk.fileOffset});
             }
         } else {
             out.push_back(chunk);

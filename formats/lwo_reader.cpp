@@ -51,8 +51,8 @@ void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoO
                           "): only LWO2 objects can be read");
     }
     if (formType != kIdLwo2) {
-        throw FormatError(name + ": not a LightWave object: FORM of type '" +
-                          chunkName(formType) + "'");
+        throw FormatError(name + ": not a LightWave object: FORM of type '" + chunkName(formType) +
+                          "'");
     }
     const std::size_t formSize = bigEndian32(bytes, 4);
     if (formSize < 4 || formSize > bytes.size() - 8) {
@@ -74,8 +74,9 @@ void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoO
         const std::size_t size = bigEndian32(bytes, at + 4);
         if (size > end - at - 8) {
             throw FormatError(name + ": " + chunkName(id) + " at byte " + std::to_string(at) +
-                              ": size " + std::to_string(size) + " runs past the end of the FORM (" +
-                              std::to_string(end - at - 8) + " bytes left)");
+                              ": size " + std::to_string(size) +
+                              " runs past the end of the FORM (" + std::to_string(end - at - 8) +
+                              " bytes left)");
         }
         LwoChunk& chunk = object.chunks.emplace_back();
         chunk.id = id;
@@ -182,7 +183,8 @@ void readPoints(ByteReader& reader, std::size_t size, LwoLayer& layer, BlockStat
         for (float& coordinate : point) {
             coordinate = reader.f4();
             if (!std::isfinite(coordinate)) {
-                reader.failAt(at, "point " + std::to_string(layer.points.size() - state.pointStart) +
+                reader.failAt(at, "point " +
+                                      std::to_string(layer.points.size() - state.pointStart) +
                                       " has a coordinate that is " +
                                       (std::isnan(coordinate) ? "NaN" : "infinite"));
             }
@@ -275,7 +277,9 @@ void readPrimaryLayer(const std::string& name, LwoObject& object) {
 
 }  // namespace
 
-bool tagIndexesStrings(LWID type) { return type != kTagSmoothingGroup; }
+bool tagIndexesStrings(LWID type) {
+    return type != kTagSmoothingGroup;
+}
 
 LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name) {
     LwoObject object;

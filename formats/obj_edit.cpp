@@ -35,9 +35,9 @@ standin::Mesh objMesh(const ObjModel& model) {
         standin::Polygon& polygon = mesh.polygons[j];
         polygon.type = kTypeFace;
         polygon.flags = 0;
-        polygon.points.assign(model.elementVertices.begin() + element.firstVertex,
-                              model.elementVertices.begin() + element.firstVertex +
-                                  element.vertexCount);
+        polygon.points.assign(
+            model.elementVertices.begin() + element.firstVertex,
+            model.elementVertices.begin() + element.firstVertex + element.vertexCount);
         if (element.material != kNoName) {
             polygon.surface = model.names[element.material];
         }

@@ -13,7 +13,9 @@ namespace formats {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
 
 /// Splits a statement into whitespace-separated words, without copying.
 std::vector<std::string_view> words(std::string_view statement) {
@@ -161,8 +163,8 @@ private:
             if (word.size() > 1 && word[0] == '+') {
                 ++first;
             }
-            const auto [end, error] = std::from_chars(first, word.data() + word.size(),
-                                                      position[axis]);
+            const auto [end, error] =
+                std::from_chars(first, word.data() + word.size(), position[axis]);
             if (error == std::errc::result_out_of_range) {
                 fail("vertex coordinate '" + std::string(word) + "' is beyond the double range");
             }
@@ -194,8 +196,9 @@ private:
         if (value < 0) {
             const std::int64_t resolved = static_cast<std::int64_t>(countSoFar) + value;
             if (resolved < 0) {
-                fail(std::string(what) + " index " + std::to_string(value) + " reaches before the first of the " +
-                     std::to_string(countSoFar) + " defined so far");
+                fail(std::string(what) + " index " + std::to_string(value) +
+                     " reaches before the first of the " + std::to_string(countSoFar) +
+                     " defined so far");
             }
             return resolved;
         }
