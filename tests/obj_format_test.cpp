@@ -84,10 +84,10 @@ TEST(ObjFormatTest, anEditKeepsTheTextLessRemovedElementsAndAppendsTheLinks) {
     edited.polygons.push_back(link(1, 7, "DkRed"));
     edited.polygons.push_back(link(2, 6, "DkRed"));
     const std::string text = applyMeshEdit(model, edited);
-    const std::string expected = std::string(kTwoQuads)
-                                     .replace(std::string(kTwoQuads).find("f -4"),
-                                              std::string("f -4 -3 \\\n  -2 -1\n").size(), "") +
-                                 "g Red\nusemtl test\nl 1 5\ng DkRed\nl 2 8\nl 3 7\n";
+    const std::string expected =
+        std::string(kTwoQuads).replace(std::string(kTwoQuads).find("f -4"),
+                                       std::string("f -4 -3 \\\n  -2 -1\n").size(), "") +
+        "g Red\nusemtl test\nl 1 5\ng DkRed\nl 2 8\nl 3 7\n";
     EXPECT_EQ(text, expected);
 
     const standin::Mesh again = objMesh(readText(text));
