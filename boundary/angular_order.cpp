@@ -1,44 +1,12 @@
 #include "boundary/angular_order.h"
 
+#include "boundary/angle_insertion.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace tarvel {
-
-namespace {
-
-/// Whether q goes before `other` in the insertion order: unless its angle is greater than or
-/// equal, so a NaN on either side puts q first.
-bool goesBefore(const BoundaryPoint& q, const BoundaryPoint& other) {
-    return !(q.angle >= other.angle);
-}
-
-/// Insertion of each entry after every sorted entry it does not go before. Quadratic, but
-/// only lists with a NaN angle come here.
-BoundaryPoint* insertionSort(BoundaryPoint* first) {
-    BoundaryPoint* rest = first->next;
-    BoundaryPoint* sorted = first;
-    sorted->next = nullptr;
-    while (rest != nullptr) {
-        BoundaryPoint* q = rest;
-        rest = rest->next;
-        if (goesBefore(*q, *sorted)) {
-            q->next = sorted;
-            sorted = q;
-            continue;
-        }
-        BoundaryPoint* at = sorted;
-        while (at->next != nullptr && !goesBefore(*q, *at->next)) {
-            at = at->next;
-        }
-        q->next = at->next;
-        at->next = q;
-    }
-    return sorted;
-}
-
-}  // namespace
 
 BoundaryPoint* sortByAngle(BoundaryPoint* first) {
     std::vector<BoundaryPoint*> entries;
@@ -49,7 +17,7 @@ BoundaryPoint* sortByAngle(BoundaryPoint* first) {
         entries.push_back(e);
     }
     if (anyNan) {
-        return insertionSort(first);
+        return insertByAngle(first);
     }
     // Without NaN the insertion order is a stable ascending sort.
     std::stable_sort(

@@ -16,28 +16,63 @@ struct NumberedEdge {
     Vector3* secondPos;
     LWPntID firstId;
     LWPntID secondId;
+    std::uint32_t firstPoint;
+    std::uint32_t secondPoint;
     std::uint32_t key;  // the same for both directions of an edge
+};
+
+/// A member's arrays, gathered in one walk of the member chain.
+struct Member {
+    Vector3* positions;
+    const LWPntID* ids;
+    int count;
 };
 
 /// Every member edge in member order: each member's closing edge from its first point to its
 /// last, then its edges in point order.
-std::vector<NumberedEdge> memberEdges(const PolyGroup& group, KeyIndex& points, KeyIndex& keys) {
+std::vector<NumberedEdge> memberEdges(const std::vector<Member>& members, std::size_t corners,
+                                      KeyIndex& points, KeyIndex& keys) {
+    // Number every corner's point, then every edge by its two point numbers, each in one pass
+    // over all corners so that the table look-ups overlap.
+    std::vector<std::uint64_t> cornerKeys;
+    cornerKeys.reserve(corners);
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        if (m + 8 < members.size()) {
+            __builtin_prefetch(members[m + 8].ids);
+        }
+        for (int i = 0; i < members[m].count; ++i) {
+            cornerKeys.push_back(keyOf(members[m].ids[i]));
+        }
+    }
+    std::vector<std::uint32_t> numbers(cornerKeys.size());
+    points.numberAll(cornerKeys.data(), cornerKeys.size(), numbers.data());
+
     std::vector<NumberedEdge> edges;
-    auto add = [&](Vector3* firstPos, Vector3* secondPos, LWPntID a, LWPntID b) {
-        const std::uint64_t pa = points.number(keyOf(a));
-        const std::uint64_t pb = points.number(keyOf(b));
-        const std::uint64_t key = std::min(pa, pb) << 32 | std::max(pa, pb);
-        edges.push_back({firstPos, secondPos, a, b, keys.number(key)});
+    edges.reserve(corners);
+    std::vector<std::uint64_t> edgeKeys;
+    edgeKeys.reserve(corners);
+    std::size_t base = 0;
+    auto add = [&](const Member& m, int i, int j) {
+        const std::uint64_t pa = numbers[base + static_cast<std::size_t>(i)];
+        const std::uint64_t pb = numbers[base + static_cast<std::size_t>(j)];
+        edgeKeys.push_back(std::min(pa, pb) << 32 | std::max(pa, pb));
+        edges.push_back({&m.positions[i], &m.positions[j], m.ids[i], m.ids[j],
+                         static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb), 0});
     };
-    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        const int n = m->pointCount;
-        if (n <= 0) {
+    for (const Member& m : members) {
+        if (m.count <= 0) {
             continue;
         }
-        add(&m->positions[0], &m->positions[n - 1], m->pointIds[0], m->pointIds[n - 1]);
-        for (int i = 0; i + 1 < n; ++i) {
-            add(&m->positions[i], &m->positions[i + 1], m->pointIds[i], m->pointIds[i + 1]);
+        add(m, 0, m.count - 1);
+        for (int i = 0; i + 1 < m.count; ++i) {
+            add(m, i, i + 1);
         }
+        base += static_cast<std::size_t>(m.count);
+    }
+    std::vector<std::uint32_t> edgeNumbers(edgeKeys.size());
+    keys.numberAll(edgeKeys.data(), edgeKeys.size(), edgeNumbers.data());
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+        edges[e].key = edgeNumbers[e];
     }
     return edges;
 }
@@ -45,13 +80,15 @@ std::vector<NumberedEdge> memberEdges(const PolyGroup& group, KeyIndex& points, 
 }  // namespace
 
 BoundaryPoint* extractBoundary(const PolyGroup& group) {
+    std::vector<Member> members;
     std::size_t corners = 0;
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        corners += static_cast<std::size_t>(std::max(m->pointCount, 0));
+        members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0)});
+        corners += static_cast<std::size_t>(members.back().count);
     }
     KeyIndex points(corners);
     KeyIndex keys(corners);
-    const std::vector<NumberedEdge> edges = memberEdges(group, points, keys);
+    const std::vector<NumberedEdge> edges = memberEdges(members, corners, points, keys);
 
     // Copies of an edge cancel in pairs in list order, so an edge stays only where it occurs
     // an odd number of times, and then only its last copy.
@@ -70,8 +107,7 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
     }
     BoundaryPoint head;
     BoundaryPoint* last = &head;
-    auto append = [&](Vector3* position, LWPntID id) {
-        const std::uint32_t p = points.lookup(keyOf(id));
+    auto append = [&](Vector3* position, LWPntID id, std::uint32_t p) {
         if (listed[p]) {
             return;
         }
@@ -85,8 +121,8 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
     for (std::size_t i = 0; i < edges.size(); ++i) {
         const NumberedEdge& e = edges[i];
         if (copies[e.key] % 2 == 1 && lastCopy[e.key] == i) {
-            append(e.firstPos, e.firstId);
-            append(e.secondPos, e.secondId);
+            append(e.firstPos, e.firstId, e.firstPoint);
+            append(e.secondPos, e.secondId, e.secondPoint);
         }
     }
     BoundaryPoint* first = head.next;

@@ -157,14 +157,98 @@ void FacingIndex::build() {
     if (items_.empty()) {
         return;
     }
+    // Lay the items along a Morton curve through their centres, so that every run of the
+    // order is spatially compact, then halve runs down to leaves.
+    Vector3 low = items_[0].centre;
+    Vector3 high = low;
+    for (const Item& item : items_) {
+        low = lower(low, item.centre);
+        high = upper(high, item.centre);
+    }
+    const Vector3 extent = high - low;
+    auto cell = [](double offset, double size) {
+        constexpr double kCells = 2097151.0;  // 21 bits per axis
+        const double t = size > 0.0 ? offset / size * kCells : 0.0;
+        return static_cast<std::uint64_t>(std::clamp(t, 0.0, kCells));
+    };
+    auto spread = [](std::uint64_t v) {  // bit i moves to bit 3i
+        v &= 0x1FFFFF;
+        v = (v | v << 32) & 0x1F00000000FFFFULL;
+        v = (v | v << 16) & 0x1F0000FF0000FFULL;
+        v = (v | v << 8) & 0x100F00F00F00F00FULL;
+        v = (v | v << 4) & 0x10C30C30C30C30C3ULL;
+        v = (v | v << 2) & 0x1249249249249249ULL;
+        return v;
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> order(items_.size());
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+        const Vector3 offset = items_[k].centre - low;
+        order[k] = {spread(cell(offset.x, extent.x)) | spread(cell(offset.y, extent.y)) << 1 |
+                        spread(cell(offset.z, extent.z)) << 2,
+                    static_cast<std::uint32_t>(k)};
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<Item> sorted;
+    sorted.reserve(items_.size());
+    for (const auto& entry : order) {
+        sorted.push_back(items_[entry.second]);
+    }
+    items_ = std::move(sorted);
+    auto codeAt = [&order](std::uint32_t k) { return order[k].first; };
+
+    // Ranges top down, each split where its codes' highest differing bit turns from 0 to 1 (so
+    // that a split never joins distant parts of the curve), or in the middle where all codes
+    // agree. A parent always comes before its children in nodes_.
     nodes_.reserve(2 * items_.size() / kLeafSize + 2);
     nodes_.push_back({});
     nodes_[0].end = static_cast<std::uint32_t>(items_.size());
-    std::vector<std::int32_t> pending{0};
-    while (!pending.empty()) {
-        const std::int32_t at = pending.back();
-        pending.pop_back();
-        Node node = nodes_[static_cast<std::size_t>(at)];
+    for (std::size_t at = 0; at < nodes_.size(); ++at) {
+        const std::uint32_t begin = nodes_[at].begin;
+        const std::uint32_t end = nodes_[at].end;
+        if (end - begin <= kLeafSize) {
+            continue;
+        }
+        std::uint32_t middle = begin + (end - begin) / 2;
+        const std::uint64_t differ = codeAt(begin) ^ codeAt(end - 1);
+        if (differ != 0) {
+            const std::uint64_t bit = std::uint64_t{1} << (63 - std::countl_zero(differ));
+            std::uint32_t lo = begin;
+            std::uint32_t hi = end - 1;  // codeAt(hi) has the bit, codeAt(begin) has not
+            while (lo + 1 < hi) {
+                const std::uint32_t mid = lo + (hi - lo) / 2;
+                ((codeAt(mid) & bit) != 0 ? hi : lo) = mid;
+            }
+            middle = hi;
+        }
+        const auto self = static_cast<std::int32_t>(at);
+        nodes_[at].left = static_cast<std::int32_t>(nodes_.size());
+        nodes_[at].right = nodes_[at].left + 1;
+        Node left;
+        left.parent = self;
+        left.begin = begin;
+        left.end = middle;
+        Node right;
+        right.parent = self;
+        right.begin = middle;
+        right.end = end;
+        nodes_.push_back(left);
+        nodes_.push_back(right);
+    }
+    // Bounds bottom up.
+    for (std::size_t at = nodes_.size(); at-- > 0;) {
+        Node& node = nodes_[at];
+        if (node.left >= 0) {
+            const Node& a = nodes_[static_cast<std::size_t>(node.left)];
+            const Node& b = nodes_[static_cast<std::size_t>(node.right)];
+            node.low = lower(a.low, b.low);
+            node.high = upper(a.high, b.high);
+            node.normalLow = lower(a.normalLow, b.normalLow);
+            node.normalHigh = upper(a.normalHigh, b.normalHigh);
+            node.minIndex = std::min(a.minIndex, b.minIndex);
+            node.maxIndex = std::max(a.maxIndex, b.maxIndex);
+            node.alive = a.alive + b.alive;
+            continue;
+        }
         const Item& first = items_[node.begin];
         node.low = node.high = first.centre;
         node.normalLow = node.normalHigh = first.unitNormal;
@@ -177,42 +261,9 @@ void FacingIndex::build() {
             node.normalHigh = upper(node.normalHigh, item.unitNormal);
             node.minIndex = std::min(node.minIndex, item.index);
             node.maxIndex = std::max(node.maxIndex, item.index);
+            leafOf_[static_cast<std::size_t>(item.index)] = static_cast<std::int32_t>(at);
         }
         node.alive = static_cast<std::int32_t>(node.end - node.begin);
-        if (node.end - node.begin <= kLeafSize) {
-            for (std::uint32_t k = node.begin; k < node.end; ++k) {
-                leafOf_[static_cast<std::size_t>(items_[k].index)] = at;
-            }
-            nodes_[static_cast<std::size_t>(at)] = node;
-            continue;
-        }
-        // Split at the median of the widest extent of the centres.
-        const Vector3 extent = node.high - node.low;
-        const int axis = extent.x >= extent.y && extent.x >= extent.z ? 0
-                         : extent.y >= extent.z                       ? 1
-                                                                      : 2;
-        const std::uint32_t middle = node.begin + (node.end - node.begin) / 2;
-        std::nth_element(items_.begin() + node.begin, items_.begin() + middle,
-                         items_.begin() + node.end, [axis](const Item& a, const Item& b) {
-                             return axis == 0   ? a.centre.x < b.centre.x
-                                    : axis == 1 ? a.centre.y < b.centre.y
-                                                : a.centre.z < b.centre.z;
-                         });
-        node.left = static_cast<std::int32_t>(nodes_.size());
-        node.right = node.left + 1;
-        nodes_[static_cast<std::size_t>(at)] = node;
-        Node left;
-        left.parent = at;
-        left.begin = node.begin;
-        left.end = middle;
-        Node right;
-        right.parent = at;
-        right.begin = middle;
-        right.end = node.end;
-        nodes_.push_back(left);
-        nodes_.push_back(right);
-        pending.push_back(node.left);
-        pending.push_back(node.right);
     }
 }
 
@@ -261,12 +312,6 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance, std::
             reach = (d + slack_) * (d + slack_);
         }
     };
-    // A good first candidate (a neighbour's partner) lets the search pass over most of the
-    // tree; the search still looks at everything that could be as near, so the result is the
-    // same.
-    if (hint >= 0) {
-        consider(items_[static_cast<std::size_t>(hint)]);
-    }
     // A lower bound of a node's squared distance from the axis: the box's offsets along each
     // direction across the axis span an interval, and no centre in the box is nearer than the
     // nearest end of both intervals.
@@ -286,31 +331,67 @@ std::int32_t FacingIndex::searchTree(const Query& q, double& bestDistance, std::
         const double b = gap(q.acrossToo);
         return a * a + b * b;
     };
-    stack_.assign(1, {0, 0.0});
-    while (!stack_.empty()) {
-        const Pending top = stack_.back();
-        stack_.pop_back();
-        if (best >= 0 && top.nearest > reach) {
-            continue;
-        }
-        const Node& node = nodes_[static_cast<std::size_t>(top.node)];
-        if (skipNode(node, q)) {
-            continue;
-        }
-        if (node.left >= 0) {
-            const double left = nearestPossible(nodes_[static_cast<std::size_t>(node.left)]);
-            const double right = nearestPossible(nodes_[static_cast<std::size_t>(node.right)]);
-            if (left <= right) {
-                stack_.push_back({node.right, right});
-                stack_.push_back({node.left, left});
-            } else {
-                stack_.push_back({node.left, left});
-                stack_.push_back({node.right, right});
+    // Depth first below `root`, nearer child first.
+    auto searchBelow = [&](std::int32_t root, double rootNearest) {
+        stack_.assign(1, {root, rootNearest});
+        while (!stack_.empty()) {
+            const Pending top = stack_.back();
+            stack_.pop_back();
+            if (best >= 0 && top.nearest > reach) {
+                continue;
             }
-            continue;
+            const Node& node = nodes_[static_cast<std::size_t>(top.node)];
+            if (skipNode(node, q)) {
+                continue;
+            }
+            if (node.left >= 0) {
+                const double left = nearestPossible(nodes_[static_cast<std::size_t>(node.left)]);
+                const double right = nearestPossible(nodes_[static_cast<std::size_t>(node.right)]);
+                if (left <= right) {
+                    stack_.push_back({node.right, right});
+                    stack_.push_back({node.left, left});
+                } else {
+                    stack_.push_back({node.left, left});
+                    stack_.push_back({node.right, right});
+                }
+                continue;
+            }
+            for (std::uint32_t k = node.begin; k < node.end; ++k) {
+                consider(items_[k]);
+            }
         }
-        for (std::uint32_t k = node.begin; k < node.end; ++k) {
+    };
+    if (hint < 0) {
+        searchBelow(0, 0.0);
+        return best;
+    }
+    // A good first candidate (a neighbour's partner) lets the search pass over most of the
+    // tree. Starting from its leaf, every sibling on the way up to the root is searched unless
+    // it cannot hold anything as near: together they are the whole tree, so the result is the
+    // same as from the root.
+    std::int32_t at =
+        leafOf_[static_cast<std::size_t>(items_[static_cast<std::size_t>(hint)].index)];
+    const Node& leaf = nodes_[static_cast<std::size_t>(at)];
+    if (!skipNode(leaf, q)) {
+        consider(items_[static_cast<std::size_t>(hint)]);
+        for (std::uint32_t k = leaf.begin; k < leaf.end; ++k) {
             consider(items_[k]);
+        }
+    }
+    // When the best lies farther off than the leaf is wide, the winner is likely elsewhere and
+    // a search from the root finds it sooner.
+    const Vector3 size = leaf.high - leaf.low;
+    if (best < 0 || reach > dot(size, size)) {
+        searchBelow(0, 0.0);
+        return best;
+    }
+    for (std::int32_t parent = leaf.parent; parent >= 0;
+         at = parent, parent = nodes_[static_cast<std::size_t>(parent)].parent) {
+        const Node& up = nodes_[static_cast<std::size_t>(parent)];
+        const std::int32_t sibling = up.left == at ? up.right : up.left;
+        const double nearest = nearestPossible(nodes_[static_cast<std::size_t>(sibling)]);
+        if (best < 0 || nearest <= reach) {
+            searchBelow(sibling, nearest);
         }
     }
     return best;

@@ -17,20 +17,39 @@ public:
     /// The key's number, numbering it now if it is new.
     std::uint32_t number(std::uint64_t key) {
         std::size_t slot = find(key);
-        if (numbers_[slot] != kAbsent) {
-            return numbers_[slot];
+        if (slots_[slot].number != kAbsent) {
+            return slots_[slot].number;
         }
-        if (2 * (size_ + 1) > keys_.size()) {
-            rebuild(keys_.size() * 2);
+        if (2 * (size_ + 1) > slots_.size()) {
+            rebuild(slots_.size() * 2);
             slot = find(key);
         }
-        keys_[slot] = key;
-        numbers_[slot] = static_cast<std::uint32_t>(size_);
+        slots_[slot] = {key, static_cast<std::uint32_t>(size_)};
         return static_cast<std::uint32_t>(size_++);
     }
 
+    /// Numbers `count` keys in order into `numbers`. Fetches the table slots a few keys ahead,
+    /// so that many cache misses are under way at once; the results are those of number().
+    void numberAll(const std::uint64_t* keys, std::size_t count, std::uint32_t* numbers) {
+        constexpr std::size_t kAhead = 8;
+        reserve(size_ + count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count) {
+                __builtin_prefetch(&slots_[mix(keys[i + kAhead]) & (slots_.size() - 1)]);
+            }
+            numbers[i] = number(keys[i]);
+        }
+    }
+
+    /// Room for `keys` keys in all without growing.
+    void reserve(std::size_t keys) {
+        if (2 * keys > slots_.size()) {
+            rebuild(capacityFor(keys));
+        }
+    }
+
     /// The key's number, or kAbsent.
-    std::uint32_t lookup(std::uint64_t key) const { return numbers_[find(key)]; }
+    std::uint32_t lookup(std::uint64_t key) const { return slots_[find(key)].number; }
 
     std::size_t size() const { return size_; }
 
@@ -53,30 +72,30 @@ private:
     }
 
     std::size_t find(std::uint64_t key) const {
-        const std::size_t mask = keys_.size() - 1;
+        const std::size_t mask = slots_.size() - 1;
         std::size_t slot = mix(key) & mask;
-        while (numbers_[slot] != kAbsent && keys_[slot] != key) {
+        while (slots_[slot].number != kAbsent && slots_[slot].key != key) {
             slot = (slot + 1) & mask;
         }
         return slot;
     }
 
     void rebuild(std::size_t capacity) {
-        std::vector<std::uint64_t> oldKeys = std::move(keys_);
-        std::vector<std::uint32_t> oldNumbers = std::move(numbers_);
-        keys_.assign(capacity, 0);
-        numbers_.assign(capacity, kAbsent);
-        for (std::size_t i = 0; i < oldKeys.size(); ++i) {
-            if (oldNumbers[i] != kAbsent) {
-                const std::size_t slot = find(oldKeys[i]);
-                keys_[slot] = oldKeys[i];
-                numbers_[slot] = oldNumbers[i];
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(capacity, Slot{});
+        for (const Slot& entry : old) {
+            if (entry.number != kAbsent) {
+                slots_[find(entry.key)] = entry;
             }
         }
     }
 
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint32_t> numbers_;
+    /// Key and number side by side, so that a probe reads one cache line.
+    struct Slot {
+        std::uint64_t key = 0;
+        std::uint32_t number = kAbsent;
+    };
+    std::vector<Slot> slots_;
     std::size_t size_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "grouping/region_growing.h"
 
+#include <algorithm>
+
 #include "grouping/poly_group.h"
 #include "host/activate.h"
 #include "host/selected_poly.h"
@@ -8,18 +10,26 @@ namespace tarvel {
 
 PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount)
     : pointNumbers_(static_cast<std::size_t>(slotCount)) {
-    // Count each polygon once per distinct point it holds (repeats are adjacent per point,
-    // since slots come in ascending order), then lay the lists out one after another.
-    std::vector<std::int32_t> lastSlot;
-    std::vector<std::uint32_t> holderCount;
+    // Number every corner's point, counting each polygon once per distinct point it holds
+    // (repeats are adjacent per point, since slots come in ascending order); then lay the
+    // lists of holders out one after another.
+    cornerStart_.assign(static_cast<std::size_t>(slotCount) + 1, 0);
+    std::vector<std::uint64_t> keys;
     for (std::int32_t s = 0; s < slotCount; ++s) {
         const SelectedPoly& poly = *table[s];
         for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            const std::uint32_t p = pointNumbers_.number(keyOf(poly.pointIds[k]));
-            if (p == lastSlot.size()) {
-                lastSlot.push_back(-1);
-                holderCount.push_back(0);
-            }
+            keys.push_back(keyOf(poly.pointIds[k]));
+        }
+        cornerStart_[static_cast<std::size_t>(s) + 1] = static_cast<std::uint32_t>(keys.size());
+    }
+    corners_.resize(keys.size());
+    pointNumbers_.numberAll(keys.data(), keys.size(), corners_.data());
+    std::vector<std::int32_t> lastSlot(pointNumbers_.size(), -1);
+    std::vector<std::uint32_t> holderCount(pointNumbers_.size(), 0);
+    for (std::int32_t s = 0; s < slotCount; ++s) {
+        for (std::uint32_t c = cornerStart_[static_cast<std::size_t>(s)];
+             c < cornerStart_[static_cast<std::size_t>(s) + 1]; ++c) {
+            const std::uint32_t p = corners_[c];
             if (lastSlot[p] != s) {
                 lastSlot[p] = s;
                 ++holderCount[p];
@@ -36,9 +46,9 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
     std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
     lastSlot.assign(points, -1);
     for (std::int32_t s = 0; s < slotCount; ++s) {
-        const SelectedPoly& poly = *table[s];
-        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            const std::uint32_t p = pointNumbers_.lookup(keyOf(poly.pointIds[k]));
+        for (std::uint32_t c = cornerStart_[static_cast<std::size_t>(s)];
+             c < cornerStart_[static_cast<std::size_t>(s) + 1]; ++c) {
+            const std::uint32_t p = corners_[c];
             if (lastSlot[p] != s) {
                 lastSlot[p] = s;
                 slots_[fill[p]++] = s;
@@ -61,22 +71,28 @@ std::int32_t PolygonsByPoint::findPolyWithEdge(LWPntID a, LWPntID b, SelectedPol
     if (pa == KeyIndex::kAbsent || pb == KeyIndex::kAbsent) {
         return -1;
     }
+    return findHolder(pa, pb, table);
+}
+
+std::int32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb,
+                                         SelectedPoly* const* table) {
     // A polygon holding both is in both lists; walking the shorter one in slot order finds
     // the first such polygon.
     const std::uint32_t fromA = firstRemaining(pa, table);
     const std::uint32_t fromB = firstRemaining(pb, table);
     const bool walkA = start_[pa + 1] - fromA <= start_[pb + 1] - fromB;
     const std::uint32_t walked = walkA ? pa : pb;
-    const LWPntID other = walkA ? b : a;
+    const std::uint32_t other = walkA ? pb : pa;
     for (std::uint32_t i = walkA ? fromA : fromB; i < start_[walked + 1]; ++i) {
-        const SelectedPoly* poly = table[slots_[i]];
-        if (poly == nullptr) {
+        const std::int32_t slot = slots_[i];
+        if (table[slot] == nullptr) {
             continue;
         }
-        for (std::int32_t k = 0; k < poly->pointCount; ++k) {
-            if (poly->pointIds[k] == other) {
-                return slots_[i];
-            }
+        const std::uint32_t* begin = corners(slot);
+        const std::uint32_t* end =
+            corners_.data() + cornerStart_[static_cast<std::size_t>(slot) + 1];
+        if (std::find(begin, end, other) != end) {
+            return slot;
         }
     }
     return -1;
@@ -99,18 +115,19 @@ namespace {
 /// from the last point to the first, edge k > 0 from point k - 1 to point k.
 struct EdgeCursor {
     const SelectedPoly* poly;
+    std::int32_t slot;
     std::int32_t edge;
 };
 
 }  // namespace
 
-void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table,
+void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, SelectedPoly** table,
               PolygonsByPoint& holders) {
     if (unassignedCount <= 0) {
         return;
     }
     const double maxTurn = PI / 3;  // 60 degrees from the seed's normal
-    std::vector<EdgeCursor> stack{{from, 0}};
+    std::vector<EdgeCursor> stack{{from, fromSlot, 0}};
     while (!stack.empty()) {
         EdgeCursor& top = stack.back();
         const std::int32_t n = top.poly->pointCount;
@@ -118,11 +135,11 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table,
             stack.pop_back();
             continue;
         }
-        const LWPntID* ids = top.poly->pointIds;
+        const std::uint32_t* numbers = holders.corners(top.slot);
         const std::int32_t k = top.edge++;
-        const LWPntID a = k == 0 ? ids[n - 1] : ids[k - 1];
-        const LWPntID b = k == 0 ? ids[0] : ids[k];
-        const std::int32_t index = holders.findPolyWithEdge(a, b, table);
+        const std::int32_t first = k == 0 ? n - 1 : k - 1;
+        const std::int32_t second = k == 0 ? 0 : k;
+        const std::int32_t index = holders.findHolder(numbers[first], numbers[second], table);
         if (index < 0) {
             continue;
         }
@@ -136,7 +153,7 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table,
         --unassignedCount;
         // The neighbour's whole region comes before this polygon's next edge.
         if (unassignedCount > 0) {
-            stack.push_back({neighbour, 0});
+            stack.push_back({neighbour, index, 0});
         }
     }
 }
@@ -154,7 +171,7 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) 
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
-        growFrom(*current, current->firstMember, table, holders);
+        growFrom(*current, current->firstMember, seedFrom, table, holders);
         if (unassignedCount > 0) {
             current->next = new PolyGroup;
             current = current->next;

@@ -85,6 +85,16 @@ TEST(DifferentialTest, curvedNoisyPatchesAndSeveralPairs) {
     }
 }
 
+TEST(DifferentialTest, scenesLargeEnoughForDeepSearchTrees) {
+    standin::Scene shifted = scenes::facingGrids(24, 20, 3.0, 3, 0.37);
+    scenes::shufflePolygons(shifted, 5);
+    expectSameTrace(shifted, "shifted grids");
+    expectSameTrace(scenes::curvedPatches(22, 18, 0.08, 9), "curved patches");
+    standin::Scene pairs = scenes::severalPairs(6, 9);
+    scenes::shufflePolygons(pairs, 6);
+    expectSameTrace(pairs, "six pairs");
+}
+
 TEST(DifferentialTest, soupsOfAwkwardPolygons) {
     for (std::uint64_t seed = 0; seed < 3000; ++seed) {
         expectSameTrace(scenes::randomSoup(seed, seed % 3 == 0), "soup " + std::to_string(seed));

@@ -159,6 +159,17 @@ TEST(ActivationTest, otherPolygonTypesAreCountedButNotCaptured) {
     EXPECT_EQ(removed(trace), (Strings{"1", "2"}));
 }
 
+TEST(ActivationTest, onlyBitZeroOfTheFlagsSelects) {
+    // Flags 2 is not selected though other bits are set; flags 3 is selected.
+    const JsonValue trace = testing::traceJson(testing::run(productModule(), testing::sceneFrom(R"({
+        "points": [[0,0,0],[1,0,0],[1,1,0],[0,1,0],[0,0,1],[0,1,1],[1,1,1],[1,0,1],[5,5,5]],
+        "polygons": [{"points": [0,1,2,3], "flags": 3}, {"points": [4,5,6,7], "flags": 3},
+                     {"points": [8,0,1], "flags": 2}],
+        "host": {"polyCount": 3}})")));
+    EXPECT_EQ(callsOf(trace, "polyNormal").size(), 2u);
+    EXPECT_EQ(removed(trace), (Strings{"0", "1"}));
+}
+
 TEST(ActivationTest, aLinkTheHostMakesNoPolygonForGetsNoTag) {
     const JsonValue trace = runAndCompare("no_face_added");
     EXPECT_EQ(callsOf(trace, "addFace").size(), 4u);
