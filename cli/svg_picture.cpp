@@ -161,14 +161,6 @@ void drawPanel(const standin::Mesh& mesh, const Projection& projection, double l
             corners.push_back(projection.at(mesh.points[static_cast<std::size_t>(index)], left));
         }
         if (j >= firstAdded) {
-            const std::string* colour = standin::findTag(polygon, kTagColour);
-            const std::string tag = colour != nullptr ? *colour : "untagged";
-            if (corners.size() >= 2) {
-                out << "  <line class=\"link " << escaped(tag) << "\" x1=\""
-                    << number(corners[0][0]) << "\" y1=\"" << number(corners[0][1]) << "\" x2=\""
-                    << number(corners[1][0]) << "\" y2=\"" << number(corners[1][1])
-                    << "\" stroke=\"" << linkColour(tag) << "\" stroke-width=\"1.5\"/>\n";
-            }
             continue;
         }
         Style style = {"#d9d9d9", "#737373"};
@@ -188,6 +180,29 @@ void drawPanel(const standin::Mesh& mesh, const Projection& projection, double l
             }
             out << "\" fill=\"" << style.fill << "\" fill-opacity=\"0.6\" stroke=\"" << style.stroke
                 << "\" stroke-width=\"0.75\"/>\n";
+        }
+    }
+    // Links go over the faces, and the one "Red" link of each pair over the others, so that
+    // where each pair starts stays visible.
+    for (const bool redPass : {false, true}) {
+        for (std::size_t j = firstAdded; j < mesh.polygons.size(); ++j) {
+            const standin::Polygon& polygon = mesh.polygons[j];
+            if (polygon.removed || polygon.points.size() < 2) {
+                continue;
+            }
+            const std::string* colour = standin::findTag(polygon, kTagColour);
+            const std::string tag = colour != nullptr ? *colour : "untagged";
+            if ((tag == "Red") != redPass) {
+                continue;
+            }
+            const auto from =
+                projection.at(mesh.points[static_cast<std::size_t>(polygon.points[0])], left);
+            const auto to =
+                projection.at(mesh.points[static_cast<std::size_t>(polygon.points[1])], left);
+            out << "  <line class=\"link " << escaped(tag) << "\" x1=\"" << number(from[0])
+                << "\" y1=\"" << number(from[1]) << "\" x2=\"" << number(to[0]) << "\" y2=\""
+                << number(to[1]) << "\" stroke=\"" << linkColour(tag) << "\" stroke-width=\""
+                << (redPass ? "2.5" : "1.5") << "\"/>\n";
         }
     }
 }

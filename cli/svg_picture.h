@@ -30,7 +30,8 @@ ViewAxes gapView(const standin::Mesh& after, std::size_t firstAdded);
 /// Before: selected polygons blue, polygons the run removed orange, the rest grey. After:
 /// what is left, and the links in the colour their "COLR" tag names (Red red, DkRed dark red,
 /// Blue blue, others black), each drawn as <line class="link TAG">. A legend gives the
-/// number of links of each colour and of removed polygons. Polygons are drawn far to near.
+/// number of links of each colour and of removed polygons. Polygons are drawn far to near,
+/// then the links, each pair's "Red" link last.
 void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
               std::ostream& out);
 

@@ -335,7 +335,7 @@ TEST_F(TarvelRunTest, thePictureDrawsEachLinkInItsColourWithTheCounts) {
     EXPECT_EQ(occurrences(svg, "class=\"link DkRed\""), 15u);
     EXPECT_EQ(occurrences(svg, "class=\"link Blue\""), 0u);
     EXPECT_EQ(occurrences(svg, "<line class=\"link Red\""),
-              occurrences(svg, "stroke=\"#ff0000\" stroke-width=\"1.5\""));
+              occurrences(svg, "stroke=\"#ff0000\" stroke-width=\"2.5\""));
     EXPECT_EQ(occurrences(svg, "stroke=\"#8b0000\" stroke-width=\"1.5\""), 15u);
     EXPECT_NE(svg.find(">Red: 1 link</text>"), std::string::npos);
     EXPECT_NE(svg.find(">DkRed: 15 links</text>"), std::string::npos);
