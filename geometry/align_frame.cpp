@@ -11,7 +11,7 @@ AlignFrame AlignFrame::fromNormal(const Vector3& normal) {
     frame.zAxis = normal;
     // Build across whichever of Y and X lies farther from the normal, so the first cross
     // product never degenerates for a non-zero normal.
-    if (std::sqrt(normal.x * normal.x + normal.z * normal.z) >= std::fabs(normal.y)) {
+    if (portableSqrt(normal.x * normal.x + normal.z * normal.z) >= std::fabs(normal.y)) {
         frame.xAxis = cross(Vector3(0.0, 1.0, 0.0), normal);
         frame.yAxis = cross(normal, frame.xAxis);
     } else {
@@ -23,7 +23,7 @@ AlignFrame AlignFrame::fromNormal(const Vector3& normal) {
 
 void AlignFrame::computeAngles() {
     angleY = portableAtan2(xAxis.z, xAxis.x);
-    angleZ = -portableAtan2(xAxis.y, std::sqrt(xAxis.x * xAxis.x + xAxis.z * xAxis.z));
+    angleZ = -portableAtan2(xAxis.y, portableSqrt(xAxis.x * xAxis.x + xAxis.z * xAxis.z));
     const double cY = portableCos(angleY);
     const double sY = portableSin(angleY);
     const double cZ = portableCos(angleZ);

@@ -1,6 +1,6 @@
 #include "geometry/line_plane.h"
 
-#include <cmath>
+#include "geometry/portable_math.h"
 
 namespace tarvel {
 
@@ -19,7 +19,7 @@ double distanceToAxis(Vector3 p, Vector3 a, Vector3 d) {
     const double dx = p.x - foot.x;
     const double dy = p.y - foot.y;
     const double dz = p.z - foot.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
+    return portableSqrt(dx * dx + dy * dy + dz * dz);
 }
 
 }  // namespace tarvel

@@ -701,14 +701,14 @@ double portableAcos(double x) {
     }
     if (negative) {  // x < -0.5: acos(x) = pi - 2 asin(sqrt((1 + x) / 2))
         const double z = (1.0 + x) * 0.5;
-        const double s = std::sqrt(z);
+        const double s = portableSqrt(z);
         const double w = asinRatio(z) * s - kHalfPiLo;
         return 2.0 * (kHalfPiHi - (s + w));
     }
     // x > 0.5: acos(x) = 2 asin(sqrt((1 - x) / 2)), with sqrt split into a 32-bit head df and
     // a correction c so that the head doubles exactly.
     const double z = (1.0 - x) * 0.5;
-    const double s = std::sqrt(z);
+    const double s = portableSqrt(z);
     const double df = std::bit_cast<double>(std::bit_cast<std::uint64_t>(s) & 0xffffffff00000000);
     const double c = (z - df * df) / (s + df);
     const double w = asinRatio(z) * s + c;

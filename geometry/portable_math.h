@@ -9,7 +9,26 @@
 // sin, cos and acos are within 1 ulp of the exact value, atan2 (which rounds y/x first) within
 // about 1.5 ulps: fdlibm's accuracy.
 
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvel {
+
+/// Square root, correctly rounded (IEEE-754), NaN for a negative or NaN x. With SSE2 this is
+/// the processor's sqrtsd. The C library's sqrt is not always that: MinGW's is the x87 fsqrt,
+/// which rounds to extended precision and then to double, and is off in the last bit for some
+/// inputs; the compiler inlines sqrtsd only when it optimises.
+inline double portableSqrt(double x) {
+#if defined(__SSE2__)
+    const __m128d v = _mm_set_sd(x);
+    return _mm_cvtsd_f64(_mm_sqrt_sd(v, v));
+#else
+    return std::sqrt(x);
+#endif
+}
 
 /// Sine of x radians, for every finite x (huge arguments are reduced exactly). NaN for an
 /// infinite or NaN x; keeps the sign of a zero.

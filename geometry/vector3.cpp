@@ -1,7 +1,5 @@
 #include "geometry/vector3.h"
 
-#include <cmath>
-
 #include "geometry/portable_math.h"
 
 namespace tarvel {
@@ -34,8 +32,8 @@ Vector3 Vector3::rotateAboutZ(double angle) const {
 }
 
 double Vector3::angleBetween(const Vector3& other) const {
-    const double lenA = std::sqrt(x * x + y * y + z * z);
-    const double lenB = std::sqrt(other.x * other.x + other.y * other.y + other.z * other.z);
+    const double lenA = portableSqrt(x * x + y * y + z * z);
+    const double lenB = portableSqrt(other.x * other.x + other.y * other.y + other.z * other.z);
     if (lenA == 0.0 || lenB == 0.0) {
         return 0.0;
     }
@@ -50,7 +48,7 @@ double Vector3::angleBetween(const Vector3& other) const {
 }
 
 double polarAngle(const Vector3& p) {
-    const double r = std::sqrt(p.x * p.x + p.y * p.y);
+    const double r = portableSqrt(p.x * p.x + p.y * p.y);
     double a = portableAcos(p.y / r);
     if (p.x < 0.0) {
         a = 2.0 * PI - a;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "geometry/frame_transform.h"
+#include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
 
 namespace tarvel {
@@ -33,11 +34,11 @@ bool isTame(const PolyGroup& g) {
 /// candidate and as searcher alike.
 bool neverFaces(const PolyGroup& g) {
     const Vector3& n = g.normal;
-    return std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z) == 0.0;
+    return portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z) == 0.0;
 }
 
 Vector3 unit(const Vector3& v) {
-    return v / std::sqrt(dot(v, v));
+    return v / portableSqrt(dot(v, v));
 }
 
 Vector3 lower(const Vector3& a, const Vector3& b) {
@@ -97,7 +98,7 @@ struct FacingIndex::Query {
           after(afterIndex),
           maxAngle(maxAngleLimit),
           // Normals whose cosine with the axis lies above this all miss the angle limit.
-          cosLimit(std::cos(PI - maxAngleLimit) + 1e-9) {}
+          cosLimit(portableCos(PI - maxAngleLimit) + 1e-9) {}
 
     const PolyGroup* group;
     const FrameTransform* frame;

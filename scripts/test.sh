@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: a release build with warnings as errors, then the same suites
-# under AddressSanitizer (with leak detection) and UndefinedBehaviorSanitizer.
+# Sets up and runs every test: a release build with warnings as errors, the 32-bit Windows build
+# under Wine, then the Linux suites under AddressSanitizer (with leak detection) and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,6 +10,12 @@ jobs="$(nproc)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+# The 32-bit Windows module and programs, cross-built, tested under Wine against the Linux build
+# above (see tests/windows).
+cmake --preset windows >/dev/null
+cmake --build build/windows -j"$jobs"
+ctest --test-dir build/windows --output-on-failure -j"$jobs"
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTARVEL_WERROR=ON -DTARVEL_SANITIZE=ON \
   -DTARVEL_BENCH=OFF >/dev/null

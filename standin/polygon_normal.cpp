@@ -1,6 +1,6 @@
 #include "standin/polygon_normal.h"
 
-#include <cmath>
+#include "geometry/portable_math.h"
 
 namespace standin {
 
@@ -23,7 +23,8 @@ bool newellNormal(std::span<const std::int32_t> ids, std::span<const Point> posi
         ny += (a[2] - b[2]) * (a[0] + b[0]);
         nz += (a[0] - b[0]) * (a[1] + b[1]);
     }
-    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    // The module's own square root: the C library's is not correctly rounded everywhere.
+    const double length = tarvel::portableSqrt(nx * nx + ny * ny + nz * nz);
     if (length == 0.0) {
         return false;
     }

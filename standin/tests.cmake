@@ -16,7 +16,7 @@ add_executable(tarvel_standin_tests
   ${PROJECT_SOURCE_DIR}/tests/standin_host_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/standin_module_loader_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/cli_test.cpp)
-target_link_libraries(tarvel_standin_tests PRIVATE tarvel_cli tarvel_core GTest::gtest_main)
+target_link_libraries(tarvel_standin_tests PRIVATE tarvel_cli tarvel_core tarvel_scenes GTest::gtest_main)
 target_compile_definitions(tarvel_standin_tests PRIVATE
   TARVEL_MODULE_FILE="$<TARGET_FILE:tarvel_module>"
   TARVEL_HOST_PROGRAM="$<TARGET_FILE:tarvel-host>"

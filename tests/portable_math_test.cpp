@@ -160,6 +160,37 @@ private:
     std::mt19937_64 engine_{20240611};
 };
 
+// The residual x - r*r of a square root within an ulp is exact in a double (fma computes it
+// without rounding), so correct rounding is checked without trusting any library's sqrt: x must
+// lie between (r - below/2)^2 and (r + above/2)^2. Residual and bounds share the grid of
+// r's ulp squared; the bounds' quarter-grid term only rounds them onto it, so <= and > are
+// exact tests.
+TEST(PortableMathTest, squareRootIsCorrectlyRoundedAndKeepsSpecialValues) {
+    EXPECT_TRUE(sameResult(portableSqrt(-0.0), -0.0));
+    EXPECT_TRUE(sameResult(portableSqrt(0.0), 0.0));
+    EXPECT_TRUE(sameResult(portableSqrt(kInf), kInf));
+    EXPECT_TRUE(sameResult(portableSqrt(4.0), 2.0));
+    EXPECT_TRUE(sameResult(portableSqrt(0x1p-1074), 0x1p-537));
+    for (const double x : {-1.0, -1e-310, -kInf, kNaN}) {
+        EXPECT_TRUE(std::isnan(portableSqrt(x))) << x;
+    }
+    RandomDoubles random;
+    int wrong = 0;
+    for (int i = 0; i < 400000 && wrong < 5; ++i) {
+        const double x = std::fabs(random.scaled(-400, 400));
+        const double r = portableSqrt(x);
+        const double below = r - std::nextafter(r, 0.0);  // the lower gap halves at a power of 2
+        const double above = std::nextafter(r, kInf) - r;
+        const double residual = std::fma(-r, r, x);
+        const bool low = residual <= -r * below + below * below / 4;
+        const bool high = residual > r * above + above * above / 4;
+        if (low || high) {
+            ++wrong;
+            ADD_FAILURE() << "sqrt(" << std::hexfloat << x << ") gave " << r;
+        }
+    }
+}
+
 TEST(PortableMathTest, sineAndCosineAreWithinOneUlpOfTheCLibrary) {
     RandomDoubles random;
     LibraryComparison sine("sin, angles in [-4, 4]");
