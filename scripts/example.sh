@@ -8,3 +8,9 @@ cmake --build build/release -j"$(nproc)"
 ./build/release/tarvel-host examples/facing_grids.json --trace build/facing_grids.trace.json
 ./build/release/tarvel-host examples/facing_grids.json
 echo "Full trace: build/facing_grids.trace.json"
+# The same example as mesh files: the wall (polygon 25) stays unselected, as in the scene.
+./build/release/tarvel run examples/facing_grids.lwo -o build/facing_grids.out.lwo \
+  --select-polygons 0-24 --svg build/facing_grids.svg
+./build/release/tarvel run examples/facing_grids.obj -o build/facing_grids.out.obj \
+  --select-polygons 0-24
+echo "Picture: build/facing_grids.svg"

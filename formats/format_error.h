@@ -1,0 +1,19 @@
+// The error a mesh file reader or writer gives for a file it cannot use.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "standin/input_error.h"
+
+namespace formats {
+
+/// A mesh file that cannot be read or written. The message is one line that starts with the
+/// file's name and names the place ("model.lwo: POLS at byte 1234: vertex index 9999 beyond
+/// the 120 points", "model.obj:17: face index 0: OBJ counts from 1").
+class FormatError : public standin::InputError {
+public:
+    using standin::InputError::InputError;
+};
+
+}  // namespace formats

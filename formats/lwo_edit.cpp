@@ -1,0 +1,366 @@
+#include "formats/lwo_edit.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "formats/byte_reader.h"
+#include "formats/byte_writer.h"
+#include "formats/format_error.h"
+#include "formats/lwo_reader.h"
+
+namespace formats {
+
+namespace {
+
+constexpr std::uint32_t kGone = std::numeric_limits<std::uint32_t>::max();
+
+/// The TAGS strings, growing as the added polygons need new ones.
+class TagTable {
+public:
+    TagTable(const std::vector<std::string>& strings, const std::string& fileName)
+        : strings_(strings), originalCount_(strings.size()), fileName_(fileName) {
+        for (std::size_t i = strings_.size(); i-- > 0;) {
+            index_[strings_[i]] = static_cast<std::uint16_t>(std::min<std::size_t>(i, 0xFFFF));
+        }
+    }
+
+    std::uint16_t indexOf(const std::string& text) {
+        const auto found = index_.find(text);
+        if (found != index_.end() && found->second < 0xFFFF) {
+            return found->second;
+        }
+        if (strings_.size() >= 0xFFFF) {
+            throw FormatError(fileName_ +
+                              ": cannot write: more TAGS strings than a PTAG can index");
+        }
+        const auto index = static_cast<std::uint16_t>(strings_.size());
+        strings_.push_back(text);
+        index_[text] = index;
+        return index;
+    }
+
+    bool grew() const { return strings_.size() > originalCount_; }
+    /// The strings added since construction.
+    std::span<const std::string> added() const {
+        return std::span<const std::string>(strings_).subspan(originalCount_);
+    }
+
+private:
+    std::vector<std::string> strings_;
+    std::size_t originalCount_;
+    const std::string& fileName_;
+    std::unordered_map<std::string, std::uint16_t> index_;
+};
+
+/// An added polygon, ready to encode.
+struct NewPolygon {
+    LWID type;
+    std::vector<std::uint32_t> points;                 // relative to the layer's last PNTS chunk
+    std::vector<std::pair<LWID, std::uint16_t>> tags;  // SURF first
+};
+
+std::uint16_t smoothingGroup(const std::string& text) {
+    unsigned long value = 0;
+    try {
+        value = std::stoul(text);
+    } catch (const std::exception&) {
+        value = 0;
+    }
+    return static_cast<std::uint16_t>(std::min<unsigned long>(value, 0xFFFF));
+}
+
+std::vector<NewPolygon> collectAdded(const LwoObject& object, const standin::Mesh& edited,
+                                     TagTable& table, const std::string& name) {
+    const LwoLayer& layer = object.primary;
+    std::vector<NewPolygon> added;
+    const std::uint32_t lastStart =
+        layer.pointBlockStarts.empty() ? 0 : layer.pointBlockStarts.back();
+    for (std::size_t j = layer.polygons.size(); j < edited.polygons.size(); ++j) {
+        const standin::Polygon& polygon = edited.polygons[j];
+        if (polygon.removed) {
+            continue;
+        }
+        if (polygon.points.size() > 0x03FF) {
+            throw FormatError(name + ": cannot write: an added polygon of " +
+                              std::to_string(polygon.points.size()) +
+                              " points (a POLS polygon holds at most 1023)");
+        }
+        NewPolygon out;
+        out.type = polygon.type;
+        for (const std::int32_t point : polygon.points) {
+            const auto index = static_cast<std::uint32_t>(point);
+            if (layer.pointBlockStarts.empty() || index < lastStart ||
+                index - lastStart > kMaxIndex) {
+                throw FormatError(name +
+                                  ": cannot write the added polygons: they join points outside "
+                                  "the first layer's last PNTS chunk");
+            }
+            out.points.push_back(index - lastStart);
+        }
+        out.tags.emplace_back(kTagSurface, table.indexOf(polygon.surface));
+        for (const standin::PolygonTag& tag : polygon.tags) {
+            out.tags.emplace_back(tag.type, tagIndexesStrings(tag.type)
+                                                ? table.indexOf(tag.value)
+                                                : smoothingGroup(tag.value));
+        }
+        added.push_back(std::move(out));
+    }
+    return added;
+}
+
+/// POLS and PTAG chunks for the added polygons: one POLS per run of one type, each followed
+/// by one PTAG per tag type its polygons carry, in the order the types first appear.
+void appendAddedChunks(const std::vector<NewPolygon>& added, std::vector<LwoChunk>& out) {
+    std::size_t runStart = 0;
+    while (runStart < added.size()) {
+        std::size_t runEnd = runStart;
+        while (runEnd < added.size() && added[runEnd].type == added[runStart].type) {
+            ++runEnd;
+        }
+        ByteWriter polygons;
+        polygons.id4(added[runStart].type);
+        std::vector<LWID> tagTypes;
+        for (std::size_t j = runStart; j < runEnd; ++j) {
+            polygons.u2(static_cast<std::uint16_t>(added[j].points.size()));
+            for (const std::uint32_t point : added[j].points) {
+                polygons.vx(point);
+            }
+            for (const auto& tag : added[j].tags) {
+                if (std::find(tagTypes.begin(), tagTypes.end(), tag.first) == tagTypes.end()) {
+                    tagTypes.push_back(tag.first);
+                }
+            }
+        }
+        out.push_back(LwoChunk{kIdPolygons, polygons.take(), 0});
+        for (const LWID type : tagTypes) {
+            ByteWriter tags;
+            tags.id4(type);
+            for (std::size_t j = runStart; j < runEnd; ++j) {
+                for (const auto& tag : added[j].tags) {
+                    if (tag.first == type) {
+                        tags.vx(static_cast<std::uint32_t>(j - runStart));
+                        tags.u2(tag.second);
+                    }
+                }
+            }
+            out.push_back(LwoChunk{kIdPolygonTags, tags.take(), 0});
+        }
+        runStart = runEnd;
+    }
+}
+
+bool isGeometryChunk(LWID id) {
+    return id == kIdLayer || id == kIdPoints || id == kIdPolygons || id == kIdPolygonTags ||
+           id == kIdVertexMap || id == kIdDiscontinuousMap || id == kIdMapParameters ||
+           id == kIdBoundingBox;
+}
+
+/// Renumbers the polygons of the layer's POLS chunks after removal.
+struct Renumbering {
+    /// Per polygon of the layer: its new index within its POLS chunk, or kGone.
+    std::vector<std::uint32_t> newIndex;
+    /// Per chunk of the object: the layer index of the first polygon of a POLS chunk.
+    std::unordered_map<std::size_t, std::uint32_t> chunkStart;
+    /// POLS chunks that lost polygons, and of those, the ones left empty.
+    std::unordered_map<std::size_t, bool> changed;  // chunk -> left empty
+};
+
+Renumbering renumber(const LwoLayer& layer, const standin::Mesh& edited) {
+    Renumbering result;
+    result.newIndex.resize(layer.polygons.size());
+    std::uint32_t survivors = 0;
+    for (std::size_t j = 0; j < layer.polygons.size(); ++j) {
+        const std::size_t chunk = layer.polygons[j].chunk;
+        if (result.chunkStart.emplace(chunk, static_cast<std::uint32_t>(j)).second) {
+            survivors = 0;
+        }
+        if (edited.polygons[j].removed) {
+            result.newIndex[j] = kGone;
+            result.changed.emplace(chunk, true);
+        } else {
+            result.newIndex[j] = survivors++;
+        }
+    }
+    for (auto& [chunk, empty] : result.changed) {
+        const std::uint32_t start = result.chunkStart.at(chunk);
+        empty = true;
+        for (std::size_t j = start; j < layer.polygons.size() && layer.polygons[j].chunk == chunk;
+             ++j) {
+            empty = empty && result.newIndex[j] == kGone;
+        }
+    }
+    return result;
+}
+
+std::vector<std::byte> survivingPolygons(const LwoObject& object, const Renumbering& numbers,
+                                         std::size_t chunk) {
+    const LwoLayer& layer = object.primary;
+    ByteWriter out;
+    const std::uint32_t start = numbers.chunkStart.at(chunk);
+    out.id4(layer.polygons[start].type);
+    for (std::size_t j = start; j < layer.polygons.size() && layer.polygons[j].chunk == chunk;
+         ++j) {
+        if (numbers.newIndex[j] == kGone) {
+            continue;
+        }
+        const LwoPolygon& polygon = layer.polygons[j];
+        out.u2(static_cast<std::uint16_t>((polygon.flags << 10) | polygon.pointCount));
+        const std::uint32_t blockStart =
+            *(std::upper_bound(layer.pointBlockStarts.begin(), layer.pointBlockStarts.end(),
+                               layer.polygonPoints[polygon.firstPoint]) -
+              1);
+        for (std::uint32_t k = 0; k < polygon.pointCount; ++k) {
+            out.vx(layer.polygonPoints[polygon.firstPoint + k] - blockStart);
+        }
+    }
+    return out.take();
+}
+
+/// A PTAG or VMAD chunk of a POLS chunk that lost polygons, without the entries of the
+/// removed polygons and with the others renumbered. The chunk was checked when read.
+std::vector<std::byte> survivingEntries(const LwoChunk& chunk, std::uint32_t polygonStart,
+                                        const Renumbering& numbers, const std::string& name) {
+    ByteReader in(chunk.body, chunk.fileOffset + 8, chunk.id, name);
+    ByteWriter out;
+    out.id4(in.id4());
+    std::size_t dimension = 0;
+    if (chunk.id == kIdDiscontinuousMap) {
+        dimension = in.u2();
+        out.u2(static_cast<std::uint16_t>(dimension));
+        out.s0(in.s0());
+    }
+    while (!in.atEnd()) {
+        const std::uint32_t vertex = chunk.id == kIdDiscontinuousMap ? in.vx() : 0;
+        const std::uint32_t polygon = numbers.newIndex[polygonStart + in.vx()];
+        const std::size_t valueStart = in.position();
+        in.skip(chunk.id == kIdDiscontinuousMap ? dimension * 4 : 2);
+        if (polygon == kGone) {
+            continue;
+        }
+        if (chunk.id == kIdDiscontinuousMap) {
+            out.vx(vertex);
+        }
+        out.vx(polygon);
+        out.bytes(std::span(chunk.body).subspan(valueStart, in.position() - valueStart));
+    }
+    return out.take();
+}
+
+}  // namespace
+
+standin::Mesh lwoMesh(const LwoObject& object) {
+    const LwoLayer& layer = object.primary;
+    standin::Mesh mesh;
+    mesh.points.reserve(layer.points.size());
+    for (const std::array<float, 3>& point : layer.points) {
+        mesh.points.push_back({point[0], point[1], point[2]});
+    }
+    mesh.polygons.resize(layer.polygons.size());
+    for (std::size_t j = 0; j < layer.polygons.size(); ++j) {
+        const LwoPolygon& source = layer.polygons[j];
+        standin::Polygon& polygon = mesh.polygons[j];
+        polygon.type = source.type;
+        polygon.flags = 0;
+        polygon.points.assign(layer.polygonPoints.begin() + source.firstPoint,
+                              layer.polygonPoints.begin() + source.firstPoint + source.pointCount);
+    }
+    for (const LwoPolygonTag& tag : layer.tags) {
+        standin::Polygon& polygon = mesh.polygons[tag.polygon];
+        const bool isString = tagIndexesStrings(tag.type) && tag.value < object.tagStrings.size();
+        std::string text = isString ? object.tagStrings[tag.value] : std::to_string(tag.value);
+        if (tag.type == kTagSurface) {
+            polygon.surface = std::move(text);
+            continue;
+        }
+        const auto same =
+            std::find_if(polygon.tags.begin(), polygon.tags.end(),
+                         [&](const standin::PolygonTag& t) { return t.type == tag.type; });
+        if (same != polygon.tags.end()) {
+            same->value = std::move(text);
+        } else {
+            polygon.tags.push_back(standin::PolygonTag{tag.type, std::move(text)});
+        }
+    }
+    return mesh;
+}
+
+LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
+                        const std::string& name) {
+    const LwoLayer& layer = object.primary;
+    if (edited.polygons.size() < layer.polygons.size()) {
+        throw std::logic_error("the edited mesh has fewer polygons than the layer it came from");
+    }
+    TagTable table(object.tagStrings, name);
+    const std::vector<NewPolygon> added = collectAdded(object, edited, table, name);
+    const Renumbering numbers = renumber(layer, edited);
+    if (added.empty() && numbers.changed.empty()) {
+        return object;
+    }
+
+    std::size_t lastTags = object.chunks.size();
+    std::size_t insertAfter = layer.firstChunk;
+    for (std::size_t i = 0; i < object.chunks.size(); ++i) {
+        if (object.chunks[i].id == kIdTags) {
+            lastTags = i;
+        }
+        if (i >= layer.firstChunk && i < layer.endChunk && isGeometryChunk(object.chunks[i].id)) {
+            insertAfter = i;
+        }
+    }
+
+    LwoObject result;
+    result.trailing = object.trailing;
+    std::vector<LwoChunk>& out = result.chunks;
+    if (table.grew() && lastTags == object.chunks.size()) {
+        ByteWriter tags;
+        for (const std::string& text : table.added()) {
+            tags.s0(text);
+        }
+        out.push_back(LwoChunk{kIdTags, tags.take(), 0});
+    }
+    std::size_t currentPolygons = object.chunks.size();
+    for (std::size_t i = 0; i < object.chunks.size(); ++i) {
+        const LwoChunk& chunk = object.chunks[i];
+        const bool inLayer = i >= layer.firstChunk && i < layer.endChunk;
+        if (chunk.id == kIdTags && i == lastTags && table.grew()) {
+            LwoChunk grown = chunk;
+            ByteWriter tags;
+            for (const std::string& text : table.added()) {
+                tags.s0(text);
+            }
+            const std::vector<std::byte> more = tags.take();
+            grown.body.insert(grown.body.end(), more.begin(), more.end());
+            out.push_back(std::move(grown));
+        } else if (!inLayer) {
+            out.push_back(chunk);
+        } else if (chunk.id == kIdPolygons) {
+            currentPolygons = i;
+            const auto changed = numbers.changed.find(i);
+            if (changed == numbers.changed.end()) {
+                out.push_back(chunk);
+            } else if (!changed->second) {
+                out.push_back(
+                    LwoChunk{chunk.id, survivingPolygons(object, numbers, i), chunk.fileOffset});
+            }
+        } else if ((chunk.id == kIdPolygonTags || chunk.id == kIdDiscontinuousMap) &&
+                   numbers.changed.count(currentPolygons) != 0) {
+            const bool emptied = numbers.changed.at(currentPolygons);
+            if (!(emptied && chunk.id == kIdPolygonTags)) {
+                out.push_back(LwoChunk{
+                    chunk.id,
+                    survivingEntries(chunk, numbers.chunkStart.at(currentPolygons), numbers, name),
+                    chunk.fileOffset});
+            }
+        } else {
+            out.push_back(chunk);
+        }
+        if (i == insertAfter) {
+            appendAddedChunks(added, out);
+        }
+    }
+    return result;
+}
+
+}  // namespace formats

@@ -1,0 +1,31 @@
+// Reading a LightWave object file (FORM LWO2).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "formats/lwo_object.h"
+
+namespace formats {
+
+/// Reads the LWO2 file held in `bytes`; `name` names it in messages. Splits the FORM into its
+/// chunks, reads the TAGS strings and decodes the first layer: its points, its polygons of
+/// every type, and their PTAG tags; checks the VMAP and VMAD chunks of that layer. Memory is
+/// bounded by a small multiple of `bytes.size()`, and nothing recurses.
+///
+/// Throws FormatError, naming the file and the byte offset, for an empty or truncated file,
+/// a file that is not FORM LWO2 (LWOB is named as such), a chunk that runs past the FORM, an
+/// odd point list, a coordinate that is NaN or infinite, and an index beyond its list: a
+/// vertex beyond its PNTS chunk, a polygon beyond its POLS chunk, a SURF, PART or COLR tag
+/// beyond the TAGS strings.
+LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name);
+
+/// Reads the file at `path`; its name in messages is `path` as given. Throws FormatError.
+LwoObject loadLwo(const std::filesystem::path& path);
+
+/// Whether the tag type's PTAG values index the TAGS strings (every type but SMGP).
+bool tagIndexesStrings(LWID type);
+
+}  // namespace formats

@@ -1,0 +1,53 @@
+// A mesh file of either format, read for a run of the tool and written back with its edit.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "formats/lwo_object.h"
+#include "formats/obj_model.h"
+#include "standin/scene.h"
+
+namespace formats {
+
+enum class MeshFormat { lwo, obj };
+
+const char* formatName(MeshFormat format);
+
+/// The format a file name asks for by its extension (".lwo" or ".obj", in any case), or null.
+std::optional<MeshFormat> formatFromName(const std::filesystem::path& path);
+
+class MeshFile {
+public:
+    /// Reads `bytes` as `format`; `name` names the file in messages. Throws FormatError.
+    MeshFile(std::span<const std::byte> bytes, MeshFormat format, const std::string& name);
+
+    /// Reads the file at `path` in the format its extension names; a file with another
+    /// extension is read as LWO2 when it starts with "FORM" and refused otherwise. Throws
+    /// FormatError naming `path`.
+    static MeshFile load(const std::filesystem::path& path);
+
+    MeshFormat format() const { return format_; }
+    const std::string& name() const { return name_; }
+    /// What the tool sees: the first layer of an LWO2 file, the whole of an OBJ file. Every
+    /// polygon unselected.
+    const standin::Mesh& mesh() const { return mesh_; }
+
+    /// The file with the edit of a run applied: `edited` is the host's mesh after a run that
+    /// started from mesh(). With nothing removed and nothing added, the bytes read. Throws
+    /// FormatError naming the file when the result cannot be written in its format.
+    std::vector<std::byte> editedBytes(const standin::Mesh& edited) const;
+
+private:
+    MeshFormat format_;
+    std::string name_;
+    std::variant<LwoObject, ObjModel> content_;
+    standin::Mesh mesh_;
+};
+
+}  // namespace formats

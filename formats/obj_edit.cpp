@@ -1,0 +1,98 @@
+#include "formats/obj_edit.h"
+
+#include <stdexcept>
+
+#include "host/lwsdk.h"
+
+namespace formats {
+
+namespace {
+
+constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
+
+/// The group an added polygon is written under: its colour, else its part.
+std::string groupOf(const standin::Polygon& polygon) {
+    if (const std::string* colour = standin::findTag(polygon, kTagColour)) {
+        return *colour;
+    }
+    if (const std::string* part = standin::findTag(polygon, kTagPart)) {
+        return *part;
+    }
+    return "default";
+}
+
+}  // namespace
+
+standin::Mesh objMesh(const ObjModel& model) {
+    standin::Mesh mesh;
+    mesh.points.reserve(model.vertices.size());
+    for (const std::array<double, 3>& vertex : model.vertices) {
+        mesh.points.push_back(vertex);
+    }
+    mesh.polygons.resize(model.elements.size());
+    for (std::size_t j = 0; j < model.elements.size(); ++j) {
+        const ObjElement& element = model.elements[j];
+        standin::Polygon& polygon = mesh.polygons[j];
+        polygon.type = kTypeFace;
+        polygon.flags = 0;
+        polygon.points.assign(
+            model.elementVertices.begin() + element.firstVertex,
+            model.elementVertices.begin() + element.firstVertex + element.vertexCount);
+        if (element.material != kNoName) {
+            polygon.surface = model.names[element.material];
+        }
+        if (element.group != kNoName) {
+            polygon.tags.push_back(standin::PolygonTag{kTagPart, model.names[element.group]});
+        }
+    }
+    return mesh;
+}
+
+std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
+    if (edited.polygons.size() < model.elements.size()) {
+        throw std::logic_error("the edited mesh has fewer polygons than the file has elements");
+    }
+    std::string out;
+    out.reserve(model.text.size());
+    std::size_t copied = 0;
+    for (std::size_t j = 0; j < model.elements.size(); ++j) {
+        if (!edited.polygons[j].removed) {
+            continue;
+        }
+        const ObjElement& element = model.elements[j];
+        out.append(model.text, copied, element.textStart - copied);
+        copied = element.textEnd;
+    }
+    out.append(model.text, copied, std::string::npos);
+
+    bool first = true;
+    std::string group;
+    std::string surface;
+    for (std::size_t j = model.elements.size(); j < edited.polygons.size(); ++j) {
+        const standin::Polygon& polygon = edited.polygons[j];
+        if (polygon.removed) {
+            continue;
+        }
+        if (first && !out.empty() && out.back() != '\n') {
+            out.push_back('\n');
+        }
+        const std::string polygonGroup = groupOf(polygon);
+        if (first || polygonGroup != group) {
+            out += "g " + polygonGroup + "\n";
+            group = polygonGroup;
+        }
+        if (first || polygon.surface != surface) {
+            out += "usemtl " + polygon.surface + "\n";
+            surface = polygon.surface;
+        }
+        first = false;
+        out += polygon.points.size() < 3 ? "l" : "f";
+        for (const std::int32_t point : polygon.points) {
+            out += ' ' + std::to_string(point + 1);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace formats

@@ -1,0 +1,25 @@
+// An OBJ model as the stand-in host's mesh, and the host's edited mesh written back as OBJ.
+#pragma once
+
+#include <string>
+
+#include "formats/obj_model.h"
+#include "standin/scene.h"
+
+namespace formats {
+
+/// Point i is vertex i of the file; polygon j is element j (faces and lines alike, type
+/// "FACE": a two-point polygon is how the modeller holds a line), with its `usemtl` name as
+/// the surface ("Default" without one) and its `g` name as the "PART" tag. Every polygon is
+/// unselected (flags 0).
+standin::Mesh objMesh(const ObjModel& model);
+
+/// The file's text with the edit of a run applied. `edited` is the host's mesh after a run
+/// that started from objMesh(model): its first polygons are the elements, some marked
+/// removed, and the polygons after them were added. The text is kept as it was, less the
+/// statements of removed elements; the added polygons follow at the end, each run of one
+/// "COLR" tag (or "PART" tag) and surface under its own `g` and `usemtl`, two-point polygons
+/// as `l` and the others as `f`.
+std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited);
+
+}  // namespace formats

@@ -1,0 +1,403 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#else
+#include <process.h>
+#define getpid _getpid
+#endif
+
+#include "cli/host_program.h"
+#include "cli/run_command.h"
+#include "cli/run_summary.h"
+#include "cli/selection.h"
+#include "cli/svg_picture.h"
+#include "formats/file_bytes.h"
+#include "formats/lwo_from_mesh.h"
+#include "formats/lwo_writer.h"
+#include "formats/mesh_file.h"
+#include "standin/input_error.h"
+#include "standin/module_loader.h"
+#include "standin/scene_reader.h"
+#include "standin/stand_in_host.h"
+#include "standin/trace_writer.h"
+
+namespace tarvelhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = TARVEL_SOURCE_DIR;
+constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
+
+std::string refusal(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const standin::InputError& error) {
+        const std::string message = error.what();
+        return message.substr(0, message.find(" (usage:"));
+    }
+    return "accepted";
+}
+
+TEST(SelectionTest, readsIndexRangesAndRefusesMalformedOnes) {
+    const std::vector<IndexRange> ranges = parseIndexRanges(" 0-2, 7 ,9- ", "--select-polygons");
+    ASSERT_EQ(ranges.size(), 3u);
+    EXPECT_EQ(ranges[0].first, 0u);
+    EXPECT_EQ(ranges[0].last, 2u);
+    EXPECT_EQ(ranges[1].first, 7u);
+    EXPECT_EQ(ranges[1].last, 7u);
+    EXPECT_EQ(ranges[2].first, 9u);
+    EXPECT_FALSE(ranges[2].last.has_value());
+    const auto refused = [](const char* text) {
+        return refusal([text] { parseIndexRanges(text, "--select-polygons"); });
+    };
+    EXPECT_EQ(refused(""), "--select-polygons: an empty list of polygons");
+    EXPECT_EQ(refused("1,,2"), "--select-polygons: an empty item in '1,,2'");
+    EXPECT_EQ(refused("5-3"), "--select-polygons: the range '5-3' ends before it starts");
+    EXPECT_EQ(refused("-4"),
+              "--select-polygons: '-4' is not an index or a range of indices such as 0-99");
+    EXPECT_EQ(refused("a-b"),
+              "--select-polygons: 'a-b' is not an index or a range of indices such as 0-99");
+}
+
+TEST(SelectionTest, aPolygonMustMatchEveryRuleGiven) {
+    standin::Mesh mesh;
+    mesh.points = {{0, 0, 0}};
+    const std::vector<std::pair<std::string, std::string>> polygons = {
+        {"Floor", "a"}, {"Floor", "b"}, {"Wall", "a"}, {"Floor", ""}, {"Floor", "a"}};
+    for (const auto& [surface, part] : polygons) {
+        standin::Polygon polygon;
+        polygon.surface = surface;
+        if (!part.empty()) {
+            polygon.tags.push_back(standin::PolygonTag{kTagPartId, part});
+        }
+        mesh.polygons.push_back(polygon);
+    }
+    const auto selected = [&mesh](const SelectionRules& rules) {
+        applySelection(mesh, rules);
+        std::string flags;
+        for (const standin::Polygon& polygon : mesh.polygons) {
+            flags += (polygon.flags & 1) != 0 ? '1' : '0';
+        }
+        return flags;
+    };
+    const auto rules = [](std::optional<std::string> surface, std::optional<std::string> part,
+                          const char* indices) {
+        SelectionRules result;
+        result.surface = std::move(surface);
+        result.part = std::move(part);
+        if (indices != nullptr) {
+            result.polygons = parseIndexRanges(indices, "p");
+        }
+        return result;
+    };
+    EXPECT_EQ(selected(rules({}, {}, nullptr)), "11111");
+    EXPECT_EQ(selected(rules("Floor", {}, nullptr)), "11011");
+    EXPECT_EQ(selected(rules({}, "a", nullptr)), "10101");
+    EXPECT_EQ(selected(rules("Floor", "a", nullptr)), "10001");
+    EXPECT_EQ(selected(rules({}, {}, "1-3")), "01110");
+    EXPECT_EQ(selected(rules("Floor", {}, "3-")), "00011");
+    EXPECT_EQ(selected(rules("Roof", {}, nullptr)), "00000");
+}
+
+TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
+    const std::vector<std::string> args = {"in.lwo",
+                                           "-o",
+                                           "out.lwo",
+                                           "--select-surface",
+                                           "Floor",
+                                           "--select-part=lid",
+                                           "--select-polygons",
+                                           "0-24",
+                                           "--svg",
+                                           "p.svg",
+                                           "--trace=t.json"};
+    const RunOptions options = parseRunOptions(args);
+    EXPECT_EQ(options.input, "in.lwo");
+    EXPECT_EQ(options.output, "out.lwo");
+    EXPECT_EQ(options.selection.surface, "Floor");
+    EXPECT_EQ(options.selection.part, "lid");
+    ASSERT_TRUE(options.selection.polygons.has_value());
+    EXPECT_EQ(options.selection.polygons->at(0).last, 24u);
+    EXPECT_EQ(options.svg, fs::path("p.svg"));
+    EXPECT_EQ(options.trace, fs::path("t.json"));
+    EXPECT_FALSE(options.module.has_value());
+
+    const auto refused = [](std::vector<std::string> words) {
+        return refusal([&words] { parseRunOptions(words); });
+    };
+    EXPECT_EQ(refused({"in.lwo"}), "no output file given (-o OUTPUT)");
+    EXPECT_EQ(refused({"-o", "out.lwo"}), "no input file given");
+    EXPECT_EQ(refused({"a.lwo", "b.lwo", "-o", "c.lwo"}), "more than one input given: 'b.lwo'");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--output=d.lwo"}), "--output given twice");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--svg"}), "--svg needs a value");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--select"}), "unknown option '--select'");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--select-polygons", "x"}),
+              "--select-polygons: 'x' is not an index or a range of indices such as 0-99");
+}
+
+/// A fresh folder per test, removed afterwards.
+class TarvelRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() /
+                  ("tarvel_run_" + std::string(info->name()) + "_" + std::to_string(getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    int run(std::vector<std::string> args) {
+        std::ostringstream outStream;
+        std::ostringstream errStream;
+        const int code = runTarvel(args, TARVEL_MODULE_FILE, outStream, errStream);
+        out = outStream.str();
+        err = errStream.str();
+        return code;
+    }
+
+    fs::path copyExample(const std::string& name) {
+        fs::copy_file(kSource / "examples" / name, folder_ / name);
+        return folder_ / name;
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    /// The summary line with its time taken out.
+    std::string summary() const {
+        return std::regex_replace(out, std::regex("[0-9.]+ s\n"), "T s\n");
+    }
+
+    fs::path folder_;
+    std::string out;
+    std::string err;
+};
+
+/// The trace of the bundled scene as tarvel-host runs it.
+standin::Trace exampleSceneTrace() {
+    const standin::LoadedModule module(TARVEL_MODULE_FILE);
+    return standin::runTool(module.module(),
+                            standin::loadScene(kSource / "examples/facing_grids.json"));
+}
+
+TEST_F(TarvelRunTest, theExampleAsLwoAndObjRunsAsTheSceneDoes) {
+    const std::string expectedCalls = [] {
+        std::string text = standin::traceText(exampleSceneTrace());
+        return text.substr(0, text.find("\"mesh\""));
+    }();
+    for (const char* name : {"facing_grids.lwo", "facing_grids.obj"}) {
+        SCOPED_TRACE(name);
+        const fs::path input = copyExample(name);
+        const fs::path output = folder_ / (std::string("out_") + name);
+        const fs::path trace = folder_ / "trace.json";
+        ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--select-polygons", "0-24",
+                       "--trace", trace.string()}),
+                  kExitOk)
+            << err;
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(summary(), input.string() +
+                                 ": 1 pair linked, 16 links (Red 1, DkRed 15, Blue 0), 25 "
+                                 "polygons removed, T s\n");
+        // The module sees the file as it sees the scene: the same calls with the same values.
+        const std::string traceText = standin::readTextFile(trace);
+        EXPECT_EQ(traceText.substr(0, traceText.find("\"mesh\"")), expectedCalls);
+
+        const formats::MeshFile result = formats::MeshFile::load(output);
+        const standin::Mesh& mesh = result.mesh();
+        ASSERT_EQ(mesh.polygons.size(), 1u + 16u);
+        EXPECT_EQ(mesh.polygons[0].surface, "Wall");
+        std::size_t red = 0;
+        for (std::size_t j = 1; j < mesh.polygons.size(); ++j) {
+            EXPECT_EQ(mesh.polygons[j].points.size(), 2u);
+            EXPECT_EQ(mesh.polygons[j].surface, "test");
+            const LWID colourType =
+                result.format() == formats::MeshFormat::lwo ? kTagColour : kTagPartId;
+            const std::string* colour = standin::findTag(mesh.polygons[j], colourType);
+            ASSERT_NE(colour, nullptr);
+            red += *colour == "Red" ? 1 : 0;
+        }
+        EXPECT_EQ(red, 1u);
+        EXPECT_EQ(mesh.points, formats::MeshFile::load(input).mesh().points);
+        fs::remove(trace);
+    }
+}
+
+TEST_F(TarvelRunTest, aRunThatStopsEarlyShowsTheMessageAndWritesTheFileUnchanged) {
+    const fs::path input = copyExample("facing_grids.lwo");
+    const fs::path output = folder_ / "out.lwo";
+    ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--select-polygons", "0-15"}),
+              kExitOk)
+        << err;
+    EXPECT_EQ(summary(), "Error: Need at least two groups of polys\n" + input.string() +
+                             ": 0 pairs linked, 0 links (Red 0, DkRed 0, Blue 0), 0 polygons "
+                             "removed, T s\n");
+    EXPECT_EQ(formats::readFileBytes(output), formats::readFileBytes(input));
+
+    ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--select-surface", "Wall"}),
+              kExitOk);
+    EXPECT_EQ(out.substr(0, out.find('\n')),
+              "Error: Need at least two directly selected polys in primary foreground layer");
+}
+
+TEST_F(TarvelRunTest, badInputIsOneLineAnExitCodeAndAnUntouchedOutput) {
+    const fs::path output = folder_ / "out.lwo";
+    std::ofstream(output) << "previous result";
+    const auto write = [this](const std::string& name, const std::string& text) {
+        std::ofstream(folder_ / name, std::ios::binary) << text;
+        return (folder_ / name).string();
+    };
+    const std::string truncated = write("cut.lwo", std::string("FORM\0\0\0\x40LWO2TAGS", 16));
+    const std::string empty = write("empty.lwo", "");
+    const std::string text = write("letter.obj", "Dear modeller,\n");
+    const std::string nan = write("nan.obj", "v 0 0 0\nv nan 0 0\nf 1 2 1\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"run", truncated, "-o", output.string()},
+         "tarvel: " + truncated + ": truncated: the FORM header gives 64 bytes but 8 follow it"},
+        {{"run", empty, "-o", output.string()}, "tarvel: " + empty + ": empty file"},
+        {{"run", text, "-o", (folder_ / "out.obj").string()},
+         "tarvel: " + text + ": not a mesh: no vertices and no faces or lines"},
+        {{"run", nan, "-o", (folder_ / "out.obj").string()},
+         "tarvel: " + nan + ":2: vertex coordinate 'nan' is not a finite number"},
+        {{"run", (folder_ / "absent.lwo").string(), "-o", output.string()},
+         "tarvel: " + (folder_ / "absent.lwo").string() +
+             ": cannot open: No such file or directory"},
+        {{"run", (kSource / "examples/facing_grids.obj").string(), "-o", output.string()},
+         "tarvel: " + output.string() +
+             ": the output must be a Wavefront OBJ (.obj), as the input is"},
+        {{"run", (kSource / "examples/facing_grids.json").string(), "-o", output.string()},
+         "tarvel: " + (kSource / "examples/facing_grids.json").string() +
+             ": unknown format: name the file .lwo (LightWave) or .obj (Wavefront)"},
+    };
+    for (const auto& [args, expected] : cases) {
+        EXPECT_EQ(run(args), kExitInputError);
+        EXPECT_EQ(err, expected + "\n");
+    }
+    EXPECT_EQ(run({"run", "--bogus"}), kExitUsageError);
+    EXPECT_EQ(err.rfind("tarvel run: unknown option '--bogus' (usage: tarvel run INPUT", 0), 0u);
+    EXPECT_EQ(run({"frobnicate"}), kExitUsageError);
+
+    // An LWO2 file whose first layer has no polygons has nothing to run on.
+    standin::Mesh pointsOnly;
+    pointsOnly.points = {{0, 0, 0}};
+    const fs::path noPolygons = folder_ / "points.lwo";
+    const std::vector<std::byte> bytes =
+        formats::writeLwo(formats::lwoFromMesh(pointsOnly, "points.lwo"), "points.lwo");
+    std::ofstream(noPolygons, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(run({"run", noPolygons.string(), "-o", output.string()}), kExitInputError);
+    EXPECT_EQ(err, "tarvel: " + noPolygons.string() +
+                       ": no polygons in the first layer: nothing to run the tool on\n");
+
+    EXPECT_EQ(standin::readTextFile(output), "previous result");
+    EXPECT_EQ(files(), (std::vector<std::string>{"cut.lwo", "empty.lwo", "letter.obj", "nan.obj",
+                                                 "out.lwo", "points.lwo"}));
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(TarvelRunTest, thePictureDrawsEachLinkInItsColourWithTheCounts) {
+    const fs::path input = copyExample("facing_grids.obj");
+    const fs::path picture = folder_ / "run.svg";
+    ASSERT_EQ(run({"run", input.string(), "-o", (folder_ / "out.obj").string(), "--select-polygons",
+                   "0-24", "--svg", picture.string()}),
+              kExitOk)
+        << err;
+    const std::string svg = standin::readTextFile(picture);
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_EQ(occurrences(svg, "class=\"link Red\""), 1u);
+    EXPECT_EQ(occurrences(svg, "class=\"link DkRed\""), 15u);
+    EXPECT_EQ(occurrences(svg, "class=\"link Blue\""), 0u);
+    EXPECT_EQ(occurrences(svg, "<line class=\"link Red\""),
+              occurrences(svg, "stroke=\"#ff0000\" stroke-width=\"2.5\""));
+    EXPECT_EQ(occurrences(svg, "stroke=\"#8b0000\" stroke-width=\"1.5\""), 15u);
+    EXPECT_NE(svg.find(">Red: 1 link</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">DkRed: 15 links</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Blue: 0 links</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">removed: 25 polygons</text>"), std::string::npos);
+    // Before: 26 polygons, 25 of them marked as removed; after: the wall alone.
+    const std::string before = svg.substr(svg.find("<g class=\"before\">"));
+    const std::string after = svg.substr(svg.find("<g class=\"after\">"));
+    EXPECT_EQ(occurrences(before.substr(0, before.find("</g>")), "<polygon"), 26u);
+    EXPECT_EQ(occurrences(before.substr(0, before.find("</g>")), "fill=\"#fdae6b\""), 25u);
+    EXPECT_EQ(occurrences(after.substr(0, after.find("</g>")), "<polygon"), 1u);
+}
+
+TEST(SvgPictureTest, theViewLooksAcrossTheGapOfTheFirstPair) {
+    const standin::LoadedModule module(TARVEL_MODULE_FILE);
+    standin::Scene scene = standin::loadScene(kSource / "examples/facing_grids.json");
+    const std::size_t polygons = scene.mesh.polygons.size();
+    const standin::Trace trace = standin::runTool(module.module(), scene);
+    const ViewAxes axes = gapView(*trace.mesh, polygons);
+    // The grids lie at z = 0 and z = 2.5: the gap runs along z, so the picture's up is z
+    // tipped by 20 degrees, and its right is perpendicular to z.
+    EXPECT_NEAR(axes.up[2], std::cos(20.0 * 3.14159265358979 / 180.0), 1e-12);
+    EXPECT_NEAR(axes.right[2], 0.0, 1e-12);
+    const auto dot = [](const std::array<double, 3>& a, const std::array<double, 3>& b) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
+    EXPECT_NEAR(dot(axes.right, axes.up), 0.0, 1e-12);
+    EXPECT_NEAR(dot(axes.up, axes.depth), 0.0, 1e-12);
+    EXPECT_NEAR(dot(axes.depth, axes.depth), 1.0, 1e-12);
+
+    // Without a link, the front view.
+    const ViewAxes front = gapView(scene.mesh, polygons);
+    EXPECT_EQ(front.right, (std::array<double, 3>{1.0, 0.0, 0.0}));
+    EXPECT_EQ(front.up, (std::array<double, 3>{0.0, 1.0, 0.0}));
+}
+
+TEST(ExampleFilesTest, theLwoAndObjExamplesHoldTheBundledScene) {
+    const standin::Scene scene = standin::loadScene(kSource / "examples/facing_grids.json");
+    EXPECT_EQ(formats::readFileBytes(kSource / "examples/facing_grids.lwo"),
+              formats::writeLwo(formats::lwoFromMesh(scene.mesh, "x"), "x"));
+    const standin::Mesh obj = formats::MeshFile::load(kSource / "examples/facing_grids.obj").mesh();
+    ASSERT_EQ(obj.polygons.size(), scene.mesh.polygons.size());
+    EXPECT_EQ(obj.points, scene.mesh.points);
+    for (std::size_t j = 0; j < obj.polygons.size(); ++j) {
+        EXPECT_EQ(obj.polygons[j].points, scene.mesh.polygons[j].points);
+        EXPECT_EQ(obj.polygons[j].surface, scene.mesh.polygons[j].surface);
+    }
+}
+
+#ifndef _WIN32
+TEST_F(TarvelRunTest, theProgramFindsTheModuleBesideItself) {
+    const fs::path input = copyExample("facing_grids.lwo");
+    const fs::path output = folder_ / "out.lwo";
+    const std::string command = std::string("'") + TARVEL_PROGRAM + "' run '" + input.string() +
+                                "' -o '" + output.string() + "' --select-polygons 0-24 >'" +
+                                (folder_ / "stdout.txt").string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << standin::readTextFile(folder_ / "stdout.txt");
+    EXPECT_EQ(formats::MeshFile::load(output).mesh().polygons.size(), 17u);
+}
+#endif
+
+}  // namespace
+}  // namespace tarvelhost
