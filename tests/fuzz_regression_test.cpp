@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "fuzz/mesh_file_fuzzing.h"
 #include "fuzz/scene_decoder.h"
 #include "standin/input_error.h"
 #include "standin/json_value.h"
@@ -82,6 +83,24 @@ TEST(FuzzRegressionTest, sceneTextsAreReadOrRefusedWithAMessage) {
             } catch (const standin::JsonError&) {
             }
         }
+    }
+}
+
+TEST(FuzzRegressionTest, meshFilesAreReadOrRefusedAndWhatIsWrittenReadsBack) {
+    const std::pair<const char*, formats::MeshFormat> kinds[] = {{"lwo", formats::MeshFormat::lwo},
+                                                                 {"obj", formats::MeshFormat::obj}};
+    for (const auto& [name, format] : kinds) {
+        std::size_t replayed = 0;
+        for (const fs::path& folder : {kFuzz / "corpus" / name, kFuzz / "regressions" / name}) {
+            for (const fs::path& path : filesIn(folder)) {
+                const std::string bytes = contentOf(path);
+                const auto fault = fuzzing::meshFileFault(
+                    reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), format);
+                EXPECT_FALSE(fault) << path.string() << ": " << fault.value_or("");
+                ++replayed;
+            }
+        }
+        EXPECT_GT(replayed, 0u) << name;
     }
 }
 

@@ -1,0 +1,13 @@
+// The OBJ reader and writer on any bytes (see mesh_file_fuzzing.h).
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz/mesh_file_fuzzing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (const auto fault = fuzzing::meshFileFault(data, size, formats::MeshFormat::obj)) {
+        std::fprintf(stderr, "%s\n", fault->c_str());
+        std::abort();
+    }
+    return 0;
+}
