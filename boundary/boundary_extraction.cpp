@@ -10,30 +10,91 @@ namespace tarvel {
 
 namespace {
 
-/// An edge of a member polygon, its ends numbered by point.
-struct NumberedEdge {
-    Vector3* firstPos;
-    Vector3* secondPos;
-    LWPntID firstId;
-    LWPntID secondId;
-    std::uint32_t firstPoint;
-    std::uint32_t secondPoint;
-    std::uint32_t key;  // the same for both directions of an edge
-};
-
 /// A member's arrays, gathered in one walk of the member chain.
 struct Member {
     Vector3* positions;
     const LWPntID* ids;
     int count;
+    std::size_t firstCorner;  // where the member's corners start among all corners
 };
 
-/// Every member edge in member order: each member's closing edge from its first point to its
-/// last, then its edges in point order.
-std::vector<NumberedEdge> memberEdges(const std::vector<Member>& members, std::size_t corners,
-                                      KeyIndex& points, KeyIndex& keys) {
-    // Number every corner's point, then every edge by its two point numbers, each in one pass
-    // over all corners so that the table look-ups overlap.
+/// Calls visit(member, i, j) for every member edge in member order: each member's closing edge
+/// from its first point to its last, then its edges in point order.
+template <typename Visit>
+void forEachEdge(const std::vector<Member>& members, Visit visit) {
+    for (const Member& m : members) {
+        if (m.count <= 0) {
+            continue;
+        }
+        visit(m, 0, m.count - 1);
+        for (int i = 0; i + 1 < m.count; ++i) {
+            visit(m, i, i + 1);
+        }
+    }
+}
+
+/// Which edges remain once copies cancel. Copies of an edge cancel in pairs in list order, so
+/// an edge remains only where it occurs an odd number of times, and then only its last copy.
+/// Edges are bucketed by their lower point number, so that copies meet in a small bucket.
+std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
+                                 const std::vector<std::uint32_t>& upper, std::size_t points) {
+    const std::size_t edges = lower.size();
+    std::vector<std::uint32_t> start(points + 1, 0);
+    for (std::uint32_t p : lower) {
+        ++start[p + 1];
+    }
+    for (std::size_t p = 0; p < points; ++p) {
+        start[p + 1] += start[p];
+    }
+    std::vector<std::uint32_t> bucket(edges);
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t e = 0; e < edges; ++e) {
+        bucket[fill[lower[e]]++] = static_cast<std::uint32_t>(e);  // ascending within a bucket
+    }
+    std::vector<bool> remains(edges, false);
+    std::vector<std::uint32_t> run;
+    auto byUpper = [&upper](std::uint32_t a, std::uint32_t b) { return upper[a] < upper[b]; };
+    for (std::size_t p = 0; p < points; ++p) {
+        if (start[p + 1] - start[p] == 1) {
+            remains[bucket[start[p]]] = true;
+            continue;
+        }
+        run.assign(bucket.begin() + start[p], bucket.begin() + start[p + 1]);
+        // Copies next to each other, in list order; buckets are mostly tiny.
+        if (run.size() <= 16) {
+            for (std::size_t i = 1; i < run.size(); ++i) {
+                for (std::size_t k = i; k > 0 && byUpper(run[k], run[k - 1]); --k) {
+                    std::swap(run[k], run[k - 1]);
+                }
+            }
+        } else {
+            std::stable_sort(run.begin(), run.end(), byUpper);
+        }
+        for (std::size_t i = 0; i < run.size();) {
+            std::size_t j = i;
+            while (j < run.size() && upper[run[j]] == upper[run[i]]) {
+                ++j;
+            }
+            if ((j - i) % 2 == 1) {
+                remains[run[j - 1]] = true;
+            }
+            i = j;
+        }
+    }
+    return remains;
+}
+
+}  // namespace
+
+BoundaryPoint* extractBoundary(const PolyGroup& group) {
+    std::vector<Member> members;
+    std::size_t corners = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0), corners});
+        corners += static_cast<std::size_t>(members.back().count);
+    }
+
+    // Number every corner's point, in one pass so that the table look-ups overlap.
     std::vector<std::uint64_t> cornerKeys;
     cornerKeys.reserve(corners);
     for (std::size_t m = 0; m < members.size(); ++m) {
@@ -44,60 +105,23 @@ std::vector<NumberedEdge> memberEdges(const std::vector<Member>& members, std::s
             cornerKeys.push_back(keyOf(members[m].ids[i]));
         }
     }
-    std::vector<std::uint32_t> numbers(cornerKeys.size());
-    points.numberAll(cornerKeys.data(), cornerKeys.size(), numbers.data());
-
-    std::vector<NumberedEdge> edges;
-    edges.reserve(corners);
-    std::vector<std::uint64_t> edgeKeys;
-    edgeKeys.reserve(corners);
-    std::size_t base = 0;
-    auto add = [&](const Member& m, int i, int j) {
-        const std::uint64_t pa = numbers[base + static_cast<std::size_t>(i)];
-        const std::uint64_t pb = numbers[base + static_cast<std::size_t>(j)];
-        edgeKeys.push_back(std::min(pa, pb) << 32 | std::max(pa, pb));
-        edges.push_back({&m.positions[i], &m.positions[j], m.ids[i], m.ids[j],
-                         static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb), 0});
-    };
-    for (const Member& m : members) {
-        if (m.count <= 0) {
-            continue;
-        }
-        add(m, 0, m.count - 1);
-        for (int i = 0; i + 1 < m.count; ++i) {
-            add(m, i, i + 1);
-        }
-        base += static_cast<std::size_t>(m.count);
-    }
-    std::vector<std::uint32_t> edgeNumbers(edgeKeys.size());
-    keys.numberAll(edgeKeys.data(), edgeKeys.size(), edgeNumbers.data());
-    for (std::size_t e = 0; e < edges.size(); ++e) {
-        edges[e].key = edgeNumbers[e];
-    }
-    return edges;
-}
-
-}  // namespace
-
-BoundaryPoint* extractBoundary(const PolyGroup& group) {
-    std::vector<Member> members;
-    std::size_t corners = 0;
-    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0)});
-        corners += static_cast<std::size_t>(members.back().count);
-    }
     KeyIndex points(corners);
-    KeyIndex keys(corners);
-    const std::vector<NumberedEdge> edges = memberEdges(members, corners, points, keys);
+    std::vector<std::uint32_t> numbers(corners);
+    points.numberAll(cornerKeys.data(), corners, numbers.data());
+    cornerKeys = {};
 
-    // Copies of an edge cancel in pairs in list order, so an edge stays only where it occurs
-    // an odd number of times, and then only its last copy.
-    std::vector<std::uint32_t> copies(keys.size(), 0);
-    std::vector<std::size_t> lastCopy(keys.size(), 0);
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        ++copies[edges[i].key];
-        lastCopy[edges[i].key] = i;
-    }
+    // Each edge as its two point numbers, lower first.
+    std::vector<std::uint32_t> lower;
+    std::vector<std::uint32_t> upper;
+    lower.reserve(corners);
+    upper.reserve(corners);
+    forEachEdge(members, [&](const Member& m, int i, int j) {
+        const std::uint32_t a = numbers[m.firstCorner + static_cast<std::size_t>(i)];
+        const std::uint32_t b = numbers[m.firstCorner + static_cast<std::size_t>(j)];
+        lower.push_back(std::min(a, b));
+        upper.push_back(std::max(a, b));
+    });
+    const std::vector<bool> remains = remainingEdges(lower, upper, points.size());
 
     // A null identifier never joins the list, as no host point has it.
     std::vector<bool> listed(points.size(), false);
@@ -118,13 +142,13 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
         last->next = entry;
         last = entry;
     };
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        const NumberedEdge& e = edges[i];
-        if (copies[e.key] % 2 == 1 && lastCopy[e.key] == i) {
-            append(e.firstPos, e.firstId, e.firstPoint);
-            append(e.secondPos, e.secondId, e.secondPoint);
+    std::size_t edge = 0;
+    forEachEdge(members, [&](const Member& m, int i, int j) {
+        if (remains[edge++]) {
+            append(&m.positions[i], m.ids[i], numbers[m.firstCorner + static_cast<std::size_t>(i)]);
+            append(&m.positions[j], m.ids[j], numbers[m.firstCorner + static_cast<std::size_t>(j)]);
         }
-    }
+    });
     BoundaryPoint* first = head.next;
     head.next = nullptr;
     return first;

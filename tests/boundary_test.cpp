@@ -69,6 +69,22 @@ TEST(BoundaryExtractionTest, copiesCancelInPairsAndAnOddOneRemains) {
               (std::vector<int>{0, 2, 1, 3, 4}));
 }
 
+TEST(BoundaryExtractionTest, aFanCancelsEveryEdgeAtItsHub) {
+    // Forty triangles round point 0: every edge through the hub is shared and goes, the rim
+    // stays in order.
+    PolyGroup fan;
+    SelectedPoly** link = &fan.firstMember;
+    for (int i = 1; i <= 40; ++i) {
+        *link = makePoly({0, i, i % 40 + 1}, {{}, {}, {}});
+        link = &(*link)->nextMember;
+    }
+    std::vector<int> rim;
+    for (int i = 1; i <= 40; ++i) {
+        rim.push_back(i);
+    }
+    EXPECT_EQ(ids(PointList(extractBoundary(fan)).get()), rim);
+}
+
 TEST(BoundaryExtractionTest, degenerateGroupsYieldNothingOrOnePoint) {
     Group segment({makePoly({0, 1}, {{}, {}})});
     EXPECT_EQ(extractBoundary(segment.group), nullptr);
