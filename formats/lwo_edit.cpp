@@ -207,6 +207,9 @@ std::vector<std::byte> survivingPolygons(const LwoObject& object, const Renumber
         }
         const LwoPolygon& polygon = layer.polygons[j];
         out.u2(static_cast<std::uint16_t>((polygon.flags << 10) | polygon.pointCount));
+        if (polygon.pointCount == 0) {
+            continue;  // no point to find its block by
+        }
         const std::uint32_t blockStart =
             *(std::upper_bound(layer.pointBlockStarts.begin(), layer.pointBlockStarts.end(),
                                layer.polygonPoints[polygon.firstPoint]) -

@@ -21,6 +21,16 @@ std::string groupOf(const standin::Polygon& polygon) {
     return "default";
 }
 
+/// Where the last line of `text`, which ends in a newline, ends in a backslash (before any
+/// carriage returns), or npos when it does not.
+std::size_t finalBackslash(const std::string& text) {
+    std::size_t end = text.size() - 1;
+    while (end > 0 && text[end - 1] == '\r') {
+        --end;
+    }
+    return end > 0 && text[end - 1] == '\\' ? end - 1 : std::string::npos;
+}
+
 }  // namespace
 
 standin::Mesh objMesh(const ObjModel& model) {
@@ -73,8 +83,16 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
         if (polygon.removed) {
             continue;
         }
-        if (first && !out.empty() && out.back() != '\n') {
-            out.push_back('\n');
+        if (first && !out.empty()) {
+            if (out.back() != '\n') {
+                out.push_back('\n');
+            }
+            // A backslash at the end of the file's last line is part of its statement only
+            // while no line follows; a space after it keeps it so, rather than continuing the
+            // statement into the added lines.
+            if (const std::size_t at = finalBackslash(out); at != std::string::npos) {
+                out.insert(at + 1, 1, ' ');
+            }
         }
         const std::string polygonGroup = groupOf(polygon);
         if (first || polygonGroup != group) {
