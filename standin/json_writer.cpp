@@ -90,4 +90,14 @@ void appendJsonInteger(std::string& out, std::uint64_t value) {
     appendByCharconv(out, value);
 }
 
+void appendJsonTriple(std::string& out, const std::array<double, 3>& values) {
+    out += '[';
+    appendJsonNumber(out, values[0]);
+    out += ", ";
+    appendJsonNumber(out, values[1]);
+    out += ", ";
+    appendJsonNumber(out, values[2]);
+    out += ']';
+}
+
 }  // namespace standin

@@ -2,6 +2,7 @@
 // each value its exact form.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,5 +20,8 @@ void appendJsonNumber(std::string& out, double value);
 
 void appendJsonInteger(std::string& out, std::int64_t value);
 void appendJsonInteger(std::string& out, std::uint64_t value);
+
+/// Three numbers as a JSON array, "[x, y, z]": a point or a normal.
+void appendJsonTriple(std::string& out, const std::array<double, 3>& values);
 
 }  // namespace standin

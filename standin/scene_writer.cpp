@@ -6,16 +6,6 @@ namespace standin {
 
 namespace {
 
-void appendTriple(std::string& out, const Point& point) {
-    out += '[';
-    appendJsonNumber(out, point[0]);
-    out += ", ";
-    appendJsonNumber(out, point[1]);
-    out += ", ";
-    appendJsonNumber(out, point[2]);
-    out += ']';
-}
-
 void appendPolygon(std::string& out, const Polygon& polygon) {
     out += "{\"points\": [";
     for (std::size_t i = 0; i < polygon.points.size(); ++i) {
@@ -28,7 +18,7 @@ void appendPolygon(std::string& out, const Polygon& polygon) {
     appendJsonInteger(out, static_cast<std::int64_t>(polygon.flags));
     if (polygon.normal) {
         out += ", \"normal\": ";
-        appendTriple(out, *polygon.normal);
+        appendJsonTriple(out, *polygon.normal);
     }
     out += ", \"surface\": ";
     appendJsonString(out, polygon.surface);
@@ -53,7 +43,7 @@ std::string sceneText(const Scene& scene) {
     const Mesh& mesh = scene.mesh;
     for (std::size_t i = 0; i < mesh.points.size(); ++i) {
         out += i == 0 ? "\n    " : ",\n    ";
-        appendTriple(out, mesh.points[i]);
+        appendJsonTriple(out, mesh.points[i]);
     }
     out += mesh.points.empty() ? "],\n" : "\n  ],\n";
     out += "  \"polygons\": [";

@@ -34,16 +34,6 @@ private:
     std::string text_;
 };
 
-void appendPoint(std::string& out, const Point& point) {
-    out += '[';
-    appendJsonNumber(out, point[0]);
-    out += ", ";
-    appendJsonNumber(out, point[1]);
-    out += ", ";
-    appendJsonNumber(out, point[2]);
-    out += ']';
-}
-
 void writeCalls(const CallLog& calls, ChunkedOut& out) {
     std::string& text = out.text();
     if (calls.logging() != CallLogging::full) {
@@ -82,7 +72,7 @@ void writeMesh(const Mesh& mesh, ChunkedOut& out) {
     text += "  \"mesh\": {\n    \"points\": [";
     for (std::size_t i = 0; i < mesh.points.size(); ++i) {
         text += i == 0 ? "\n      " : ",\n      ";
-        appendPoint(text, mesh.points[i]);
+        appendJsonTriple(text, mesh.points[i]);
         out.maybeFlush();
     }
     text += mesh.points.empty() ? "],\n" : "\n    ],\n";
