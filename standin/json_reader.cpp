@@ -338,9 +338,9 @@ void JsonReader::beginArray() {
     enter();
 }
 
-bool JsonReader::nextItem() {
+bool JsonReader::continueContainer(char close, const char* expected) {
     skipWhitespace();
-    if (pos_ < text_.size() && text_[pos_] == ']') {
+    if (pos_ < text_.size() && text_[pos_] == close) {
         ++pos_;
         --depth_;
         justOpened_ = false;
@@ -348,13 +348,18 @@ bool JsonReader::nextItem() {
     }
     if (!justOpened_) {
         if (pos_ >= text_.size() || text_[pos_] != ',') {
-            failAt(pos_, "expected ',' or ']'");
+            failAt(pos_, expected);
         }
         ++pos_;
+        skipWhitespace();
     }
-    // A ']' right after ',' is refused by the read of the item that must follow.
     justOpened_ = false;
     return true;
+}
+
+bool JsonReader::nextItem() {
+    // A ']' right after ',' is refused by the read of the item that must follow.
+    return continueContainer(']', "expected ',' or ']'");
 }
 
 void JsonReader::beginObject() {
@@ -365,19 +370,8 @@ void JsonReader::beginObject() {
 }
 
 bool JsonReader::nextMember(std::string& key) {
-    skipWhitespace();
-    if (pos_ < text_.size() && text_[pos_] == '}') {
-        ++pos_;
-        --depth_;
-        justOpened_ = false;
+    if (!continueContainer('}', "expected ',' or '}'")) {
         return false;
-    }
-    if (!justOpened_) {
-        if (pos_ >= text_.size() || text_[pos_] != ',') {
-            failAt(pos_, "expected ',' or '}'");
-        }
-        ++pos_;
-        skipWhitespace();
     }
     if (pos_ >= text_.size() || text_[pos_] != '"') {
         failAt(pos_, "expected a member name in double quotes");

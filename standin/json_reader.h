@@ -81,6 +81,10 @@ private:
     int depth_ = 0;
     /// True right after '[' or '{': the next item or member needs no separating ','.
     bool justOpened_ = false;
+
+    /// Past the container's `close` (false), or past the ',' before its next element (true;
+    /// nothing to pass before the first). Fails with `expected` at anything else.
+    bool continueContainer(char close, const char* expected);
 };
 
 /// A number's text read as a double, as strtod reads it: the nearest double, "-0" gives -0.0,
