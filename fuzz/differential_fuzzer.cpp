@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <span>
 
-#include "fuzz/scene_decoder.h"
 #include "standin/module_loader.h"
 #include "standin/trace_writer.h"
-#include "tests/run_invariants.h"
+#include "testing/run_invariants.h"
+#include "testing/scene_decoder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fuzz/mesh_file_fuzzing.h"
+#include "testing/mesh_file_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto fault = fuzzing::meshFileFault(data, size, formats::MeshFormat::lwo)) {

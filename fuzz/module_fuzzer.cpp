@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <span>
 
-#include "fuzz/scene_decoder.h"
-#include "tests/linked_module.h"
-#include "tests/run_invariants.h"
+#include "testing/linked_module.h"
+#include "testing/run_invariants.h"
+#include "testing/scene_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const standin::Scene scene = fuzzing::decodeScene(std::span(data, size));

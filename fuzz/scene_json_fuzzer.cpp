@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "standin/input_error.h"
-#include "standin/json_value.h"
 #include "standin/scene_reader.h"
+#include "testing/json_value.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

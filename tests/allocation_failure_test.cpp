@@ -7,8 +7,8 @@
 
 #include "scenes/scene_generators.h"
 #include "standin/trace_writer.h"
-#include "tests/linked_module.h"
-#include "tests/run_invariants.h"
+#include "testing/linked_module.h"
+#include "testing/run_invariants.h"
 
 namespace tarvel {
 namespace {

@@ -19,8 +19,8 @@
 #include "cli/command_line.h"
 #include "cli/host_program.h"
 #include "standin/input_error.h"
-#include "standin/json_value.h"
 #include "standin/scene_reader.h"
+#include "testing/json_value.h"
 
 namespace tarvelhost {
 namespace {

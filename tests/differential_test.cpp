@@ -6,8 +6,8 @@
 
 #include "scenes/scene_generators.h"
 #include "standin/trace_writer.h"
+#include "testing/run_invariants.h"
 #include "tests/module_runs.h"
-#include "tests/run_invariants.h"
 
 namespace tarvel {
 namespace {

@@ -6,13 +6,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "fuzz/mesh_file_fuzzing.h"
-#include "fuzz/scene_decoder.h"
 #include "standin/input_error.h"
-#include "standin/json_value.h"
 #include "standin/scene_reader.h"
-#include "tests/linked_module.h"
-#include "tests/run_invariants.h"
+#include "testing/json_value.h"
+#include "testing/linked_module.h"
+#include "testing/mesh_file_fuzzing.h"
+#include "testing/run_invariants.h"
+#include "testing/scene_decoder.h"
 
 namespace tarvel {
 namespace {

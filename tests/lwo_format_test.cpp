@@ -7,9 +7,9 @@
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
 #include "formats/lwo_edit.h"
-#include "formats/lwo_from_mesh.h"
 #include "formats/lwo_reader.h"
 #include "formats/lwo_writer.h"
+#include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
 
 namespace formats {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "standin/json_value.h"
 #include "standin/module_loader.h"
 #include "standin/scene.h"
 #include "standin/stand_in_host.h"
+#include "testing/json_value.h"
 
 namespace tarvel::testing {
 

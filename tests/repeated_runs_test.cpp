@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "scenes/scene_generators.h"
-#include "tests/allocation_counter.h"
-#include "tests/linked_module.h"
+#include "testing/allocation_counter.h"
+#include "testing/linked_module.h"
 
 namespace tarvel {
 namespace {

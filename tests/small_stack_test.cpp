@@ -8,9 +8,9 @@
 #include <string>
 
 #include "standin/input_error.h"
-#include "standin/json_value.h"
 #include "standin/scene_reader.h"
-#include "tests/linked_module.h"
+#include "testing/json_value.h"
+#include "testing/linked_module.h"
 
 namespace tarvel {
 namespace {

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "standin/input_error.h"
-#include "standin/json_value.h"
 #include "standin/plugin_module.h"
 #include "standin/polygon_normal.h"
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
+#include "testing/json_value.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;
 

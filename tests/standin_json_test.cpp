@@ -7,8 +7,8 @@
 #include <string>
 
 #include "standin/json_reader.h"
-#include "standin/json_value.h"
 #include "standin/json_writer.h"
+#include "testing/json_value.h"
 
 namespace standin {
 namespace {

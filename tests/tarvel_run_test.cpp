@@ -24,7 +24,6 @@
 #include "cli/selection.h"
 #include "cli/svg_picture.h"
 #include "formats/file_bytes.h"
-#include "formats/lwo_from_mesh.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
 #include "standin/input_error.h"
@@ -32,6 +31,7 @@
 #include "standin/scene_reader.h"
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
+#include "testing/lwo_from_mesh.h"
 
 namespace tarvelhost {
 namespace {

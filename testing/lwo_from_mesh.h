@@ -1,4 +1,4 @@
-// A new LightWave object made from a mesh, for examples and tests.
+// A new LightWave object made from a mesh, for tests.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 #include "boundary/boundary_extraction.h"
-#include "boundary/boundary_edge.h"
+#include "testing/reference/boundary_edge.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "tests/linked_module.h"
+#include "testing/linked_module.h"
 
 #include "host/activate.h"
-#include "tests/allocation_counter.h"
+#include "testing/allocation_counter.h"
 
 namespace tarvel::testing {
 

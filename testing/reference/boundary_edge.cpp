@@ -1,4 +1,4 @@
-#include "boundary/boundary_edge.h"
+#include "testing/reference/boundary_edge.h"
 
 namespace tarvel {
 

@@ -1,4 +1,4 @@
-#include "tests/allocation_counter.h"
+#include "testing/allocation_counter.h"
 
 #include <malloc.h>
 

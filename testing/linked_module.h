@@ -1,5 +1,5 @@
 // Running the module linked into the program (tarvel_core) in the stand-in host, watching its
-// allocations. For programs that also link tests/allocation_counter.cpp.
+// allocations. A program that uses it gets the counting operator new of allocation_counter.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "formats/lwo_from_mesh.h"
+#include "testing/lwo_from_mesh.h"
 
 #include <algorithm>
 #include <limits>

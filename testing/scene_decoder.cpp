@@ -1,4 +1,4 @@
-#include "fuzz/scene_decoder.h"
+#include "testing/scene_decoder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "standin/json_value.h"
+#include "testing/json_value.h"
 
 #include <stdexcept>
 #include <unordered_set>

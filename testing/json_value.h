@@ -1,5 +1,5 @@
-// A JSON document held in memory, for files small enough to read whole (traces in tests,
-// settings). Large scenes are read with JsonReader directly.
+// A JSON document held in memory, for files small enough to read whole (traces and scenes in
+// tests and fuzz targets). The stand-in host reads scenes with JsonReader directly.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "tests/run_invariants.h"
+#include "testing/run_invariants.h"
 
 #include <cstdint>
 #include <unordered_set>

@@ -1,4 +1,4 @@
-#include "fuzz/mesh_file_fuzzing.h"
+#include "testing/mesh_file_fuzzing.h"
 
 #include <span>
 #include <vector>
