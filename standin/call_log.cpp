@@ -41,6 +41,14 @@ void appendHandle(std::string& out, std::uint64_t handle) {
     }
 }
 
+void appendText(std::string& out, std::optional<std::string_view> text) {
+    if (text) {
+        appendJsonString(out, *text);
+    } else {
+        out += "null";
+    }
+}
+
 }  // namespace
 
 const char* callOpName(CallOp op) {
@@ -72,14 +80,6 @@ std::uint32_t CallLog::intern(const char* text) {
     const auto index = static_cast<std::uint32_t>(texts_.size());
     textIndex_.emplace(std::string(view), index);
     return index;
-}
-
-void CallLog::appendText(std::string& out, std::uint32_t text) const {
-    if (text == 0) {
-        out += "null";
-    } else {
-        appendJsonString(out, texts_[text - 1]);
-    }
 }
 
 void CallLog::begin(int pointBuffer, int polygonBuffer, int selection) {
@@ -169,11 +169,11 @@ void CallLog::polTag(LWPolID polygon, LWID type, const char* value) {
     }
 }
 
-std::optional<std::string> CallLog::textOf(std::uint32_t text) const {
+std::optional<std::string_view> CallLog::textOf(std::uint32_t text) const {
     if (text == 0) {
         return std::nullopt;
     }
-    return texts_[text - 1];
+    return std::string_view(texts_[text - 1]);
 }
 
 CallArguments CallLog::arguments(std::size_t index) const {
@@ -212,8 +212,8 @@ CallArguments CallLog::arguments(std::size_t index) const {
             out.text = textOf(call.text);
             out.handle = call.first;
             if (call.small >= 0) {
-                const auto begin = facePoints_.begin() + static_cast<std::ptrdiff_t>(call.second);
-                out.points.emplace(begin, begin + call.small);
+                out.points = std::span<const std::uint64_t>(facePoints_)
+                                 .subspan(call.second, static_cast<std::size_t>(call.small));
             }
             break;
         case CallOp::polTag:
@@ -226,25 +226,25 @@ CallArguments CallLog::arguments(std::size_t index) const {
 }
 
 void CallLog::appendJson(std::string& out, std::size_t index) const {
-    const Call& call = calls_[index];
+    const CallArguments call = arguments(index);
     out += "{\"op\": \"";
     out += callOpName(call.op);
     out += '"';
     switch (call.op) {
         case CallOp::begin:
             out += ", \"args\": [";
-            appendJsonInteger(out, toInt(call.first));
+            appendJsonInteger(out, call.numbers[0]);
             out += ", ";
-            appendJsonInteger(out, toInt(call.second));
+            appendJsonInteger(out, call.numbers[1]);
             out += ", ";
-            appendJsonInteger(out, std::int64_t{call.small});
+            appendJsonInteger(out, call.numbers[2]);
             out += ']';
             break;
         case CallOp::global:
             out += ", \"service\": ";
             appendText(out, call.text);
             out += ", \"use\": ";
-            appendJsonInteger(out, std::int64_t{call.small});
+            appendJsonInteger(out, call.numbers[0]);
             break;
         case CallOp::info:
         case CallOp::error:
@@ -256,55 +256,55 @@ void CallLog::appendJson(std::string& out, std::size_t index) const {
             break;
         case CallOp::done:
             out += ", \"error\": ";
-            appendJsonInteger(out, toInt(call.first));
+            appendJsonInteger(out, call.numbers[0]);
             out += ", \"selmode\": ";
-            appendJsonInteger(out, std::int64_t{call.small});
+            appendJsonInteger(out, call.numbers[1]);
             break;
         case CallOp::polyCount:
             out += ", \"layer\": ";
-            appendJsonInteger(out, toInt(call.first));
+            appendJsonInteger(out, call.numbers[0]);
             out += ", \"mode\": ";
-            appendJsonInteger(out, std::int64_t{call.small});
+            appendJsonInteger(out, call.numbers[1]);
             out += ", \"result\": ";
-            appendJsonInteger(out, toInt(call.second));
+            appendJsonInteger(out, call.numbers[2]);
             break;
         case CallOp::polyScan:
             out += ", \"layer\": ";
-            appendJsonInteger(out, std::int64_t{call.small});
+            appendJsonInteger(out, call.numbers[0]);
             break;
         case CallOp::pointInfo:
             out += ", \"point\": ";
-            appendHandle(out, call.first);
+            appendHandle(out, call.handle);
             break;
         case CallOp::polyNormal:
         case CallOp::remPoly:
             out += ", \"polygon\": ";
-            appendHandle(out, call.first);
+            appendHandle(out, call.handle);
             break;
         case CallOp::addFace:
             out += ", \"surface\": ";
             appendText(out, call.text);
             out += ", \"points\": ";
-            if (call.small < 0) {
+            if (!call.points) {
                 out += "null";
             } else {
                 out += '[';
-                for (std::int32_t i = 0; i < call.small; ++i) {
+                for (std::size_t i = 0; i < call.points->size(); ++i) {
                     if (i > 0) {
                         out += ", ";
                     }
-                    appendHandle(out, facePoints_[call.second + static_cast<std::uint64_t>(i)]);
+                    appendHandle(out, (*call.points)[i]);
                 }
                 out += ']';
             }
             out += ", \"result\": ";
-            appendHandle(out, call.first);
+            appendHandle(out, call.handle);
             break;
         case CallOp::polTag:
             out += ", \"polygon\": ";
-            appendHandle(out, call.first);
+            appendHandle(out, call.handle);
             out += ", \"type\": ";
-            appendJsonString(out, fourCharacterText(call.text2));
+            appendJsonString(out, fourCharacterText(call.tagType));
             out += ", \"value\": ";
             appendText(out, call.text);
             break;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -50,8 +51,10 @@ struct ShownMessage {
     std::optional<std::string> text2;
 };
 
-/// The arguments of one logged call as plain values, for checks over a whole run. Handles are
-/// raw, as CallLog keeps them: 0 for null, the identifier + 1 otherwise.
+/// The arguments of one logged call as plain values: what checks over a whole run read, and
+/// what the JSON of the call is written from. Handles are raw, as CallLog keeps them: 0 for
+/// null, the identifier + 1 otherwise. Texts and points are views into the log, valid while
+/// the log lives and takes no further call.
 struct CallArguments {
     CallOp op = CallOp::begin;
     /// begin: its three arguments; done: error, selection mode; polyCount: layer, mode,
@@ -60,12 +63,12 @@ struct CallArguments {
     /// pointInfo: the point; polyNormal, remPoly, polTag: the polygon; addFace: the result.
     std::uint64_t handle = 0;
     /// addFace: the points passed, or null when they could not be read.
-    std::optional<std::vector<std::uint64_t>> points;
+    std::optional<std::span<const std::uint64_t>> points;
     /// global: the service; info, error, warning: the first line; addFace: the surface;
     /// polTag: the value. Null when the plug-in passed null.
-    std::optional<std::string> text;
+    std::optional<std::string_view> text;
     /// info, error, warning: the second line.
-    std::optional<std::string> text2;
+    std::optional<std::string_view> text2;
     /// polTag: the tag type.
     LWID tagType = 0;
 };
@@ -124,8 +127,7 @@ private:
 
     bool record(CallOp op);
     std::uint32_t intern(const char* text);
-    void appendText(std::string& out, std::uint32_t text) const;
-    std::optional<std::string> textOf(std::uint32_t text) const;
+    std::optional<std::string_view> textOf(std::uint32_t text) const;
 
     CallLogging logging_;
     std::array<std::uint64_t, kCallOpCount> counts_{};

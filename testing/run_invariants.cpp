@@ -132,7 +132,7 @@ private:
             } else if (call.op == CallOp::polTag) {
                 const bool afterItsFace = i > 0 && calls_[i - 1].op == CallOp::addFace &&
                                           calls_[i - 1].handle == call.handle && call.handle != 0;
-                const std::string value = call.text.value_or("");
+                const std::string value(call.text.value_or(""));
                 const bool colour = value == "Red" || value == "DkRed" || value == "Blue";
                 if (!afterItsFace || call.tagType != kTagColour || !colour) {
                     fail("polTag call " + std::to_string(i) +
