@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: a release build with warnings as errors, the 32-bit Windows build
-# under Wine, a short run of every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them),
-# then the Linux suites under AddressSanitizer (with leak detection) and
-# UndefinedBehaviorSanitizer.
+# Sets up and runs every test: a check that every C++ file is laid out as .clang-format says, a
+# release build with warnings as errors, the 32-bit Windows build under Wine, a short run of
+# every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them), then the Linux suites
+# under AddressSanitizer (with leak detection) and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
+
+find . \( -path './build*' -o -path ./out -o -path ./dist -o -path ./.git \) -prune -o \
+  \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_WERROR=ON -DTARVEL_TESTS=ON \
   -DTARVEL_BENCH=ON >/dev/null
