@@ -2,62 +2,24 @@
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "standin/input_error.h"
-#include "standin/plugin_module.h"
-#include "standin/polygon_normal.h"
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
 #include "testing/json_value.h"
+#include "tests/scripted_plugin.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;
 
 namespace standin {
 namespace {
 
-// A plug-in whose activation function runs whatever script the test sets, through the host's
-// real entry points.
-
-using Script = std::function<int(GlobalFunc*, MeshEditBegin*)>;
-Script currentScript;
-int startupToken = 0;
-int shutdownCalls = 0;
-void* shutdownData = nullptr;
-
-int scriptedActivate(int, GlobalFunc* global, void* local, void*) {
-    return currentScript(global, reinterpret_cast<MeshEditBegin*>(local));
-}
-
-void* scriptedStartup() {
-    return &startupToken;
-}
-
-void scriptedShutdown(void* data) {
-    ++shutdownCalls;
-    shutdownData = data;
-}
-
-const ServerRecord kScriptedServers[] = {
-    {"ImageFilter", "Other", nullptr, nullptr},  // another class comes first
-    {"MeshDataEdit", "Scripted", scriptedActivate, nullptr},
-    {nullptr, nullptr, nullptr, nullptr},
-};
-
-ModuleDescriptor scriptedDescriptor() {
-    return {kModuleSync,     kModuleVersion,   kModuleMachine,
-            scriptedStartup, scriptedShutdown, kScriptedServers};
-}
-
-Trace runScript(Scene scene, Script script, CallLogging logging = CallLogging::full) {
-    currentScript = std::move(script);
-    const ModuleDescriptor descriptor = scriptedDescriptor();
-    return runTool(descriptor, "scripted", std::move(scene), logging);
-}
+using testing::runScript;
+using testing::Script;
+using testing::scriptedDescriptor;
 
 JsonValue traceJson(const Trace& trace) {
     return parseJson(traceText(trace));
@@ -286,30 +248,6 @@ TEST(StandInHostTest, pointInfoGivesNullForAHandleThatNamesNoPoint) {
     EXPECT_EQ(callLines(trace)[2], R"({"op": "pointInfo", "point": 999})");
 }
 
-TEST(PolygonNormalTest, newellsMethodGivesTheUnitNormal) {
-    const std::vector<Point> positions = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0, 2, 2}};
-    Point normal;
-    EXPECT_TRUE(newellNormal(std::vector<std::int32_t>{0, 1, 2, 3}, positions, normal));
-    EXPECT_EQ(normal, (Point{0.0, 0.0, 1.0}));
-    // Clockwise seen from +z, with a repeated point: the normal turns round.
-    EXPECT_TRUE(newellNormal(std::vector<std::int32_t>{0, 3, 3, 2, 1}, positions, normal));
-    EXPECT_EQ(normal, (Point{0.0, 0.0, -1.0}));
-    // The plane x = 0 tilted: (0, -1, 1) over its length, divided, not multiplied by 1/length.
-    EXPECT_TRUE(newellNormal(std::vector<std::int32_t>{0, 1, 4}, positions, normal));
-    EXPECT_EQ(normal, (Point{0.0, -4.0 / std::sqrt(32.0), 4.0 / std::sqrt(32.0)}));
-}
-
-TEST(PolygonNormalTest, degeneratePolygonsGiveTheZeroVectorAndFailure) {
-    const std::vector<Point> positions = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
-    Point normal{9, 9, 9};
-    EXPECT_FALSE(newellNormal(std::vector<std::int32_t>{0, 1}, positions, normal));
-    EXPECT_EQ(normal, (Point{0, 0, 0}));
-    normal = {9, 9, 9};
-    EXPECT_FALSE(newellNormal(std::vector<std::int32_t>{0, 1, 2}, positions, normal));  // a line
-    EXPECT_EQ(normal, (Point{0, 0, 0}));
-    EXPECT_FALSE(newellNormal(std::vector<std::int32_t>{}, positions, normal));
-}
-
 TEST(StandInHostTest, polyNormalReportsTheScenesNormalOrComputesIt) {
     std::vector<int> results;
     std::vector<Point> normals;
@@ -470,76 +408,6 @@ TEST(StandInHostTest, aSecondRunCannotStartWhileOneIsInProgress) {
         return 0;
     });
     EXPECT_EQ(refusal, "the stand-in host runs one plug-in at a time");
-}
-
-TEST(TraceWriterTest, writesTheTraceOneCallAndOneElementPerLine) {
-    Scene scene;
-    scene.mesh.points = {{-0.0, 0.1, std::numeric_limits<double>::infinity()}, {1e300, 2, 3}};
-    Polygon polygon;
-    polygon.points = {1, 0};
-    polygon.surface = "a \"b\"";
-    scene.mesh.polygons = {polygon};
-    const Trace trace = runScript(scene, [](GlobalFunc*, MeshEditBegin* begin) {
-        MeshEditOp* edit = begin(0, 0, 2);
-        edit->done(edit->state, 0, 0);
-        return 0;
-    });
-    EXPECT_EQ(traceText(trace), R"({
-  "result": 0,
-  "calls": [
-    {"op": "begin", "args": [0, 0, 2]},
-    {"op": "done", "error": 0, "selmode": 0}
-  ],
-  "mesh": {
-    "points": [
-      [-0, 0.1, "inf"],
-      [1e+300, 2, 3]
-    ],
-    "polygons": [
-      {"id": 0, "points": [1, 0], "type": "FACE", "flags": 1, "surface": "a \"b\"", "tags": {}}
-    ]
-  }
-}
-)");
-}
-
-TEST(PluginModuleTest, refusesDescriptorsTheHostCannotRun) {
-    const auto refusal = [](const ModuleDescriptor& descriptor) {
-        try {
-            PluginModule module(descriptor, "m.p");
-        } catch (const InputError& error) {
-            return std::string(error.what());
-        }
-        return std::string("accepted");
-    };
-    ModuleDescriptor descriptor = scriptedDescriptor();
-    descriptor.sysSync = 0x04121995;
-    EXPECT_EQ(refusal(descriptor),
-              "m.p: not a plug-in module: synchronisation word 0x04121995, expected 0x04121994");
-    descriptor = scriptedDescriptor();
-    descriptor.sysVersion = 4;
-    EXPECT_EQ(refusal(descriptor), "m.p: not a plug-in module: interface version 4, expected 3");
-    descriptor = scriptedDescriptor();
-    descriptor.serverDefs = kScriptedServers + 2;  // only the end of the list
-    EXPECT_EQ(refusal(descriptor),
-              "m.p: not a plug-in module: no server of the class \"MeshDataEdit\"");
-    descriptor.serverDefs = nullptr;
-    EXPECT_EQ(refusal(descriptor),
-              "m.p: not a plug-in module: no server of the class \"MeshDataEdit\"");
-    descriptor = scriptedDescriptor();
-    descriptor.startup = [] { return static_cast<void*>(nullptr); };
-    EXPECT_EQ(refusal(descriptor), "m.p: the module's start-up failed");
-}
-
-TEST(PluginModuleTest, shutdownGetsWhatStartupReturned) {
-    shutdownCalls = 0;
-    shutdownData = nullptr;
-    runScript(twoPolygonScene(), [](GlobalFunc*, MeshEditBegin*) {
-        EXPECT_EQ(shutdownCalls, 0);
-        return 0;
-    });
-    EXPECT_EQ(shutdownCalls, 1);
-    EXPECT_EQ(shutdownData, &startupToken);
 }
 
 /// Two unit quads one above the other, facing each other, both selected.

@@ -1,15 +1,13 @@
-// The fast forms of the partner search, the distance ordering, the frame transform and the
-// angle matching against the straightforward procedures, over many generated inputs.
+// The partner search through the facing index against the straightforward search of every
+// group, over many generated layers of groups.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "boundary/point_matching.h"
-#include "geometry/frame_transform.h"
-#include "grouping/distance_order.h"
 #include "grouping/facing_index.h"
 #include "grouping/partner_search.h"
 #include "tests/fixtures.h"
@@ -19,63 +17,6 @@ namespace {
 
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-
-TEST(FrameTransformTest, matchesTheFrameBitForBit) {
-    std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> any(-3, 3);
-    std::vector<Vector3> normals{{0, 0, 1},  {0, 0, -1},    {0, 1, 0}, {0, -1, 0}, {1, 0, 0},
-                                 {-1, 0, 0}, {-0.0, 0, -1}, {1, 1, 0}, {0, 0, 0},  {1e-300, 0, 1}};
-    for (int i = 0; i < 300; ++i) {
-        normals.push_back({any(random), any(random), any(random)});
-    }
-    for (const Vector3& n : normals) {
-        AlignFrame frame = AlignFrame::fromNormal(n);
-        frame.computeAngles();
-        const FrameTransform fast(frame);
-        for (int k = 0; k < 20; ++k) {
-            Vector3 p(any(random), any(random), any(random));
-            const Vector3 origin =
-                k % 3 == 0 ? Vector3() : Vector3(any(random), any(random), any(random));
-            const Vector3 q = fast.apply(p, origin);
-            frame.transformPoints(&p, origin, 1);
-            EXPECT_EQ(std::signbit(p.x), std::signbit(q.x));
-            EXPECT_EQ(p, q) << n.x << " " << n.y << " " << n.z;
-        }
-    }
-}
-
-TEST(DistanceOrderTest, reproducesInsertionByDistance) {
-    std::mt19937_64 random(11);
-    const std::vector<double> values{0.0, 0.5, 1.0, 1.0, 2.0, 3.0, kNan};
-    for (int round = 0; round < 400; ++round) {
-        const int n = 1 + static_cast<int>(random() % 40);
-        std::vector<PolyGroup> groups(static_cast<std::size_t>(n));
-        PolyGroup partner;
-        for (PolyGroup& g : groups) {
-            if (random() % 4 != 0) {
-                g.partner = &partner;
-                g.partnerDistance =
-                    values[random() % (round % 2 == 0 ? values.size() - 1 : values.size())];
-            }
-        }
-        DistanceOrder fast(0, groups[0].partnerDistance, groups.size());
-        PolyGroup* head = &groups[0];
-        for (int i = 1; i < n; ++i) {
-            fast.insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
-                        groups[i].partnerDistance);
-            head = insertByDistance(head, &groups[static_cast<std::size_t>(i)]);
-        }
-        std::vector<std::uint32_t> expected;
-        for (const PolyGroup* g = head; g != nullptr; g = g->next) {
-            expected.push_back(static_cast<std::uint32_t>(g - groups.data()));
-        }
-        EXPECT_EQ(fast.items(), expected) << "round " << round;
-        for (PolyGroup& g : groups) {
-            g.partner = nullptr;
-            g.next = nullptr;
-        }
-    }
-}
 
 /// Groups with the given normals and centres, in a vector that owns them.
 struct Groups {
@@ -209,66 +150,6 @@ TEST(FacingIndexTest, pairingInListOrderWithRemovalsMatchesTheListWalk) {
             EXPECT_EQ(list[i]->partner, literal[i]) << "round " << round << " group " << i;
         }
         groups.clearPartners();
-    }
-}
-
-/// A list with these angles, ids from 0.
-struct AngleList {
-    explicit AngleList(const std::vector<double>& angles) {
-        BoundaryPoint** link = &head;
-        for (double a : angles) {
-            *link = new BoundaryPoint;
-            (*link)->angle = a;
-            entries.push_back(*link);
-            link = &(*link)->next;
-        }
-    }
-    ~AngleList() { delete head; }
-    BoundaryPoint* head = nullptr;
-    std::vector<BoundaryPoint*> entries;
-};
-
-TEST(MatchLoopsTest, searchByHalvesMatchesTheFullScan) {
-    std::mt19937_64 random(13);
-    const double top = 2.0 * PI;
-    const std::vector<double> special{0.0, top, 1e-17, 2e-17, top - 1e-15, PI, 1.0, 1.0};
-    for (int round = 0; round < 3000; ++round) {
-        auto sortedAngles = [&](int n) {
-            std::vector<double> a;
-            for (int i = 0; i < n; ++i) {
-                a.push_back(random() % 3 == 0
-                                ? special[random() % special.size()]
-                                : std::uniform_real_distribution<double>(0, top)(random));
-            }
-            std::sort(a.begin(), a.end());
-            if (round % 10 == 0 && n > 1) {
-                a[random() % a.size()] = kNan;  // a centre point somewhere in the list
-            }
-            return a;
-        };
-        const std::vector<double> firstAngles = sortedAngles(1 + static_cast<int>(random() % 12));
-        const std::vector<double> secondAngles = sortedAngles(1 + static_cast<int>(random() % 12));
-        AngleList first(firstAngles);
-        AngleList second(secondAngles);
-        matchLoops(first.head, second.head);
-
-        std::vector<BoundaryPoint*> expectedFirst;
-        std::vector<bool> chosen(secondAngles.size(), false);
-        for (BoundaryPoint* r : first.entries) {
-            BoundaryPoint* m = nearestByAngle(second.head, r->angle);
-            expectedFirst.push_back(m);
-            chosen[static_cast<std::size_t>(
-                std::find(second.entries.begin(), second.entries.end(), m) -
-                second.entries.begin())] = true;
-        }
-        for (std::size_t i = 0; i < first.entries.size(); ++i) {
-            EXPECT_EQ(first.entries[i]->match, expectedFirst[i]) << "round " << round;
-        }
-        for (std::size_t i = 0; i < second.entries.size(); ++i) {
-            BoundaryPoint* expected =
-                chosen[i] ? nullptr : nearestByAngle(first.head, second.entries[i]->angle);
-            EXPECT_EQ(second.entries[i]->match, expected) << "round " << round;
-        }
     }
 }
 
