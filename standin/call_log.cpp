@@ -7,7 +7,8 @@
 
 namespace standin {
 
-// How each op uses the fields of Call:
+// How each op uses the fields of Call (the recording functions below fill them, and
+// CallLog::arguments is the one place that reads them back):
 //   begin       first, second, small: the three arguments
 //   global      text: service; small: use
 //   info/error/warning  text, text2: the two lines
