@@ -248,7 +248,11 @@ TEST(LwoFormatTest, refusesCorruptFilesWithTheFileAndThePlace) {
         {{}, "m.lwo: empty file"},
         {id("MZ\x90") + Bytes(20), "m.lwo: not a LightWave object: no FORM header"},
         {id("FORM") + u4(4) + id("LWOB"),
-         "m.lwo: a LightWave 5 object (LWOB): only LWO2 objects can be read"},
+         "m.lwo: a LightWave 5 object (LWOB): only LWO2 and LWO3 objects can be read; save it "
+         "again from a modeller of version 6 or later"},
+        {id("FORM") + u4(4) + id("LWLO"),
+         "m.lwo: a LightWave 5 layered object (LWLO): only LWO2 and LWO3 objects can be read; "
+         "save it again from a modeller of version 6 or later"},
         {id("FORM") + u4(4) + id("ILBM"), "m.lwo: not a LightWave object: FORM of type 'ILBM'"},
         {truncated, "m.lwo: truncated: the FORM header gives " +
                         std::to_string(truncated.size() + 5 - 8) + " bytes but " +
