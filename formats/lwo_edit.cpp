@@ -46,9 +46,15 @@ std::vector<NewPolygon> collectAdded(const LwoObject& object, const standin::Mes
             const auto index = static_cast<std::uint32_t>(point);
             if (layer.pointBlockStarts.empty() || index < lastStart ||
                 index - lastStart > kMaxIndex) {
-                throw FormatError(name +
-                                  ": cannot write the added polygons: they join points outside " +
-                                  object.primaryName + "'s last PNTS chunk");
+                std::string place = object.primaryName + "'s last PNTS chunk";
+                for (std::size_t i = layer.firstChunk; i < layer.endChunk; ++i) {
+                    if (object.chunks[i].id == kIdPoints) {
+                        place = object.primaryName + "'s last PNTS chunk (at byte " +
+                                std::to_string(object.chunks[i].fileOffset) + ")";
+                    }
+                }
+                throw FormatError(
+                    name + ": cannot write the added polygons: they join points outside " + place);
             }
             out.points.push_back(index - lastStart);
         }

@@ -228,7 +228,7 @@ TEST(LwoFormatTest, indicesCountFromTheLatestPointAndPolygonChunks) {
     } catch (const FormatError& error) {
         EXPECT_EQ(std::string(error.what()),
                   "m.lwo: cannot write the added polygons: they join points outside the first "
-                  "layer's last PNTS chunk");
+                  "layer's last PNTS chunk (at byte 74)");
     }
 }
 
