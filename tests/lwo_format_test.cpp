@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <optional>
 
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
@@ -295,10 +296,11 @@ TEST(LwoFormatTest, refusesCorruptFilesWithTheFileAndThePlace) {
 /// Every way of cutting the file short, and every single byte replaced by a few values, is
 /// either read or refused with a FormatError; nothing else escapes, and the sanitizers
 /// watch memory.
-void expectEveryDamageIsReadOrRefused(const Bytes& bytes) {
-    const auto attempt = [](const Bytes& damaged) {
+void expectEveryDamageIsReadOrRefused(const Bytes& bytes,
+                                      const std::optional<std::string>& layer = std::nullopt) {
+    const auto attempt = [&layer](const Bytes& damaged) {
         try {
-            const LwoObject object = readLwo(damaged, "d.lwo");
+            const LwoObject object = readLwo(damaged, "d.lwo", layer);
             const standin::Mesh mesh = lwoMesh(object);
             writeLwo(applyMeshEdit(object, mesh, "d.lwo"), "d.lwo");
         } catch (const FormatError&) {
@@ -319,6 +321,10 @@ void expectEveryDamageIsReadOrRefused(const Bytes& bytes) {
 TEST(LwoFormatTest, damagedFilesAreReadOrRefusedNeverMisread) {
     expectEveryDamageIsReadOrRefused(twoLayerObject());
     expectEveryDamageIsReadOrRefused(readFileBytes(kRealFiles / "Subdivision.lwo"));
+    // The modeller's LWO3 box, and the second layer of an object of two.
+    const std::filesystem::path lwo3 = std::filesystem::path(TARVEL_SOURCE_DIR) / "tests/data/lwo3";
+    expectEveryDamageIsReadOrRefused(readFileBytes(lwo3 / "box0.lwo"));
+    expectEveryDamageIsReadOrRefused(twoLayerObject(), "2");
 }
 
 TEST(LwoFormatTest, filesFromTheModellerAndOtherToolsRoundTripAndTakeAnEdit) {
