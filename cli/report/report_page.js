@@ -1,0 +1,375 @@
+// The report page of a tarvel run: the mesh before and after, in 3D, with the run's messages
+// and the pairs it linked. The data comes from the element #run-data (see report_data.h).
+import * as THREE from 'three';
+import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
+
+const data = JSON.parse(document.getElementById('run-data').textContent);
+
+const colours = {
+  Red: 0xff0000, DkRed: 0x8b0000, Blue: 0x0000ff, other: 0x000000,
+  removed: 0xf5a05a, removedEdge: 0xc0500a, kept: 0x7fb8e6, keptEdge: 0x1f5f9f,
+  context: 0xd0d0d0, contextEdge: 0x909090, normalBase: 0x008c46, normalTip: 0x9dffc9,
+};
+// Links drawn as tubes up to this many; as one-pixel lines above it.
+const tubeLimit = 50000;
+// Pairs listed in the panel (each framed on a click).
+const pairListLimit = 2000;
+
+// ---- Reading the data --------------------------------------------------------------------
+
+function base64Bytes(text) {
+  const binary = atob(text);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+  return bytes;
+}
+
+// Unsigned LEB128 numbers, and zigzag-coded steps from the point before.
+class NumberReader {
+  constructor(text) { this.bytes = base64Bytes(text); this.at = 0; this.point = 0; }
+  more() { return this.at < this.bytes.length; }
+  next() {
+    let value = 0, scale = 1, byte;
+    do {
+      byte = this.bytes[this.at++];
+      value += (byte & 0x7f) * scale;
+      scale *= 128;
+    } while (byte & 0x80);
+    return value;
+  }
+  nextPoint() {
+    const step = this.next();
+    this.point += step % 2 ? -(step + 1) / 2 : step / 2;
+    return this.point;
+  }
+}
+
+const positions = new Float32Array(base64Bytes(data.points).buffer);
+const position = new THREE.BufferAttribute(positions, 3);
+
+function pointAt(index) {
+  return new THREE.Vector3().fromArray(positions, 3 * index);
+}
+
+// Polygons as triangle fans, their edges, and each polygon's centre and Newell normal.
+function readPolygons(text) {
+  const reader = new NumberReader(text);
+  const triangles = [], edges = [], centres = [], normals = [];
+  let areaRoots = 0;
+  while (reader.more()) {
+    const count = reader.next();
+    const points = [];
+    for (let k = 0; k < count; k++) points.push(reader.nextPoint());
+    for (let k = 0; k < count && count > 1; k++) {
+      if (count === 2 && k === 1) break;
+      edges.push(points[k], points[(k + 1) % count]);
+    }
+    if (count < 3) continue;
+    const centre = new THREE.Vector3(), normal = new THREE.Vector3();
+    for (let k = 0; k < count; k++) {
+      const a = pointAt(points[k]), b = pointAt(points[(k + 1) % count]);
+      centre.add(a);
+      normal.x += (a.y - b.y) * (a.z + b.z);
+      normal.y += (a.z - b.z) * (a.x + b.x);
+      normal.z += (a.x - b.x) * (a.y + b.y);
+      if (k >= 2) triangles.push(points[0], points[k - 1], points[k]);
+    }
+    areaRoots += Math.sqrt(normal.length() / 2);
+    centres.push(centre.divideScalar(count));
+    normals.push(normal.normalize());
+  }
+  return { triangles, edges, centres, normals, areaRoots };
+}
+
+function readEdges(text) {
+  const reader = new NumberReader(text);
+  const edges = [];
+  while (reader.more()) edges.push(reader.nextPoint());
+  return edges;
+}
+
+// ---- Building the scene --------------------------------------------------------------------
+
+function indexed(indices) {
+  const geometry = new THREE.BufferGeometry();
+  geometry.setAttribute('position', position);
+  const big = positions.length / 3 > 65535;
+  geometry.setIndex(new THREE.BufferAttribute(big ? new Uint32Array(indices) : new Uint16Array(indices), 1));
+  return geometry;
+}
+
+function faces(polygons, colour, edgeColour, options = {}) {
+  const group = new THREE.Group();
+  if (polygons.triangles.length > 0) {
+    const material = new THREE.MeshLambertMaterial({
+      color: colour, side: THREE.DoubleSide, flatShading: true,
+      polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1, ...options,
+    });
+    group.add(new THREE.Mesh(indexed(polygons.triangles), material));
+  }
+  if (polygons.edges.length > 0) {
+    const material = new THREE.LineBasicMaterial({ color: edgeColour, ...options });
+    group.add(new THREE.LineSegments(indexed(polygons.edges), material));
+  }
+  return group;
+}
+
+// Lines from each polygon's centre along its normal, light at the tip.
+function normalLines(sets, length) {
+  const ends = [], tints = [];
+  const base = new THREE.Color(colours.normalBase), tip = new THREE.Color(colours.normalTip);
+  for (const set of sets) {
+    set.centres.forEach((centre, k) => {
+      const end = centre.clone().addScaledVector(set.normals[k], length);
+      ends.push(centre.x, centre.y, centre.z, end.x, end.y, end.z);
+      tints.push(base.r, base.g, base.b, tip.r, tip.g, tip.b);
+    });
+  }
+  const geometry = new THREE.BufferGeometry();
+  geometry.setAttribute('position', new THREE.Float32BufferAttribute(ends, 3));
+  geometry.setAttribute('color', new THREE.Float32BufferAttribute(tints, 3));
+  return new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true }));
+}
+
+// Links in the colour their tag names; each pair is the run from its Red link to the next.
+function readLinks() {
+  const reader = new NumberReader(data.links);
+  const tags = base64Bytes(data.linkTags);
+  const links = [];
+  for (const tagIndex of tags) {
+    const tag = data.tags[tagIndex];
+    links.push({ tag, from: reader.nextPoint(), to: reader.nextPoint() });
+  }
+  const pairs = [];
+  for (const link of links) {
+    if (link.tag === 'Red' || pairs.length === 0) pairs.push({ links: [], box: new THREE.Box3() });
+    const pair = pairs[pairs.length - 1];
+    pair.links.push(link);
+    pair.box.expandByPoint(pointAt(link.from)).expandByPoint(pointAt(link.to));
+  }
+  return { links, pairs };
+}
+
+function linkObjects(links, radius) {
+  const group = new THREE.Group();
+  const asTubes = links.length <= tubeLimit;
+  const byColour = new Map();
+  for (const link of links) {
+    const colour = colours[link.tag] ?? colours.other;
+    if (!byColour.has(colour)) byColour.set(colour, []);
+    byColour.get(colour).push(link);
+  }
+  const tube = new THREE.CylinderGeometry(1, 1, 1, 8, 1);
+  const along = new THREE.Vector3(), up = new THREE.Vector3(0, 1, 0);
+  const matrix = new THREE.Matrix4(), turn = new THREE.Quaternion();
+  for (const [colour, list] of byColour) {
+    const material = new THREE.MeshBasicMaterial({ color: colour });
+    // The Red link of each pair is always a tube, wider than the rest, drawn over them.
+    const red = colour === colours.Red;
+    if (asTubes || red) {
+      const width = red ? radius : radius * 0.5;
+      const mesh = new THREE.InstancedMesh(tube, material, list.length);
+      list.forEach((link, k) => {
+        const from = pointAt(link.from), to = pointAt(link.to);
+        along.subVectors(to, from);
+        const length = along.length();
+        turn.setFromUnitVectors(up, length > 0 ? along.clone().divideScalar(length) : up);
+        matrix.compose(from.add(to).multiplyScalar(0.5), turn, new THREE.Vector3(width, length, width));
+        mesh.setMatrixAt(k, matrix);
+      });
+      mesh.renderOrder = red ? 2 : 1;
+      group.add(mesh);
+    } else {
+      const ends = list.flatMap((link) => [link.from, link.to]);
+      group.add(new THREE.LineSegments(indexed(ends), new THREE.LineBasicMaterial({ color: colour })));
+    }
+  }
+  return group;
+}
+
+// ---- The page ------------------------------------------------------------------------------
+
+const removed = readPolygons(data.removed);
+const kept = readPolygons(data.kept);
+const context = readPolygons(data.context);
+const contextEdges = readEdges(data.contextEdges);
+const { links, pairs } = readLinks();
+const stopped = links.length === 0;
+
+// What the run touched frames the first view; a run that changed nothing frames its selection.
+const touched = new THREE.Box3();
+const addToBox = (indices) => { for (const i of indices) touched.expandByPoint(pointAt(i)); };
+links.forEach((link) => addToBox([link.from, link.to]));
+addToBox(removed.triangles);
+addToBox(removed.edges);
+if (touched.isEmpty()) { addToBox(kept.triangles); addToBox(kept.edges); }
+if (touched.isEmpty()) { addToBox(context.triangles); addToBox(context.edges); addToBox(contextEdges); }
+if (touched.isEmpty()) touched.expandByPoint(new THREE.Vector3()).expandByScalar(1);
+const touchedSize = Math.max(touched.getBoundingSphere(new THREE.Sphere()).radius, 1e-9);
+
+const selectedPolygons = kept.centres.length + removed.centres.length;
+const normalLength = Math.min(0.6 * (kept.areaRoots + removed.areaRoots) / Math.max(selectedPolygons, 1),
+                              0.2 * touchedSize);
+
+const scene = new THREE.Scene();
+scene.background = new THREE.Color(0xffffff);
+scene.add(new THREE.HemisphereLight(0xffffff, 0x808080, 2.2));
+const camera = new THREE.PerspectiveCamera(40, 1, touchedSize / 1000, touchedSize * 1000);
+const headLight = new THREE.DirectionalLight(0xffffff, 1.2);
+camera.add(headLight);
+scene.add(camera);
+
+const contextGroup = new THREE.Group();
+contextGroup.add(faces(context, colours.context, colours.contextEdge,
+                       { transparent: true, opacity: 0.45, depthWrite: false }));
+if (contextEdges.length > 0) {
+  contextGroup.add(new THREE.LineSegments(indexed(contextEdges),
+                                          new THREE.LineBasicMaterial({ color: colours.contextEdge })));
+}
+const keptGroup = faces(kept, colours.kept, colours.keptEdge);
+const beforeGroup = faces(removed, colours.removed, colours.removedEdge);
+const afterGroup = linkObjects(links, 0.006 * touchedSize);
+// Where the removed patches were, faintly, so that the links can be placed.
+afterGroup.add(new THREE.LineSegments(indexed(removed.edges), new THREE.LineBasicMaterial(
+  { color: colours.removedEdge, transparent: true, opacity: 0.25, depthWrite: false })));
+const keptNormals = normalLines([kept], normalLength);
+const removedNormals = normalLines([removed], normalLength);
+beforeGroup.add(removedNormals);
+for (const group of [contextGroup, keptGroup, beforeGroup, afterGroup, keptNormals]) scene.add(group);
+scene.traverse((object) => { object.frustumCulled = false; });
+
+const view = document.getElementById('view');
+const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+renderer.setPixelRatio(window.devicePixelRatio);
+view.append(renderer.domElement);
+const controls = new OrbitControls(camera, renderer.domElement);
+controls.screenSpacePanning = true;
+
+function render() { renderer.render(scene, camera); }
+controls.addEventListener('change', render);
+
+function resize() {
+  const width = view.clientWidth, height = view.clientHeight;
+  renderer.setSize(width, height);
+  camera.aspect = width / Math.max(height, 1);
+  camera.updateProjectionMatrix();
+  render();
+}
+new ResizeObserver(resize).observe(view);
+
+// Looks at `box` along the run's view (across the first pair's gap), filling the view.
+const axes = {
+  up: new THREE.Vector3().fromArray(data.view.up),
+  depth: new THREE.Vector3().fromArray(data.view.depth),
+};
+function frame(box) {
+  const sphere = box.getBoundingSphere(new THREE.Sphere());
+  const radius = Math.max(sphere.radius, touchedSize * 1e-3);
+  const halfAngle = THREE.MathUtils.degToRad(camera.fov / 2) * Math.min(1, camera.aspect);
+  const distance = 1.15 * radius / Math.sin(halfAngle);
+  camera.up.copy(axes.up);
+  camera.position.copy(sphere.center).addScaledVector(axes.depth, -distance);
+  camera.near = distance / 1000;
+  camera.far = distance * 1000;
+  camera.updateProjectionMatrix();
+  controls.target.copy(sphere.center);
+  controls.update();
+  render();
+}
+
+// ---- The panel -----------------------------------------------------------------------------
+
+const element = (id) => document.getElementById(id);
+function make(tag, text, className) {
+  const node = document.createElement(tag);
+  if (text !== undefined) node.textContent = text;
+  if (className) node.className = className;
+  return node;
+}
+
+element('file').textContent = data.file;
+element('summary').textContent =
+  `${data.summary} \u2014 ${data.polygons} polygons, ${data.selected} selected.`;
+for (const message of data.messages) {
+  const box = make('div', undefined, `message ${message.title}`);
+  box.append(make('b', `${message.title}: ${message.text}`));
+  if (message.text2) box.append(message.text2);
+  element('messages').append(box);
+}
+if (stopped && data.messages.length > 0) {
+  const banner = element('banner');
+  banner.textContent = data.messages.map((m) => [m.text, m.text2].filter(Boolean).join(' ')).join(' \u2014 ');
+  banner.hidden = false;
+}
+element('note').textContent = data.contextNote;
+
+const tagCounts = new Map();
+for (const link of links) tagCounts.set(link.tag, (tagCounts.get(link.tag) ?? 0) + 1);
+const legend = [...new Set(['Red', 'DkRed', 'Blue', ...tagCounts.keys()])].map(
+  (tag) => [`${tag} links: ${tagCounts.get(tag) ?? 0}`, colours[tag] ?? colours.other]);
+legend.push(['removed polygons (before; outlined after)', colours.removed],
+            ['selected polygons that stayed', colours.kept],
+            ['rest of the layer', colours.context], ['normals', colours.normalBase]);
+for (const [label, colour] of legend) {
+  const item = make('li', label);
+  const swatch = make('span');
+  swatch.style.background = `#${colour.toString(16).padStart(6, '0')}`;
+  item.prepend(swatch);
+  element('legend').append(item);
+}
+
+element('pairs-title').textContent = stopped ? 'No pairs linked'
+  : `Pairs (${pairs.length}, each from its Red link)`;
+pairs.slice(0, pairListLimit).forEach((pair, k) => {
+  const counts = new Map();
+  for (const link of pair.links) counts.set(link.tag, (counts.get(link.tag) ?? 0) + 1);
+  const text = `Pair ${k + 1}: ${pair.links.length} links (` +
+    [...counts].map(([tag, count]) => `${tag} ${count}`).join(', ') + ')';
+  const button = make('button', text);
+  button.addEventListener('click', () => {
+    for (const other of element('pairs').querySelectorAll('button')) other.classList.remove('on');
+    button.classList.add('on');
+    show('after');
+    frame(pair.box);
+  });
+  const item = make('li');
+  item.append(button);
+  element('pairs').append(item);
+});
+if (pairs.length > pairListLimit) {
+  element('pairs').append(make('li', `\u2026 and ${pairs.length - pairListLimit} more`));
+}
+
+function show(state) {
+  beforeGroup.visible = state === 'before';
+  afterGroup.visible = state === 'after';
+  element('before').classList.toggle('on', state === 'before');
+  element('after').classList.toggle('on', state === 'after');
+  render();
+}
+function showNormals(on) {
+  keptNormals.visible = on;
+  removedNormals.visible = on;
+  element('normals').checked = on;
+  render();
+}
+element('before').addEventListener('click', () => show('before'));
+element('after').addEventListener('click', () => show('after'));
+element('frame').addEventListener('click', () => frame(touched));
+element('normals').addEventListener('change', (event) => showNormals(event.target.checked));
+element('context').addEventListener('change', (event) => {
+  contextGroup.visible = event.target.checked;
+  render();
+});
+
+// A run that stopped shows its selection with the normals drawn: they tell why.
+showNormals(stopped);
+show('after');
+resize();
+frame(touched);
+
+const gl = renderer.getContext();
+element('status').textContent =
+  `Drawn: ${links.length} links, ${removed.centres.length} removed and ${kept.centres.length} ` +
+  `kept polygons, ${context.centres.length} polygons of context (WebGL ${gl.getParameter(gl.VERSION)}).`;
+document.body.dataset.status = 'ready';
