@@ -114,21 +114,39 @@ function faces(polygons, colour, edgeColour, options = {}) {
   return group;
 }
 
-// Lines from each polygon's centre along its normal, light at the tip.
-function normalLines(sets, length) {
-  const ends = [], tints = [];
-  const base = new THREE.Color(colours.normalBase), tip = new THREE.Color(colours.normalTip);
-  for (const set of sets) {
-    set.centres.forEach((centre, k) => {
-      const end = centre.clone().addScaledVector(set.normals[k], length);
+// An arrow from each polygon's centre along its normal: solid arrows up to `tubeLimit`
+// polygons, lines light at the tip above it.
+function normalArrows(polygons, length) {
+  const count = polygons.centres.length;
+  if (count > tubeLimit) {
+    const ends = [], tints = [];
+    const base = new THREE.Color(colours.normalBase), tip = new THREE.Color(colours.normalTip);
+    polygons.centres.forEach((centre, k) => {
+      const end = centre.clone().addScaledVector(polygons.normals[k], length);
       ends.push(centre.x, centre.y, centre.z, end.x, end.y, end.z);
       tints.push(base.r, base.g, base.b, tip.r, tip.g, tip.b);
     });
+    const geometry = new THREE.BufferGeometry();
+    geometry.setAttribute('position', new THREE.Float32BufferAttribute(ends, 3));
+    geometry.setAttribute('color', new THREE.Float32BufferAttribute(tints, 3));
+    return new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true }));
   }
-  const geometry = new THREE.BufferGeometry();
-  geometry.setAttribute('position', new THREE.Float32BufferAttribute(ends, 3));
-  geometry.setAttribute('color', new THREE.Float32BufferAttribute(tints, 3));
-  return new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true }));
+  // A shaft and a head along +y from the origin, of length 1.
+  const shaft = new THREE.CylinderGeometry(0.035, 0.035, 0.7, 6).translate(0, 0.35, 0);
+  const head = new THREE.ConeGeometry(0.12, 0.3, 8).translate(0, 0.85, 0);
+  const material = new THREE.MeshBasicMaterial({ color: colours.normalBase });
+  const group = new THREE.Group();
+  const up = new THREE.Vector3(0, 1, 0), turn = new THREE.Quaternion(), matrix = new THREE.Matrix4();
+  const scale = new THREE.Vector3(length, length, length);
+  for (const geometry of [shaft, head]) {
+    const mesh = new THREE.InstancedMesh(geometry, material, count);
+    polygons.centres.forEach((centre, k) => {
+      turn.setFromUnitVectors(up, polygons.normals[k]);
+      mesh.setMatrixAt(k, matrix.compose(centre, turn, scale));
+    });
+    group.add(mesh);
+  }
+  return group;
 }
 
 // Links in the colour their tag names; each pair is the run from its Red link to the next.
@@ -226,14 +244,14 @@ if (contextEdges.length > 0) {
   contextGroup.add(new THREE.LineSegments(indexed(contextEdges),
                                           new THREE.LineBasicMaterial({ color: colours.contextEdge })));
 }
-const keptGroup = faces(kept, colours.kept, colours.keptEdge);
+const keptGroup = faces(kept, colours.kept, colours.keptEdge, { transparent: true, opacity: 0.85 });
 const beforeGroup = faces(removed, colours.removed, colours.removedEdge);
 const afterGroup = linkObjects(links, 0.006 * touchedSize);
 // Where the removed patches were, faintly, so that the links can be placed.
 afterGroup.add(new THREE.LineSegments(indexed(removed.edges), new THREE.LineBasicMaterial(
   { color: colours.removedEdge, transparent: true, opacity: 0.25, depthWrite: false })));
-const keptNormals = normalLines([kept], normalLength);
-const removedNormals = normalLines([removed], normalLength);
+const keptNormals = normalArrows(kept, normalLength);
+const removedNormals = normalArrows(removed, normalLength);
 beforeGroup.add(removedNormals);
 for (const group of [contextGroup, keptGroup, beforeGroup, afterGroup, keptNormals]) scene.add(group);
 scene.traverse((object) => { object.frustumCulled = false; });
@@ -262,6 +280,35 @@ const axes = {
   up: new THREE.Vector3().fromArray(data.view.up),
   depth: new THREE.Vector3().fromArray(data.view.depth),
 };
+// With several pairs, turn about the gap's direction to where the pairs spread widest.
+if (pairs.length > 1) {
+  const corners = [];
+  for (let k = 0; k < 8; k++) {
+    corners.push(new THREE.Vector3(k & 1 ? touched.max.x : touched.min.x,
+      k & 2 ? touched.max.y : touched.min.y, k & 4 ? touched.max.z : touched.min.z));
+  }
+  const right = new THREE.Vector3().crossVectors(axes.depth, axes.up);
+  let best = -1, bestDepth = axes.depth.clone();
+  for (let degrees = 0; degrees < 180; degrees += 10) {
+    const angle = THREE.MathUtils.degToRad(degrees);
+    const depth = axes.depth.clone().multiplyScalar(Math.cos(angle)).addScaledVector(right, Math.sin(angle));
+    const across = new THREE.Vector3().crossVectors(depth, axes.up).normalize();
+    const spread = Math.max(...corners.map((c) => c.dot(across))) - Math.min(...corners.map((c) => c.dot(across)));
+    if (spread > best + 1e-9 * touchedSize) { best = spread; bestDepth = depth; }
+  }
+  axes.depth.copy(bestDepth);
+}
+// Without links there is no gap to look across: look at the selection from its side, a little
+// from above, so that its normals show along the view rather than into it.
+if (stopped && kept.normals.length > 0) {
+  const spread = new THREE.Vector3();
+  for (const normal of kept.normals) spread.add(new THREE.Vector3(Math.abs(normal.x), Math.abs(normal.y), Math.abs(normal.z)));
+  const along = spread.toArray().indexOf(Math.max(...spread.toArray()));
+  const up = new THREE.Vector3().setComponent(along, 1);
+  const side = new THREE.Vector3().setComponent((along + 1) % 3, 1);
+  axes.up.copy(up);
+  axes.depth.copy(side).multiplyScalar(Math.cos(0.35)).addScaledVector(up, -Math.sin(0.35)).normalize();
+}
 function frame(box) {
   const sphere = box.getBoundingSphere(new THREE.Sphere());
   const radius = Math.max(sphere.radius, touchedSize * 1e-3);
@@ -298,7 +345,9 @@ for (const message of data.messages) {
 }
 if (stopped && data.messages.length > 0) {
   const banner = element('banner');
-  banner.textContent = data.messages.map((m) => [m.text, m.text2].filter(Boolean).join(' ')).join(' \u2014 ');
+  for (const message of data.messages) {
+    banner.append(make('b', message.text), make('br'), message.text2, make('br'));
+  }
   banner.hidden = false;
 }
 element('note').textContent = data.contextNote;
