@@ -1,5 +1,7 @@
 #include "cli/svg_picture.h"
 
+#include "cli/mesh_outline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -97,13 +99,27 @@ struct Projection {
     }
 };
 
+/// Whether the picture draws polygon `j` of `before` in full: the run touched it (selected
+/// it, removed it) or added it. Of the rest it draws the outline alone.
+bool touched(const standin::Mesh& before, std::size_t j) {
+    return j >= before.polygons.size() || (before.polygons[j].flags & 1) != 0;
+}
+
+/// Fits what the run touched into a panel (everything, when it touched nothing).
 Projection fit(const standin::Mesh& before, const standin::Mesh& after, const ViewAxes& axes) {
     double low[2] = {std::numeric_limits<double>::infinity(),
                      std::numeric_limits<double>::infinity()};
     double high[2] = {-low[0], -low[1]};
+    bool any = false;
+    for (std::size_t j = 0; j < after.polygons.size() && !any; ++j) {
+        any = touched(before, j);
+    }
     for (const standin::Mesh* mesh : {&before, &after}) {
-        for (const standin::Polygon& polygon : mesh->polygons) {
-            for (const std::int32_t index : polygon.points) {
+        for (std::size_t j = 0; j < mesh->polygons.size(); ++j) {
+            if (any && !touched(before, j)) {
+                continue;
+            }
+            for (const std::int32_t index : mesh->polygons[j].points) {
                 const Vec& point = mesh->points[static_cast<std::size_t>(index)];
                 const double x = dot(point, axes.right);
                 const double y = dot(point, axes.up);
@@ -126,13 +142,14 @@ Projection fit(const standin::Mesh& before, const standin::Mesh& after, const Vi
     return projection;
 }
 
-/// Indices of the polygons still in `mesh`, far to near.
-std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const Vec& depth) {
+/// Indices of the polygons still in `mesh` that the run touched, far to near.
+std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const standin::Mesh& before,
+                                      const Vec& depth) {
     std::vector<std::size_t> order;
     std::vector<double> distance(mesh.polygons.size(), 0.0);
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
         const standin::Polygon& polygon = mesh.polygons[j];
-        if (polygon.removed || polygon.points.empty()) {
+        if (polygon.removed || polygon.points.empty() || !touched(before, j)) {
             continue;
         }
         double sum = 0.0;
@@ -152,9 +169,18 @@ struct Style {
     const char* stroke;
 };
 
-void drawPanel(const standin::Mesh& mesh, const Projection& projection, double left,
-               std::size_t firstAdded, const std::vector<bool>& removedByRun, std::ostream& out) {
-    for (const std::size_t j : drawingOrder(mesh, projection.axes.depth)) {
+void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
+               double left, const std::vector<MeshEdge>& outline,
+               const std::vector<bool>& removedByRun, std::ostream& out) {
+    const std::size_t firstAdded = before.polygons.size();
+    for (const MeshEdge& edge : outline) {
+        const auto from = projection.at(before.points[static_cast<std::size_t>(edge[0])], left);
+        const auto to = projection.at(before.points[static_cast<std::size_t>(edge[1])], left);
+        out << "  <line class=\"outline\" x1=\"" << number(from[0]) << "\" y1=\"" << number(from[1])
+            << "\" x2=\"" << number(to[0]) << "\" y2=\"" << number(to[1])
+            << "\" stroke=\"#969696\" stroke-width=\"0.75\"/>\n";
+    }
+    for (const std::size_t j : drawingOrder(mesh, before, projection.axes.depth)) {
         const standin::Polygon& polygon = mesh.polygons[j];
         std::vector<std::array<double, 2>> corners;
         for (const std::int32_t index : polygon.points) {
@@ -300,15 +326,31 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
         << escaped(title) << "</text>\n";
+    // Of the polygons the run did not select, the outline alone: where they end, and where
+    // they turn away from the viewer.
+    std::vector<bool> unselected(before.polygons.size(), false);
+    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
+        unselected[j] = !before.polygons[j].removed && !touched(before, j);
+    }
+    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
+
     const double lefts[2] = {10.0, 20.0 + kPanelSize};
     const char* names[2] = {"before", "after"};
+    out << "  <defs>\n";
     for (int panel = 0; panel < 2; ++panel) {
-        out << "  <g class=\"" << names[panel] << "\">\n"
+        out << "  <clipPath id=\"" << names[panel] << "-panel\"><rect x=\"" << lefts[panel]
+            << "\" y=\"" << kTop << "\" width=\"" << kPanelSize << "\" height=\"" << kPanelSize
+            << "\"/></clipPath>\n";
+    }
+    out << "  </defs>\n";
+    for (int panel = 0; panel < 2; ++panel) {
+        out << "  <g class=\"" << names[panel] << "\" clip-path=\"url(#" << names[panel]
+            << "-panel)\">\n"
             << "  <rect x=\"" << lefts[panel] << "\" y=\"" << kTop << "\" width=\"" << kPanelSize
             << "\" height=\"" << kPanelSize << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
             << "  <text x=\"" << lefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
             << names[panel] << "</text>\n";
-        drawPanel(panel == 0 ? before : after, projection, lefts[panel], firstAdded,
+        drawPanel(panel == 0 ? before : after, before, projection, lefts[panel], outline,
                   panel == 0 ? removedByRun : std::vector<bool>(), out);
         out << "  </g>\n";
     }

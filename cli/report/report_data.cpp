@@ -119,6 +119,18 @@ std::string thousands(std::size_t value) {
     return out;
 }
 
+/// Keeps `size` items of `list` spread evenly through it, in order (all when it is shorter).
+template <typename Item>
+void evenSample(std::vector<Item>& list, std::size_t size) {
+    if (list.size() <= size) {
+        return;
+    }
+    for (std::size_t k = 0; k < size; ++k) {
+        list[k] = list[static_cast<std::size_t>(std::uint64_t{k} * list.size() / size)];
+    }
+    list.resize(size);
+}
+
 const char* messageTitle(standin::CallOp kind) {
     switch (kind) {
         case standin::CallOp::info:
@@ -157,51 +169,37 @@ std::string reportJson(const ReportRun& run) {
     // whole unselected part, so that the page grows with the selection, not the model.
     std::vector<MeshEdge> contextEdges;
     std::string contextNote;
-    std::size_t contextStep = 1;
+    std::vector<std::size_t> contextDrawn = context;
     if (context.size() > kContextPolygonLimit) {
-        contextStep = (context.size() + kContextSampleSize - 1) / kContextSampleSize;
         std::vector<bool> unselected(firstAdded, false);
         for (const std::size_t j : context) {
             unselected[j] = true;
         }
         contextEdges = outlineEdges(before, unselected, std::nullopt);
-        const std::size_t edgeStep =
-            (contextEdges.size() + kContextEdgeLimit - 1) / kContextEdgeLimit;
-        if (edgeStep > 1) {
-            std::size_t kept_edges = 0;
-            for (std::size_t k = 0; k < contextEdges.size(); k += edgeStep) {
-                contextEdges[kept_edges++] = contextEdges[k];
-            }
-            contextEdges.resize(kept_edges);
-        }
-        contextNote =
-            "Context reduced: of the " + thousands(context.size()) +
-            " unselected polygons (more than " + thousands(kContextPolygonLimit) +
-            ") the page draws 1 in " + std::to_string(contextStep) +
-            " and the outline of their part (" + thousands(contextEdges.size()) +
-            (edgeStep > 1 ? " edges, 1 in " + std::to_string(edgeStep) + ")" : " boundary edges)") +
-            ".";
+        const std::size_t allEdges = contextEdges.size();
+        evenSample(contextDrawn, kContextSampleSize);
+        evenSample(contextEdges, kContextEdgeLimit);
+        contextNote = "Context reduced: of the " + thousands(context.size()) +
+                      " unselected polygons (more than " + thousands(kContextPolygonLimit) +
+                      ") the page draws " + thousands(contextDrawn.size()) +
+                      ", evenly spread through the list, and the boundary of their part: " +
+                      thousands(contextEdges.size()) +
+                      (contextEdges.size() < allEdges ? " of its " + thousands(allEdges) : "") +
+                      " edges.";
     }
 
     GeometryWriter geometry(before);
-    const auto polygonStream = [&](const std::vector<std::size_t>& list, std::size_t step,
-                                   std::size_t& count) {
+    const auto polygonStream = [&](const std::vector<std::size_t>& list) {
         std::vector<std::uint8_t> stream;
         geometry.startStream();
-        count = 0;
-        for (std::size_t k = 0; k < list.size(); k += step) {
-            geometry.add(stream, before.polygons[list[k]].points, true);
-            ++count;
+        for (const std::size_t j : list) {
+            geometry.add(stream, before.polygons[j].points, true);
         }
         return stream;
     };
-    std::size_t removedCount = 0;
-    std::size_t keptCount = 0;
-    std::size_t contextCount = 0;
-    const std::vector<std::uint8_t> removedStream = polygonStream(removed, 1, removedCount);
-    const std::vector<std::uint8_t> keptStream = polygonStream(kept, 1, keptCount);
-    const std::vector<std::uint8_t> contextStream =
-        polygonStream(context, contextStep, contextCount);
+    const std::vector<std::uint8_t> removedStream = polygonStream(removed);
+    const std::vector<std::uint8_t> keptStream = polygonStream(kept);
+    const std::vector<std::uint8_t> contextStream = polygonStream(contextDrawn);
     std::vector<std::uint8_t> edgeStream;
     geometry.startStream();
     for (const MeshEdge& edge : contextEdges) {
@@ -263,13 +261,13 @@ std::string reportJson(const ReportRun& run) {
     appendBase64(json, geometry.pointBytes());
     appendKey(json, "removed");
     appendBase64(json, removedStream);
-    appendCount(json, "removedCount", removedCount);
+    appendCount(json, "removedCount", removed.size());
     appendKey(json, "kept");
     appendBase64(json, keptStream);
-    appendCount(json, "keptCount", keptCount);
+    appendCount(json, "keptCount", kept.size());
     appendKey(json, "context");
     appendBase64(json, contextStream);
-    appendCount(json, "contextCount", contextCount);
+    appendCount(json, "contextCount", contextDrawn.size());
     appendCount(json, "contextTotal", context.size());
     appendKey(json, "contextEdges");
     appendBase64(json, edgeStream);

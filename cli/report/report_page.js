@@ -3,6 +3,7 @@
 import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 
+const started = performance.now();
 const data = JSON.parse(document.getElementById('run-data').textContent);
 
 const colours = {
@@ -263,7 +264,17 @@ view.append(renderer.domElement);
 const controls = new OrbitControls(camera, renderer.domElement);
 controls.screenSpacePanning = true;
 
-function render() { renderer.render(scene, camera); }
+// Draws once per frame at most, however many changes asked for it.
+let framePending = false;
+function render() {
+  if (framePending) return;
+  framePending = true;
+  requestAnimationFrame(() => {
+    framePending = false;
+    renderer.render(scene, camera);
+    if (document.body.dataset.status === 'loading') ready();
+  });
+}
 controls.addEventListener('change', render);
 
 function resize() {
@@ -417,8 +428,13 @@ show('after');
 resize();
 frame(touched);
 
-const gl = renderer.getContext();
-element('status').textContent =
-  `Drawn: ${links.length} links, ${removed.centres.length} removed and ${kept.centres.length} ` +
-  `kept polygons, ${context.centres.length} polygons of context (WebGL ${gl.getParameter(gl.VERSION)}).`;
-document.body.dataset.status = 'ready';
+// The page is ready once its first frame is drawn; the status line says what it drew.
+function ready() {
+  const gl = renderer.getContext();
+  const seconds = ((performance.now() - started) / 1000).toFixed(1);
+  element('status').textContent =
+    `Drawn: ${links.length} links, ${removed.centres.length} removed and ${kept.centres.length} ` +
+    `kept polygons, ${context.centres.length} polygons of context, in ${seconds} s ` +
+    `(WebGL ${gl.getParameter(gl.VERSION)}).`;
+  document.body.dataset.status = 'ready';
+}
