@@ -52,31 +52,36 @@ function pointAt(index) {
   return new THREE.Vector3().fromArray(positions, 3 * index);
 }
 
-// Polygons as triangle fans, their edges, and each polygon's centre and Newell normal.
-function readPolygons(text) {
+// Polygons as triangle fans, their edges (up to `edgeLimit` polygons: beyond, the edges are
+// closer than pixels), and each polygon's centre and Newell normal.
+const edgeLimit = 200000;
+function readPolygons(text, count) {
   const reader = new NumberReader(text);
   const triangles = [], edges = [], centres = [], normals = [];
+  const withEdges = count <= edgeLimit;
+  const p = positions;
   let areaRoots = 0;
+  const points = [];
   while (reader.more()) {
-    const count = reader.next();
-    const points = [];
-    for (let k = 0; k < count; k++) points.push(reader.nextPoint());
-    for (let k = 0; k < count && count > 1; k++) {
-      if (count === 2 && k === 1) break;
-      edges.push(points[k], points[(k + 1) % count]);
+    const size = reader.next();
+    points.length = 0;
+    for (let k = 0; k < size; k++) points.push(reader.nextPoint());
+    if (size === 2 || withEdges) {
+      for (let k = 0; k < (size === 2 ? 1 : size); k++) edges.push(points[k], points[(k + 1) % size]);
     }
-    if (count < 3) continue;
-    const centre = new THREE.Vector3(), normal = new THREE.Vector3();
-    for (let k = 0; k < count; k++) {
-      const a = pointAt(points[k]), b = pointAt(points[(k + 1) % count]);
-      centre.add(a);
-      normal.x += (a.y - b.y) * (a.z + b.z);
-      normal.y += (a.z - b.z) * (a.x + b.x);
-      normal.z += (a.x - b.x) * (a.y + b.y);
+    if (size < 3) continue;
+    let cx = 0, cy = 0, cz = 0, nx = 0, ny = 0, nz = 0;
+    for (let k = 0; k < size; k++) {
+      const a = 3 * points[k], b = 3 * points[(k + 1) % size];
+      cx += p[a]; cy += p[a + 1]; cz += p[a + 2];
+      nx += (p[a + 1] - p[b + 1]) * (p[a + 2] + p[b + 2]);
+      ny += (p[a + 2] - p[b + 2]) * (p[a] + p[b]);
+      nz += (p[a] - p[b]) * (p[a + 1] + p[b + 1]);
       if (k >= 2) triangles.push(points[0], points[k - 1], points[k]);
     }
+    const normal = new THREE.Vector3(nx, ny, nz);
     areaRoots += Math.sqrt(normal.length() / 2);
-    centres.push(centre.divideScalar(count));
+    centres.push(new THREE.Vector3(cx / size, cy / size, cz / size));
     normals.push(normal.normalize());
   }
   return { triangles, edges, centres, normals, areaRoots };
@@ -208,16 +213,27 @@ function linkObjects(links, radius) {
 
 // ---- The page ------------------------------------------------------------------------------
 
-const removed = readPolygons(data.removed);
-const kept = readPolygons(data.kept);
-const context = readPolygons(data.context);
+const removed = readPolygons(data.removed, data.removedCount);
+const kept = readPolygons(data.kept, data.keptCount);
+const context = readPolygons(data.context, data.contextCount);
 const contextEdges = readEdges(data.contextEdges);
 const { links, pairs } = readLinks();
 const stopped = links.length === 0;
 
 // What the run touched frames the first view; a run that changed nothing frames its selection.
 const touched = new THREE.Box3();
-const addToBox = (indices) => { for (const i of indices) touched.expandByPoint(pointAt(i)); };
+const addToBox = (indices) => {
+  const low = touched.min, high = touched.max;
+  for (const i of indices) {
+    const x = positions[3 * i], y = positions[3 * i + 1], z = positions[3 * i + 2];
+    if (x < low.x) low.x = x;
+    if (y < low.y) low.y = y;
+    if (z < low.z) low.z = z;
+    if (x > high.x) high.x = x;
+    if (y > high.y) high.y = y;
+    if (z > high.z) high.z = z;
+  }
+};
 links.forEach((link) => addToBox([link.from, link.to]));
 addToBox(removed.triangles);
 addToBox(removed.edges);
@@ -258,7 +274,9 @@ for (const group of [contextGroup, keptGroup, beforeGroup, afterGroup, keptNorma
 scene.traverse((object) => { object.frustumCulled = false; });
 
 const view = document.getElementById('view');
-const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+// Smoothing edges costs more than it gives on a million polygons drawn in software.
+const antialias = data.removedCount + data.keptCount + data.contextCount <= edgeLimit;
+const renderer = new THREE.WebGLRenderer({ antialias, preserveDrawingBuffer: true });
 renderer.setPixelRatio(window.devicePixelRatio);
 view.append(renderer.domElement);
 const controls = new OrbitControls(camera, renderer.domElement);

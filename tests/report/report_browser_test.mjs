@@ -208,7 +208,7 @@ if (testCase === 'example') {
   // Sizes: everything selected and linked (180,000 and about 1,000,000 polygons), and a small
   // selection in a large unselected model, whose context the page reduces.
   const cases = [
-    { name: 'run180k', grids: [{ nx: 300, ny: 300, x: 0, y: 0, z: 0 }, { nx: 300, ny: 300, x: 0, y: 0, z: 5, down: true }], limit: 20e6 },
+    { name: 'run180k', grids: [{ nx: 300, ny: 300, x: 0, y: 0, z: 0 }, { nx: 300, ny: 300, x: 0, y: 0, z: 5, down: true }], limit: 20e6, open: true },
     { name: 'run1m', grids: [{ nx: 708, ny: 708, x: 0, y: 0, z: 0 }, { nx: 708, ny: 708, x: 0, y: 0, z: 9, down: true }], limit: 30e6, open: true },
     { name: 'context1m', grids: [{ nx: 10, ny: 10, x: 0, y: 0, z: 0, name: 'low' }, { nx: 10, ny: 10, x: 0, y: 0, z: 3, down: true, name: 'high' },
       { nx: 1000, ny: 1000, x: -500, y: -500, z: -5, name: 'floor' }], extra: ['--select-polygons', '0-199'], limit: 10e6, open: true },
