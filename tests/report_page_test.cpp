@@ -2,6 +2,7 @@
 // tests/report/report_browser_test.mjs opens whole pages in a browser.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "cli/report/report_assets.h"
 #include "cli/report/report_data.h"
 #include "cli/run_summary.h"
+#include "cli/svg_picture.h"
 #include "standin/json_value.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
@@ -97,6 +99,26 @@ TEST(ReportDataTest, removedKeptContextAndLinksOfARun) {
     EXPECT_EQ(data.at("points").string().size(), 4 * ((12 * (25 + 16 + 9) + 2) / 3));
 }
 
+TEST(ReportDataTest, pointsAtOnePlaceAreStoredOnce) {
+    // Two quads side by side that share no points, and a line between two NaN points.
+    standin::Mesh mesh;
+    addGrid(mesh, 1, 1, 0.0, false, false);
+    addGrid(mesh, 1, 1, 0.0, false, false);
+    for (standin::Point& point : mesh.points) {
+        point[0] += &point >= &mesh.points[4] ? 1.0 : 0.0;
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    mesh.points.push_back({nan, 0.0, 0.0});
+    mesh.points.push_back({nan, 0.0, 0.0});
+    standin::Polygon line;
+    line.points = {8, 9};
+    line.flags = 0;
+    mesh.polygons.push_back(line);
+    const standin::JsonValue data = reportOf(mesh);
+    EXPECT_EQ(data.at("contextCount").number(), 3.0);
+    EXPECT_EQ(data.at("points").string().size(), 4 * ((12 * 7 + 2) / 3));
+}
+
 TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
     standin::Mesh mesh;
     addGrid(mesh, 2, 2, 0.0, false, true);
@@ -110,6 +132,35 @@ TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
     EXPECT_NE(data.at("contextNote").string().find("104,000 unselected polygons"),
               std::string::npos);
     EXPECT_EQ(data.at("removedCount").number(), 8.0);
+}
+
+TEST(SvgPictureScaleTest, thePictureGrowsWithTheSelectionNotTheModel) {
+    standin::Mesh mesh;
+    addGrid(mesh, 2, 2, 0.0, false, true);
+    addGrid(mesh, 2, 2, 1.0, true, true);
+    addGrid(mesh, 100, 100, -5.0, false, false);  // 10,000 unselected polygons
+    const standin::LoadedModule module(TARVEL_MODULE_FILE);
+    standin::Scene scene;
+    scene.mesh = mesh;
+    const standin::Trace trace = standin::runTool(module.module(), scene);
+    std::ostringstream out;
+    tarvelhost::writeSvg(mesh, *trace.mesh, "big", out);
+    const std::string svg = out.str();
+    std::size_t polygons = 0;
+    std::size_t outline = 0;
+    for (std::size_t at = svg.find("<polygon"); at != std::string::npos;
+         at = svg.find("<polygon", at + 1)) {
+        ++polygons;
+    }
+    for (std::size_t at = svg.find("class=\"outline\""); at != std::string::npos;
+         at = svg.find("class=\"outline\"", at + 1)) {
+        ++outline;
+    }
+    // Before: the eight selected polygons; after: none. The flat unselected grid is its
+    // boundary, 400 edges, in each panel.
+    EXPECT_EQ(polygons, 8u);
+    EXPECT_EQ(outline, 2u * 400u);
+    EXPECT_LT(svg.size(), 150'000u);
 }
 
 TEST(ReportDataTest, aStoppedRunKeepsItsSelectionAndMessage) {

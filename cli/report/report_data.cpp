@@ -1,9 +1,11 @@
 #include "cli/report/report_data.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
 #include "cli/mesh_outline.h"
 #include "standin/json_writer.h"
@@ -53,8 +55,14 @@ public:
         for (const std::int32_t point : points) {
             std::int64_t& id = pageId_[static_cast<std::size_t>(point)];
             if (id < 0) {
-                id = static_cast<std::int64_t>(order_.size());
-                order_.push_back(point);
+                // Points at the same place (as the page stores them) are one point there: a
+                // mesh whose polygons share no points costs no more than one that does.
+                const auto [place, added] =
+                    byPlace_.try_emplace(placeOf(point), static_cast<std::int64_t>(order_.size()));
+                if (added) {
+                    order_.push_back(point);
+                }
+                id = place->second;
             }
             const std::int64_t step = id - previous_;
             previous_ = id;
@@ -90,8 +98,29 @@ private:
         stream.push_back(static_cast<std::uint8_t>(value));
     }
 
+    /// The point's place as the page holds it: its coordinates as 32-bit floats.
+    using Place = std::array<std::uint32_t, 3>;
+    struct PlaceHash {
+        std::size_t operator()(const Place& place) const {
+            std::uint64_t hash = 0x9e3779b97f4a7c15u;
+            for (const std::uint32_t word : place) {
+                hash = (hash ^ word) * 0x100000001b3u;
+            }
+            return static_cast<std::size_t>(hash ^ (hash >> 32));
+        }
+    };
+    Place placeOf(std::int32_t point) const {
+        const standin::Point& at = mesh_.points[static_cast<std::size_t>(point)];
+        return {std::bit_cast<std::uint32_t>(static_cast<float>(at[0])),
+                std::bit_cast<std::uint32_t>(static_cast<float>(at[1])),
+                std::bit_cast<std::uint32_t>(static_cast<float>(at[2]))};
+    }
+
     const standin::Mesh& mesh_;
+    /// The page's number of each mesh point drawn so far, -1 for the others.
     std::vector<std::int64_t> pageId_;
+    std::unordered_map<Place, std::int64_t, PlaceHash> byPlace_;
+    /// The mesh point each page point was first drawn from.
     std::vector<std::int32_t> order_;
     std::int64_t previous_ = 0;
 };

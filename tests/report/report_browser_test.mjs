@@ -211,7 +211,8 @@ if (testCase === 'example') {
     { name: 'run180k', grids: [{ nx: 300, ny: 300, x: 0, y: 0, z: 0 }, { nx: 300, ny: 300, x: 0, y: 0, z: 5, down: true }], limit: 20e6, open: true },
     { name: 'run1m', grids: [{ nx: 708, ny: 708, x: 0, y: 0, z: 0 }, { nx: 708, ny: 708, x: 0, y: 0, z: 9, down: true }], limit: 30e6, open: true },
     { name: 'context1m', grids: [{ nx: 10, ny: 10, x: 0, y: 0, z: 0, name: 'low' }, { nx: 10, ny: 10, x: 0, y: 0, z: 3, down: true, name: 'high' },
-      { nx: 1000, ny: 1000, x: -500, y: -500, z: -5, name: 'floor' }], extra: ['--select-polygons', '0-199'], limit: 10e6, open: true },
+      { nx: 1000, ny: 1000, x: -500, y: -500, z: -5, name: 'floor' }], limit: 10e6, open: true,
+      extra: ['--select-polygons', '0-199', '--svg', path.join(workDir, 'context1m.svg')] },
   ];
   for (const c of cases) {
     const input = path.join(workDir, `${c.name}.obj`);
@@ -225,6 +226,12 @@ if (testCase === 'example') {
       const page = openPage(html);
       console.log(`${c.name}: opened in headless Chromium (software WebGL) in ${page.seconds.toFixed(1)} s`);
       checkOpened(c.name, page);
+      if (c.name === 'context1m') {
+        // The picture too follows the selection: the floor is its outline, four sides.
+        const svg = fs.readFileSync(path.join(workDir, 'context1m.svg'), 'utf8');
+        console.log(`context1m: picture ${(svg.length / 1e3).toFixed(0)} kB`);
+        check(svg.length < 200e3 && (svg.match(/class="outline"/g) ?? []).length < 10000, 'context1m: the picture draws the floor as its outline');
+      }
       if (c.name === 'context1m') check(/Context reduced: of the 1,000,000 unselected polygons/.test(page.dom), 'context1m: the page says the context is reduced');
     }
   }
