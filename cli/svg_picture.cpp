@@ -173,9 +173,16 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
                double left, const std::vector<MeshEdge>& outline,
                const std::vector<bool>& removedByRun, std::ostream& out) {
     const std::size_t firstAdded = before.polygons.size();
+    const double right = left + kPanelSize;
+    const double bottom = kTop + kPanelSize;
     for (const MeshEdge& edge : outline) {
         const auto from = projection.at(before.points[static_cast<std::size_t>(edge[0])], left);
         const auto to = projection.at(before.points[static_cast<std::size_t>(edge[1])], left);
+        // An edge wholly to one side of the panel would be clipped away.
+        if ((from[0] < left && to[0] < left) || (from[0] > right && to[0] > right) ||
+            (from[1] < kTop && to[1] < kTop) || (from[1] > bottom && to[1] > bottom)) {
+            continue;
+        }
         out << "  <line class=\"outline\" x1=\"" << number(from[0]) << "\" y1=\"" << number(from[1])
             << "\" x2=\"" << number(to[0]) << "\" y2=\"" << number(to[1])
             << "\" stroke=\"#969696\" stroke-width=\"0.75\"/>\n";

