@@ -56,7 +56,9 @@ function pointAt(index) {
 const edgeLimit = 200000;
 function readPolygons(text, count) {
   const reader = new NumberReader(text);
-  const triangles = [], edges = [], centres = [], normals = [];
+  const triangles = [], edges = [];
+  const centres = new Float32Array(3 * count), normals = new Float32Array(3 * count);
+  let faceCount = 0;
   const withEdges = count <= edgeLimit;
   const p = positions;
   let areaRoots = 0;
@@ -78,12 +80,13 @@ function readPolygons(text, count) {
       nz += (p[a] - p[b]) * (p[a + 1] + p[b + 1]);
       if (k >= 2) triangles.push(points[0], points[k - 1], points[k]);
     }
-    const normal = new THREE.Vector3(nx, ny, nz);
-    areaRoots += Math.sqrt(normal.length() / 2);
-    centres.push(new THREE.Vector3(cx / size, cy / size, cz / size));
-    normals.push(normal.normalize());
+    const length = Math.hypot(nx, ny, nz);
+    areaRoots += Math.sqrt(length / 2);
+    centres.set([cx / size, cy / size, cz / size], 3 * faceCount);
+    normals.set(length > 0 ? [nx / length, ny / length, nz / length] : [0, 0, 0], 3 * faceCount);
+    faceCount++;
   }
-  return { triangles, edges, centres, normals, areaRoots };
+  return { triangles, edges, centres, normals, faceCount, areaRoots };
 }
 
 function readEdges(text) {
@@ -122,15 +125,17 @@ function faces(polygons, colour, edgeColour, options = {}) {
 // An arrow from each polygon's centre along its normal: solid arrows up to `tubeLimit`
 // polygons, lines light at the tip above it.
 function normalArrows(polygons, length) {
-  const count = polygons.centres.length;
+  const count = polygons.faceCount;
+  const centre = new THREE.Vector3(), normal = new THREE.Vector3();
   if (count > tubeLimit) {
     const ends = [], tints = [];
     const base = new THREE.Color(colours.normalBase), tip = new THREE.Color(colours.normalTip);
-    polygons.centres.forEach((centre, k) => {
-      const end = centre.clone().addScaledVector(polygons.normals[k], length);
+    for (let k = 0; k < count; k++) {
+      centre.fromArray(polygons.centres, 3 * k);
+      const end = normal.fromArray(polygons.normals, 3 * k).multiplyScalar(length).add(centre);
       ends.push(centre.x, centre.y, centre.z, end.x, end.y, end.z);
       tints.push(base.r, base.g, base.b, tip.r, tip.g, tip.b);
-    });
+    }
     const geometry = new THREE.BufferGeometry();
     geometry.setAttribute('position', new THREE.Float32BufferAttribute(ends, 3));
     geometry.setAttribute('color', new THREE.Float32BufferAttribute(tints, 3));
@@ -145,10 +150,10 @@ function normalArrows(polygons, length) {
   const scale = new THREE.Vector3(length, length, length);
   for (const geometry of [shaft, head]) {
     const mesh = new THREE.InstancedMesh(geometry, material, count);
-    polygons.centres.forEach((centre, k) => {
-      turn.setFromUnitVectors(up, polygons.normals[k]);
-      mesh.setMatrixAt(k, matrix.compose(centre, turn, scale));
-    });
+    for (let k = 0; k < count; k++) {
+      turn.setFromUnitVectors(up, normal.fromArray(polygons.normals, 3 * k));
+      mesh.setMatrixAt(k, matrix.compose(centre.fromArray(polygons.centres, 3 * k), turn, scale));
+    }
     group.add(mesh);
   }
   return group;
@@ -243,7 +248,7 @@ if (touched.isEmpty()) { addToBox(context.triangles); addToBox(context.edges); a
 if (touched.isEmpty()) touched.expandByPoint(new THREE.Vector3()).expandByScalar(1);
 const touchedSize = Math.max(touched.getBoundingSphere(new THREE.Sphere()).radius, 1e-9);
 
-const selectedPolygons = kept.centres.length + removed.centres.length;
+const selectedPolygons = kept.faceCount + removed.faceCount;
 const normalLength = Math.min(0.6 * (kept.areaRoots + removed.areaRoots) / Math.max(selectedPolygons, 1),
                               0.2 * touchedSize);
 
@@ -268,8 +273,8 @@ const afterGroup = linkObjects(links, 0.006 * touchedSize);
 // Where the removed patches were, faintly, so that the links can be placed.
 afterGroup.add(new THREE.LineSegments(indexed(removed.edges), new THREE.LineBasicMaterial(
   { color: colours.removedEdge, transparent: true, opacity: 0.25, depthWrite: false })));
-const keptNormals = normalArrows(kept, normalLength);
-const removedNormals = normalArrows(removed, normalLength);
+// The normals are made when first shown: a million of them cost time nobody asked for.
+const keptNormals = new THREE.Group(), removedNormals = new THREE.Group();
 beforeGroup.add(removedNormals);
 for (const group of [contextGroup, keptGroup, beforeGroup, afterGroup, keptNormals]) scene.add(group);
 scene.traverse((object) => { object.frustumCulled = false; });
@@ -330,9 +335,9 @@ if (pairs.length > 1) {
 }
 // Without links there is no gap to look across: look at the selection from its side, a little
 // from above, so that its normals show along the view rather than into it.
-if (stopped && kept.normals.length > 0) {
+if (stopped && kept.faceCount > 0) {
   const spread = new THREE.Vector3();
-  for (const normal of kept.normals) spread.add(new THREE.Vector3(Math.abs(normal.x), Math.abs(normal.y), Math.abs(normal.z)));
+  kept.normals.forEach((value, k) => spread.setComponent(k % 3, spread.getComponent(k % 3) + Math.abs(value)));
   const along = spread.toArray().indexOf(Math.max(...spread.toArray()));
   const up = new THREE.Vector3().setComponent(along, 1);
   const side = new THREE.Vector3().setComponent((along + 1) % 3, 1);
@@ -427,6 +432,11 @@ function show(state) {
   render();
 }
 function showNormals(on) {
+  if (on && keptNormals.children.length === 0) {
+    keptNormals.add(normalArrows(kept, normalLength));
+    removedNormals.add(normalArrows(removed, normalLength));
+    scene.traverse((object) => { object.frustumCulled = false; });
+  }
   keptNormals.visible = on;
   removedNormals.visible = on;
   element('normals').checked = on;
@@ -453,8 +463,8 @@ function ready() {
   // From the start of loading the page: reading the file, three.js, the data, the first frame.
   const seconds = (performance.now() / 1000).toFixed(1);
   element('status').textContent =
-    `Drawn: ${links.length} links, ${removed.centres.length} removed and ${kept.centres.length} ` +
-    `kept polygons, ${context.centres.length} polygons of context; data read ` +
+    `Drawn: ${links.length} links, ${data.removedCount} removed and ${data.keptCount} ` +
+    `kept polygons, ${data.contextCount} polygons of context; data read ` +
     `${readSeconds.toFixed(1)} s and first frame ${seconds} s after the page began loading ` +
     `(WebGL ${gl.getParameter(gl.VERSION)}).`;
   document.body.dataset.status = 'ready';
