@@ -174,11 +174,14 @@ function readLinks() {
     const pair = pairs[pairs.length - 1];
     pair.links.push(link);
     pair.box.expandByPoint(pointAt(link.from)).expandByPoint(pointAt(link.to));
+    link.pair = pair;
   }
+  for (const pair of pairs) pair.radius = pair.box.getBoundingSphere(new THREE.Sphere()).radius;
   return { links, pairs };
 }
 
-function linkObjects(links, radius) {
+// Links as tubes as wide as a small part of their pair's size, or as lines.
+function linkObjects(links) {
   const group = new THREE.Group();
   const asTubes = links.length <= tubeLimit;
   const byColour = new Map();
@@ -195,13 +198,13 @@ function linkObjects(links, radius) {
     // The Red link of each pair is a tube wider than the rest, drawn over them.
     const red = colour === colours.Red;
     if (asTubes || (red && list.length <= tubeLimit)) {
-      const width = red ? radius : radius * 0.5;
       const mesh = new THREE.InstancedMesh(tube, material, list.length);
       list.forEach((link, k) => {
         const from = pointAt(link.from), to = pointAt(link.to);
         along.subVectors(to, from);
         const length = along.length();
         turn.setFromUnitVectors(up, length > 0 ? along.clone().divideScalar(length) : up);
+        const width = (red ? 0.012 : 0.006) * link.pair.radius;
         matrix.compose(from.add(to).multiplyScalar(0.5), turn, new THREE.Vector3(width, length, width));
         mesh.setMatrixAt(k, matrix);
       });
@@ -269,7 +272,7 @@ if (contextEdges.length > 0) {
 }
 const keptGroup = faces(kept, colours.kept, colours.keptEdge, { transparent: true, opacity: 0.85 });
 const beforeGroup = faces(removed, colours.removed, colours.removedEdge);
-const afterGroup = linkObjects(links, 0.006 * touchedSize);
+const afterGroup = linkObjects(links);
 // Where the removed patches were, faintly, so that the links can be placed.
 afterGroup.add(new THREE.LineSegments(indexed(removed.edges), new THREE.LineBasicMaterial(
   { color: colours.removedEdge, transparent: true, opacity: 0.25, depthWrite: false })));
@@ -456,6 +459,9 @@ showNormals(stopped);
 show('after');
 resize();
 frame(touched);
+// "#pair=N" at the end of the page's address opens on pair N, as if chosen in the list.
+const chosen = /^#pair=(\d+)$/.exec(location.hash);
+if (chosen) element('pairs').querySelectorAll('button')[Number(chosen[1]) - 1]?.click();
 
 // The page is ready once its first frame is drawn; the status line says what it drew.
 function ready() {

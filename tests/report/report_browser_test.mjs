@@ -52,15 +52,17 @@ function runTarvel(name, input, extra = []) {
 
 // ---- The browser --------------------------------------------------------------------------
 
-function chromium(page, action) {
+function chromium(page, action, fragment = '') {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvel-chromium-'));
   try {
     const result = spawnSync('chromium', [
       '--headless', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--no-first-run', '--no-default-browser-check', `--user-data-dir=${profile}`,
+      // Any name the page looked up would fail, and log an error.
+      '--host-resolver-rules=MAP * ~NOTFOUND',
       '--enable-logging=stderr', '--v=0', '--window-size=1280,800',
-      '--virtual-time-budget=20000', ...action, `file://${page}`,
+      '--virtual-time-budget=20000', ...action, `file://${page}${fragment}`,
     ], { encoding: 'utf8', maxBuffer: 1 << 28, timeout: 180000 });
     if (result.error) throw result.error;
     return result;
@@ -70,18 +72,18 @@ function chromium(page, action) {
 }
 
 // The page's DOM once it settled, and what it wrote to the console.
-function openPage(page) {
+function openPage(page, fragment = '') {
   const started = Date.now();
-  const result = chromium(page, ['--dump-dom']);
+  const result = chromium(page, ['--dump-dom'], fragment);
   const seconds = (Date.now() - started) / 1000;
   const consoleLines = result.stderr.split('\n').filter((line) => line.includes(':CONSOLE'));
   return { dom: result.stdout, consoleLines, seconds };
 }
 
 // The screenshot as { width, height, rgb(x, y) }, read from the PNG Chromium writes.
-function screenshot(page) {
-  const file = `${page}.png`;
-  chromium(page, [`--screenshot=${file}`]);
+function screenshot(page, fragment = '') {
+  const file = `${page}${fragment ? '-chosen' : ''}.png`;
+  chromium(page, [`--screenshot=${file}`], fragment);
   const png = fs.readFileSync(file);
   let at = 8, width = 0, height = 0, type = 0;
   const data = [];
@@ -186,6 +188,15 @@ if (testCase === 'example') {
   console.log(`pixels: red ${counts[0]}, dark red ${counts[1]}, blue ${counts[2]}`);
   check(counts[0] > 100 && counts[1] > 100, 'pairs: Red and DkRed links drawn');
   check(Number(summary[5]) > 0 && counts[2] > 50, `pairs: the Blue links (${summary[5]}) drawn in blue`);
+  // Choosing the third pair (through the page's address) frames it: it has no Blue link, and
+  // the other pairs are out of the view.
+  const chosen = openPage(html, '#pair=3');
+  checkOpened('pairs, the third chosen', chosen);
+  check(/<button class="on">Pair 3:/.test(chosen.dom), 'pairs: the third pair marked as chosen');
+  const framed = screenshot(html, '#pair=3');
+  const framedCounts = [countColour(framed, red), countColour(framed, darkRed), countColour(framed, blue)];
+  console.log(`pixels with pair 3 framed: red ${framedCounts[0]}, dark red ${framedCounts[1]}, blue ${framedCounts[2]}`);
+  check(framedCounts[1] > counts[1] && framedCounts[2] === 0, 'pairs: the third pair fills the view');
 } else if (testCase === 'stopped') {
   // Two patches that face away from each other: the tool stops with its message.
   const input = path.join(workDir, 'away.obj');
