@@ -61,6 +61,13 @@ std::string number(double value) {
     return text;
 }
 
+/// A coordinate to a tenth of a unit (a tenth of a pixel), as polygons are drawn.
+std::string coarse(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
 /// Text safe inside an SVG element or attribute.
 std::string escaped(const std::string& text) {
     std::string out;
@@ -164,11 +171,6 @@ std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const standin::
     return order;
 }
 
-struct Style {
-    const char* fill;
-    const char* stroke;
-};
-
 void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
                double left, const std::vector<MeshEdge>& outline,
                const std::vector<bool>& removedByRun, std::ostream& out) {
@@ -183,9 +185,8 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
             (from[1] < kTop && to[1] < kTop) || (from[1] > bottom && to[1] > bottom)) {
             continue;
         }
-        out << "  <line class=\"outline\" x1=\"" << number(from[0]) << "\" y1=\"" << number(from[1])
-            << "\" x2=\"" << number(to[0]) << "\" y2=\"" << number(to[1])
-            << "\" stroke=\"#969696\" stroke-width=\"0.75\"/>\n";
+        out << "  <line class=\"outline\" x1=\"" << coarse(from[0]) << "\" y1=\"" << coarse(from[1])
+            << "\" x2=\"" << coarse(to[0]) << "\" y2=\"" << coarse(to[1]) << "\"/>\n";
     }
     for (const std::size_t j : drawingOrder(mesh, before, projection.axes.depth)) {
         const standin::Polygon& polygon = mesh.polygons[j];
@@ -196,23 +197,19 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
         if (j >= firstAdded) {
             continue;
         }
-        Style style = {"#d9d9d9", "#737373"};
-        if (j < removedByRun.size() && removedByRun[j]) {
-            style = {"#fdae6b", "#d94801"};
-        } else if ((polygon.flags & 1) != 0) {
-            style = {"#9ecae1", "#2171b5"};
-        }
+        // The styles are classes of the picture's style sheet: a picture of many polygons
+        // spends its bytes on their corners alone.
+        const char* style = j < removedByRun.size() && removedByRun[j] ? "removed" : "selected";
         if (corners.size() == 2) {
-            out << "  <line class=\"edge\" x1=\"" << number(corners[0][0]) << "\" y1=\""
-                << number(corners[0][1]) << "\" x2=\"" << number(corners[1][0]) << "\" y2=\""
-                << number(corners[1][1]) << "\" stroke=\"" << style.stroke << "\"/>\n";
+            out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0])
+                << "\" y1=\"" << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0])
+                << "\" y2=\"" << coarse(corners[1][1]) << "\"/>\n";
         } else if (corners.size() > 2) {
-            out << "  <polygon class=\"face\" points=\"";
+            out << "  <polygon class=\"" << style << "\" points=\"";
             for (std::size_t k = 0; k < corners.size(); ++k) {
-                out << (k > 0 ? " " : "") << number(corners[k][0]) << ',' << number(corners[k][1]);
+                out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ',' << coarse(corners[k][1]);
             }
-            out << "\" fill=\"" << style.fill << "\" fill-opacity=\"0.6\" stroke=\"" << style.stroke
-                << "\" stroke-width=\"0.75\"/>\n";
+            out << "\"/>\n";
         }
     }
     // Links go over the faces, and the one "Red" link of each pair over the others, so that
@@ -330,6 +327,13 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
         << "\" viewBox=\"0 0 " << width << ' ' << height
         << "\" font-family=\"sans-serif\" font-size=\"14\">\n"
+        << "  <style>\n"
+        << "    .removed { fill: #fdae6b; fill-opacity: 0.6; stroke: #d94801; stroke-width: 0.75 "
+           "}\n"
+        << "    .selected { fill: #9ecae1; fill-opacity: 0.6; stroke: #2171b5; stroke-width: 0.75 "
+           "}\n"
+        << "    .outline { stroke: #969696; stroke-width: 0.75 }\n"
+        << "  </style>\n"
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
         << escaped(title) << "</text>\n";

@@ -348,7 +348,7 @@ TEST_F(TarvelRunTest, thePictureDrawsEachLinkInItsColourWithTheCounts) {
     before = before.substr(0, before.find("</g>"));
     after = after.substr(0, after.find("</g>"));
     EXPECT_EQ(occurrences(before, "<polygon"), 25u);
-    EXPECT_EQ(occurrences(before, "fill=\"#fdae6b\""), 25u);
+    EXPECT_EQ(occurrences(before, "<polygon class=\"removed\""), 25u);
     EXPECT_EQ(occurrences(before, "class=\"outline\""), 4u);
     EXPECT_EQ(occurrences(after, "<polygon"), 0u);
     EXPECT_EQ(occurrences(after, "class=\"outline\""), 4u);
