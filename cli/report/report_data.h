@@ -36,13 +36,13 @@ struct ReportRun {
 
 /// The page's data as one JSON object, safe to place inside a <script> element (no '<').
 /// Geometry is in base64: points as little-endian 32-bit floats (x, y, z), renumbered to
-/// those drawn; polygon lists as unsigned LEB128 numbers, each polygon its point count and
-/// then its points, each point as the zigzag-coded difference from the point before it;
-/// edge lists the same without the counts. "removed": polygons the run removed; "kept":
-/// selected polygons that stayed; "context": the unselected ones drawn (all, or a sample),
-/// "contextEdges": the outline drawn when they are reduced, "contextNote" saying so; "links":
-/// two points per link, "linkTags" one byte per link indexing "tags"; "view": the picture's
-/// view across the first pair's gap.
+/// those drawn, in the order first drawn, points at the same place stored once; polygon lists as
+/// unsigned LEB128 numbers, each polygon its point count and then its points, each point as the
+/// zigzag-coded difference from the point before it; edge lists the same without the counts.
+/// "removed": polygons the run removed; "kept": selected polygons that stayed; "context": the
+/// unselected ones drawn (all, or a sample), "contextEdges": the outline drawn when they are
+/// reduced, "contextNote" saying so; "links": two points per link, "linkTags" one byte per link
+/// indexing "tags"; "view": the picture's view across the first pair's gap.
 std::string reportJson(const ReportRun& run);
 
 }  // namespace tarvelhost::report
