@@ -459,9 +459,11 @@ showNormals(stopped);
 show('after');
 resize();
 frame(touched);
-// "#pair=N" at the end of the page's address opens on pair N, as if chosen in the list.
+// "#pair=N" at the end of the page's address opens on pair N, as if chosen in the list;
+// "#before" on the state before the run.
 const chosen = /^#pair=(\d+)$/.exec(location.hash);
 if (chosen) element('pairs').querySelectorAll('button')[Number(chosen[1]) - 1]?.click();
+if (location.hash === '#before') show('before');
 
 // The page is ready once its first frame is drawn; the status line says what it drew.
 function ready() {

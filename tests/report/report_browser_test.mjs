@@ -82,7 +82,7 @@ function openPage(page, fragment = '') {
 
 // The screenshot as { width, height, rgb(x, y) }, read from the PNG Chromium writes.
 function screenshot(page, fragment = '') {
-  const file = `${page}${fragment ? '-chosen' : ''}.png`;
+  const file = `${page}${fragment.replace(/[^a-z0-9]/g, '-')}.png`;
   chromium(page, [`--screenshot=${file}`], fragment);
   const png = fs.readFileSync(file);
   let at = 8, width = 0, height = 0, type = 0;
@@ -167,6 +167,11 @@ if (testCase === 'example') {
   check(counts[1] > 300, 'example: the DkRed links drawn in dark red');
   check(counts[2] === 0, 'example: nothing blue (no Blue link)');
   check(counts[0] < counts[1], 'example: one Red link, fifteen DkRed ones');
+  // Before the run: the removed patches (their edges in dark orange), no links.
+  const before = screenshot(html, '#before');
+  const removedEdges = countColour(before, [192, 80, 10]);
+  console.log(`pixels before the run: removed polygons' edges ${removedEdges}, dark red ${countColour(before, darkRed)}`);
+  check(removedEdges > 200 && countColour(before, darkRed) === 0 && countColour(before, red) === 0, 'example: before the run, the removed patches and no link');
 } else if (testCase === 'pairs') {
   // Three pairs side by side: crossed strips (which give Blue links) and two equal grids.
   const grids = [
