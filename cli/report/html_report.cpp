@@ -40,8 +40,7 @@ void writeModuleText(std::string_view specifier, std::string_view text, std::ost
 
 void writeHtmlReport(const ReportRun& run, std::ostream& out) {
     // The template's markers, in the order they come, and what replaces each.
-    const std::string_view markers[] = {"@TITLE@", "@LICENCE@", "@DATA@", "@MODULES@",
-                                        "@SCRIPT@"};
+    const std::string_view markers[] = {"@TITLE@", "@LICENCE@", "@DATA@", "@MODULES@", "@SCRIPT@"};
     std::string_view rest = kPageTemplate;
     for (const std::string_view marker : markers) {
         const std::size_t at = rest.find(marker);
