@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing (Debian packages): the Linux
-# toolchain, the MinGW-w64 cross compilers for the 32-bit Windows module, and Wine (with its
-# 32-bit half, from the i386 architecture) to run the Windows programs.
+# toolchain, the MinGW-w64 cross compilers for the 32-bit and the 64-bit Windows module, and
+# Wine (its 64-bit and, from the i386 architecture, its 32-bit half) to run the Windows programs.
 set -euo pipefail
 
 sudo=""
@@ -10,8 +10,8 @@ sudo=""
 # clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
 # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer for readable reports in
 # llvm-14.
-packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 wine wine32:i386
-  clang-14 libclang-rt-14-dev llvm-14)
+packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine32:i386 wine64 clang-14 libclang-rt-14-dev llvm-14)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "Adding the i386 architecture (for wine32)"
   $sudo dpkg --add-architecture i386
