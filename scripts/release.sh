@@ -30,7 +30,8 @@ Tarvel Tool: a plug-in for LightWave Modeler on Windows
 
 Two files of the same tool, one for each kind of LightWave installation. A 32-bit LightWave
 loads only the 32-bit file and a 64-bit LightWave only the 64-bit one (Windows does not load
-a module into a program of the other kind). Both have the name tarvel.p and file version 1.0.1.330.
+a module into a program of the other kind). Both are named tarvel.p, both have the file
+version 1.0.1.330, and both give the same results.
 
   win32/tarvel.p  for a 32-bit LightWave
                   Size:     ${size[32]} bytes
