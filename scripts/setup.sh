@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing (Debian packages): the Linux
-# toolchain, the MinGW-w64 cross compilers for the 32-bit Windows module, and Wine (with its
-# 32-bit half, from the i386 architecture) to run the Windows programs; npm, to install three.js
-# for the report page, and Chromium, to test that page.
+# toolchain, the MinGW-w64 cross compilers for the 32-bit and the 64-bit Windows module, and
+# Wine (its 64-bit and, from the i386 architecture, its 32-bit half) to run the Windows programs;
+# npm, to install three.js for the report page, and Chromium, to test that page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,8 +12,8 @@ sudo=""
 # clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
 # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer for readable reports in
 # llvm-14.
-packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 wine wine32:i386
-  clang-14 libclang-rt-14-dev llvm-14 chromium)
+packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine32:i386 wine64 clang-14 libclang-rt-14-dev llvm-14 chromium)
 # npm may come with a Node.js of another origin than Debian's; then Debian's would conflict.
 command -v npm >/dev/null || packages+=(npm)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
