@@ -30,8 +30,11 @@ struct EdgeCursor {
     std::int32_t edge;
 };
 
-}  // namespace
-
+/// Takes into `group`, depth first from its member `from` (first in `fromSlot`), every remaining
+/// polygon reachable through shared edges whose normal is less than 60 degrees from the seed's: the
+/// closing edge first, then the edges in point order, a neighbour's whole region before the next
+/// edge. Each taken polygon is linked right after the seed. Uses a heap stack, never the call
+/// stack.
 void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, SelectedPoly** table,
               PolygonsByPoint& holders) {
     if (unassignedCount <= 0) {
@@ -68,6 +71,8 @@ void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, Selec
         }
     }
 }
+
+}  // namespace
 
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) {
     head = new PolyGroup;
