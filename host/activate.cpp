@@ -9,7 +9,7 @@
 #include "boundary/box_projection.h"
 #include "boundary/connection_output.h"
 #include "boundary/point_matching.h"
-#include "geometry/flatten_into_frame.h"
+#include "grouping/flatten_into_frame.h"
 #include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
