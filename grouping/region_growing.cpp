@@ -4,7 +4,7 @@
 
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
-#include "host/activate.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {

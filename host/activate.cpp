@@ -15,15 +15,11 @@
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 #include "host/stage_clock.h"
 
 namespace tarvel {
-
-SelectedPoly** polyTable = nullptr;
-std::int32_t unassignedCount = 0;
-PolyGroup* groupList = nullptr;
-LWMessageFuncs* messageFuncs = nullptr;
 
 void showError(const char* text, const char* text2) {
     if (messageFuncs != nullptr && messageFuncs->error != nullptr) {

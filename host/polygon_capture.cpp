@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "host/activate.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {

@@ -6,7 +6,7 @@
 
 #include "grouping/poly_group.h"
 #include "grouping/region_growing.h"
-#include "host/activate.h"
+#include "host/run_state.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
