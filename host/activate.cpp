@@ -175,6 +175,8 @@ extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* 
     messageFuncs = nullptr;
     if (global != nullptr) {
         messageFuncs = static_cast<LWMessageFuncs*>(global("Info Messages 2", 0));
+        // The file service is asked for and not used: the host sees the request, so it stays,
+        // and every recorded run shows it.
         global("File IO", 0);
     }
 
