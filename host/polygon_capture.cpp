@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "host/polygon_flags.h"
 #include "host/run_state.h"
 #include "host/selected_poly.h"
 
@@ -51,7 +52,7 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
     if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
         return 0;
     }
-    if ((polygon->flags & 1) == 0) {
+    if ((polygon->flags & kPolygonSelected) == 0) {
         return 0;
     }
     if (context->outOfMemory || unassignedCount >= context->slotCount) {
