@@ -1,6 +1,7 @@
 #include "boundary/boundary_extraction.h"
 
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 #include "grouping/key_index.h"
@@ -38,6 +39,7 @@ void forEachEdge(const std::vector<Member>& members, Visit visit) {
 /// Edges are bucketed by their lower point number, so that copies meet in a small bucket.
 std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
                                  const std::vector<std::uint32_t>& upper, std::size_t points) {
+    assert(lower.size() == upper.size());
     const std::size_t edges = lower.size();
     std::vector<std::uint32_t> start(points + 1, 0);
     for (std::uint32_t p : lower) {
@@ -154,6 +156,7 @@ BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumber
             append(m, j);
         }
     });
+    assert(edge == remains.size());
     BoundaryPoint* first = head.next;
     head.next = nullptr;
     return first;

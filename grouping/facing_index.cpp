@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 
 #include "geometry/frame_transform.h"
@@ -67,6 +68,7 @@ AlignFrame frameOf(const PolyGroup& g) {
 
 FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     : groups_(std::move(groups)), removed_(groups_.size(), 0) {
+    assert(groups_.size() < kNone);
     double scale = 0.0;
     std::vector<FacingItem> tame;
     for (std::uint32_t i = 0; i < groups_.size(); ++i) {
@@ -110,6 +112,7 @@ FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q, s
     TreeSearch tree(candidates, q, stack_);
     const std::uint32_t treeBest = tree.run(hint);
     const double treeDistance = tree.bestDistance();
+    assert(treeBest == kNone || !std::isnan(treeDistance));
     FirstNearest best;
     bool treeOffered = false;
     for (std::uint32_t j : wild_) {
@@ -147,6 +150,7 @@ std::uint32_t FacingIndex::search(const FacingQuery& q, std::uint32_t hint) {
 }
 
 std::uint32_t FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, double maxAngle) {
+    assert(g < groups_.size() && groups_[g]->partner == nullptr);
     const PolyGroup& group = *groups_[g];
     if (neverFaces(group)) {
         return kNone;
@@ -188,6 +192,7 @@ void FacingIndex::findAllPartners(double maxAngle) {
 }
 
 void FacingIndex::remove(std::uint32_t g) {
+    assert(g < groups_.size() && removed_[g] == 0);
     removed_[g] = 1;
     tree_.remove(g);
 }

@@ -1,6 +1,7 @@
 #include "grouping/facing_search.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 #include "geometry/portable_math.h"
@@ -189,7 +190,9 @@ std::uint32_t TreeSearch::run(std::uint32_t hint) {
     // it cannot hold anything as near: together they are the whole tree, so the result is the
     // same as from the root.
     if (hint != kNone) {
+        assert(hint < items_.size());
         const std::uint32_t leaf = tree_.leafOf(items_[hint].index);
+        assert(nodes_[leaf].isLeaf() && nodes_[leaf].begin <= hint && hint < nodes_[leaf].end);
         if (searchHintLeaf(hint, leaf)) {
             climbFrom(leaf);
             return best_;

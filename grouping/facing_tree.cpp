@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <utility>
 
 namespace tarvel {
@@ -52,6 +53,7 @@ std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begi
         const std::uint32_t mid = lo + (hi - lo) / 2;
         ((codes[mid].first & bit) != 0 ? hi : lo) = mid;
     }
+    assert(begin < hi && hi < end);  // both halves hold items
     return hi;
 }
 
@@ -59,6 +61,7 @@ std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begi
 
 FacingTree::FacingTree(std::vector<FacingItem> items, std::size_t groupCount)
     : items_(std::move(items)), leafOf_(groupCount, kNone) {
+    assert(groupCount < kNone && items_.size() <= groupCount);
     if (items_.empty()) {
         return;
     }
@@ -159,6 +162,7 @@ void FacingTree::boundFromChildren(std::uint32_t at) {
 
 void FacingTree::remove(std::uint32_t index) {
     for (std::uint32_t at = leafOf_[index]; at != kNone; at = nodes_[at].parent) {
+        assert(nodes_[at].alive > 0);
         --nodes_[at].alive;
     }
 }

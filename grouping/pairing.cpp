@@ -1,5 +1,6 @@
 #include "grouping/pairing.h"
 
+#include <cassert>
 #include <vector>
 
 #include "grouping/facing_index.h"
@@ -39,8 +40,10 @@ void pairGroups(PolyGroup* head) {
             continue;
         }
         // The partner leaves the list; it always has a predecessor, at g or after it.
+        assert(p > g);
         facing.remove(p);
         const std::uint32_t previous = before[p];
+        assert(previous != kNone && previous >= g);
         const std::uint32_t following = after[p];
         list[previous]->next = list[p]->next;
         after[previous] = following;

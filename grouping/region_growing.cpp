@@ -1,5 +1,6 @@
 #include "grouping/region_growing.h"
 
+#include <cassert>
 #include <vector>
 
 #include "grouping/poly_group.h"
@@ -58,6 +59,7 @@ void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, Selec
             continue;
         }
         SelectedPoly* neighbour = table[index];
+        assert(neighbour != nullptr && index != top.slot);  // a remaining polygon, not this one
         if (!(neighbour->normal.angleBetween(group.normal) < maxTurn)) {
             continue;
         }
@@ -65,6 +67,7 @@ void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, Selec
         group.firstMember->nextMember = neighbour;
         table[index] = nullptr;
         --unassignedCount;
+        assert(unassignedCount >= 0);
         // The neighbour's whole region comes before this polygon's next edge.
         if (unassignedCount > 0) {
             stack.push_back({neighbour, index, 0});

@@ -1,5 +1,6 @@
 #include "host/activate.h"
 
+#include <cassert>
 #include <memory>
 #include <new>
 #include <vector>
@@ -113,6 +114,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
         const StageClock clock(Stage::capture);
         // The capture allocates the table as polygons come. Slots beyond those it fills are
         // never read, so they need no clearing.
+        assert(polyTable == nullptr && groupList == nullptr);  // released by the last run
         polyTable = nullptr;
         unassignedCount = 0;
         CaptureContext capture{&edit, selected, 0, false};

@@ -1,6 +1,7 @@
 #include "host/polygon_capture.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <new>
 
@@ -62,6 +63,7 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
         if (unassignedCount == context->allocated) {
             growTable(*context);
         }
+        assert(unassignedCount < context->allocated);
         // The record goes into its slot only once it is complete.
         polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
         ++unassignedCount;
