@@ -97,4 +97,15 @@ private:
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
 };
 
+inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
+                              std::vector<Pending>& stack)
+    : tree_(candidates.tree),
+      items_(candidates.tree.items()),
+      nodes_(candidates.tree.nodes()),
+      groups_(candidates.groups.data()),
+      removed_(candidates.removed.data()),
+      slack_(candidates.slack),
+      q_(q),
+      stack_(stack) {}
+
 }  // namespace tarvel
