@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -27,6 +28,8 @@ namespace {
 struct Scenario {
     const char* name;
     std::function<standin::Scene(int polygons)> make;
+    /// Whether the comparison with Blender's bridge of the facing grids lists this scene.
+    bool comparedWithBlender = false;
 };
 
 /// What one run in a child measured.
@@ -45,9 +48,10 @@ int side(double area) {
 
 const std::vector<Scenario> kScenarios{
     {"two facing grids",
-     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); }},
+     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); }, true},
     {"curved noisy patches",
-     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); }},
+     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
+     true},
     {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }},
 };
 
@@ -109,6 +113,58 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
     return m;
 }
 
+/// Whether `program` is an executable file in a folder of the PATH.
+bool onPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) {
+        return false;
+    }
+    const std::string folders = path;
+    for (std::size_t at = 0; at <= folders.size();) {
+        std::size_t end = folders.find(':', at);
+        if (end == std::string::npos) {
+            end = folders.size();
+        }
+        const std::string folder = end > at ? folders.substr(at, end - at) : ".";
+        if (access((folder + "/" + program).c_str(), X_OK) == 0) {
+            return true;
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
+/// Seconds Blender's Bridge Edge Loops takes on the benchmark's facing grids of about
+/// `polygons` polygons (the operator alone), or a negative number when it could not be run.
+double blenderBridgeSeconds(int polygons) {
+    const int nx = side(polygons / 2.0);
+    const int ny = polygons / 2 / nx;
+    const std::string command =
+        "blender --background --factory-startup --python-exit-code 1 "
+        "--python '" TARVEL_BLENDER_SCRIPT "' -- " +
+        std::to_string(nx) + " " + std::to_string(ny) + " 2 2>/dev/null";
+    FILE* output = popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return -1.0;
+    }
+    double result = -1.0;
+    char line[512];
+    while (std::fgets(line, sizeof line, output) != nullptr) {
+        double s = 0.0;
+        if (std::sscanf(line, "bridge seconds: %lf", &s) == 1) {
+            result = s;
+        }
+    }
+    return pclose(output) == 0 ? result : -1.0;
+}
+
+/// Seconds to four significant digits, for the small times of the comparison.
+std::string precise(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", s);
+    return text;
+}
+
 std::string seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, s < 10 ? "%.3f" : "%.1f", s);
@@ -119,12 +175,31 @@ std::string seconds(double s) {
 
 int main(int argc, char** argv) {
     int largest = 1'000'000;
+    int smallest = 1000;
     int limit = 60;
+    const char* only = nullptr;
+    bool inProcess = false;
+    bool blender = true;
+    // Our whole run per scene and size, for the comparison with Blender.
+    struct Ours {
+        const Scenario* scenario;
+        int polygons;
+        double total;
+    };
+    std::vector<Ours> ours;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--largest") == 0) {
             largest = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--smallest") == 0) {
+            smallest = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--limit") == 0) {
             limit = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--scene") == 0) {
+            only = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--blender") == 0) {
+            blender = std::strcmp(argv[i + 1], "no") != 0;
+        } else if (std::strcmp(argv[i], "--in-process") == 0) {
+            inProcess = std::strcmp(argv[i + 1], "yes") == 0;
         }
     }
     std::printf(
@@ -138,9 +213,16 @@ int main(int argc, char** argv) {
         "| removal | total | peak MiB | links | reference | speed-up |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const Scenario& scenario : kScenarios) {
-        bool referenceGaveUp = false;
-        for (int polygons = 1000; polygons <= largest; polygons *= 10) {
-            const Measure fast = runInChild(TARVEL_TIMED_MODULE, scenario, polygons, 600);
+        if (only != nullptr && std::strstr(scenario.name, only) == nullptr) {
+            continue;
+        }
+        bool referenceGaveUp = limit <= 0;
+        for (int polygons = smallest; polygons <= largest; polygons *= 10) {
+            // In process (for profilers that do not follow a fork), the peak memory is that of
+            // every run so far.
+            const Measure fast = inProcess
+                                     ? runHere(TARVEL_TIMED_MODULE, scenario, polygons)
+                                     : runInChild(TARVEL_TIMED_MODULE, scenario, polygons, 600);
             Measure reference;
             if (!referenceGaveUp) {
                 reference = runInChild(TARVEL_TIMED_REFERENCE_MODULE, scenario, polygons, limit);
@@ -156,6 +238,7 @@ int main(int argc, char** argv) {
                 std::printf(" %s |", seconds(s).c_str());
             }
             std::printf(" %s | %.0f | %d |", seconds(fast.total).c_str(), fast.peakMiB, fast.links);
+            ours.push_back({&scenario, polygons, fast.total});
             if (reference.finished) {
                 std::printf(" %s | %.0fx |\n", seconds(reference.total).c_str(),
                             reference.total / fast.total);
@@ -164,6 +247,31 @@ int main(int argc, char** argv) {
             }
             std::fflush(stdout);
         }
+    }
+    if (!blender || !onPath("blender")) {
+        std::printf("\nBlender is not on the PATH: no comparison with its Bridge Edge Loops.\n");
+        return 0;
+    }
+    std::printf(
+        "\nBlender's Bridge Edge Loops (the operator alone, every face of the two facing grids\n"
+        "selected in edit mode) against our whole run, on grids of the same size:\n\n"
+        "| scene | polygons | ours | Blender's bridge on the facing grids | ours / Blender |\n"
+        "|---|---:|---:|---:|---:|\n");
+    for (int polygons = smallest; polygons <= largest; polygons *= 10) {
+        const double theirs = blenderBridgeSeconds(polygons);
+        for (const Ours& o : ours) {
+            if (o.polygons != polygons || !o.scenario->comparedWithBlender) {
+                continue;
+            }
+            if (theirs <= 0.0) {
+                std::printf("| %s | about %d | %s | did not run | |\n", o.scenario->name, polygons,
+                            precise(o.total).c_str());
+            } else {
+                std::printf("| %s | about %d | %s | %s | %.2f |\n", o.scenario->name, polygons,
+                            precise(o.total).c_str(), precise(theirs).c_str(), o.total / theirs);
+            }
+        }
+        std::fflush(stdout);
     }
     return 0;
 }
