@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "boundary/angular_order.h"
@@ -15,6 +16,7 @@
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
+#include "host/record_arena.h"
 #include "host/selected_poly.h"
 #include "host/stage_clock.h"
 
@@ -44,19 +46,13 @@ constexpr int kSelectionCompleted = 9;
 /// How a run that got past the selection check ends.
 enum class Outcome { completed, tooFewGroups, notFacing };
 
-/// Frees the group list with everything it owns, then every polygon still in one of the
-/// `filledSlots` first slots, and the table. After a normal run every slot is empty; after a
-/// failed one some may not be.
-void release(std::int32_t filledSlots) {
+/// Frees the group list with everything it owns, and the table. The polygons themselves, in
+/// groups or still in the table, go with the run's arena.
+void release() {
     delete groupList;
     groupList = nullptr;
-    if (polyTable != nullptr) {
-        for (std::int32_t i = 0; i < filledSlots; ++i) {
-            delete polyTable[i];
-        }
-        delete[] polyTable;
-        polyTable = nullptr;
-    }
+    delete[] polyTable;
+    polyTable = nullptr;
 }
 
 using PointList = std::unique_ptr<BoundaryPoint>;
@@ -111,15 +107,15 @@ void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
 
 /// Everything between the scan and the closing of the edit. Throws std::bad_alloc when memory
 /// runs out; the caller releases what is left.
-Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
-                  std::int32_t& captured) {
+Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
+                  EDError& scanResult, std::int32_t& captured) {
     {
         const StageClock clock(Stage::capture);
         // The capture allocates the table as polygons come. Slots beyond those it fills are
         // never read, so they need no clearing.
         polyTable = nullptr;
         unassignedCount = 0;
-        CaptureContext capture{&edit, selected, 0, false};
+        CaptureContext capture{&edit, &records, selected, 0, false};
         scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
         captured = unassignedCount;
         if (capture.outOfMemory) {
@@ -194,8 +190,11 @@ extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* 
     std::int32_t captured = 0;
     EDError closeError = kErrorNone;
     int closeSelection = kSelectionUnchanged;
+    // Every record of the run, freed with the groups and the table before the edit closes.
+    // Making the arena allocates nothing.
+    std::optional<RecordArena> records(std::in_place);
     try {
-        switch (runStages(*edit, selected, scanResult, captured)) {
+        switch (runStages(*edit, *records, selected, scanResult, captured)) {
             case Outcome::completed:
                 closeError = scanResult;
                 closeSelection = kSelectionCompleted;
@@ -216,7 +215,8 @@ extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* 
     }
     {
         const StageClock clock(Stage::removal);
-        release(captured);
+        release();
+        records.reset();
     }
     unassignedCount = 0;
     messageFuncs = nullptr;

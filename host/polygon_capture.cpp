@@ -1,24 +1,27 @@
 #include "host/polygon_capture.h"
 
 #include <algorithm>
-#include <memory>
 #include <new>
 
 #include "host/activate.h"
+#include "host/record_arena.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
 
 namespace {
 
-std::unique_ptr<SelectedPoly> copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info) {
-    auto poly = std::make_unique<SelectedPoly>();
-    poly->polygonId = info.pol;
+SelectedPoly* copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info, RecordArena& records) {
     // A negative count, or a count without identifiers, is read as an empty polygon.
     const int n = info.numPnts > 0 && info.points != nullptr ? info.numPnts : 0;
+    // The arrays first: should one fail, the record never was.
+    auto* positions = records.array<Vector3>(static_cast<std::size_t>(n));
+    auto* pointIds = records.array<LWPntID>(static_cast<std::size_t>(n));
+    auto* poly = records.create<SelectedPoly>();
+    poly->polygonId = info.pol;
     poly->pointCount = n;
-    poly->pointIds = new LWPntID[n];
-    poly->positions = new Vector3[n];
+    poly->pointIds = pointIds;
+    poly->positions = positions;
     for (int i = 0; i < n; ++i) {
         poly->pointIds[i] = info.points[i];
         // A point the host cannot describe keeps the position (0, 0, 0).
@@ -62,7 +65,7 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
             growTable(*context);
         }
         // The record goes into its slot only once it is complete.
-        polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
+        polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon, *context->records);
         ++unassignedCount;
     } catch (const std::bad_alloc&) {
         context->outOfMemory = true;

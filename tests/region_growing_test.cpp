@@ -184,14 +184,9 @@ TEST(RegionGrowingTest, findPolyWithEdgeGivesTheFirstRemainingHolder) {
     EXPECT_EQ(holders.findPolyWithEdge(pointId(5), pointId(0), table.data()), 1);
     EXPECT_EQ(holders.findPolyWithEdge(pointId(2), pointId(9), table.data()), -1);
     EXPECT_EQ(holders.findPolyWithEdge(pointId(3), pointId(3), table.data()), 0);
-    SelectedPoly* taken = table[0];
     table[0] = nullptr;
     EXPECT_EQ(holders.findPolyWithEdge(pointId(1), pointId(0), table.data()), 2);
     EXPECT_EQ(holders.findPolyWithEdge(pointId(3), pointId(2), table.data()), -1);
-    delete taken;
-    for (SelectedPoly* p : table) {
-        delete p;
-    }
 }
 
 }  // namespace
