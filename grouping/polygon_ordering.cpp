@@ -6,6 +6,7 @@
 #include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
 #include "host/selected_poly.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -40,12 +41,15 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     const auto count = static_cast<std::size_t>(slotCount);
     BorrowingGroups groups(count);
     std::vector<PolyGroup*> list(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        groups[i].firstMember = table[i];
-        groups[i].normal = table[i]->normal;
-        computeCentre(groups[i]);
-        list[i] = &groups[i];
-    }
+    const WorkerTeam team(count);
+    team.forRanges(count, 4096, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            groups[i].firstMember = table[i];
+            groups[i].normal = table[i]->normal;
+            computeCentre(groups[i]);
+            list[i] = &groups[i];
+        }
+    });
 
     // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
     FacingIndex facing(list);

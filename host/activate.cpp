@@ -1,5 +1,6 @@
 #include "host/activate.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "host/record_arena.h"
 #include "host/selected_poly.h"
 #include "host/stage_clock.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -69,26 +71,27 @@ void sortOwnedByAngle(PointList& list) {
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
 /// nothing, when either group has no boundary (every edge shared, as with a duplicated
 /// polygon): such a pair is left as it was.
-bool linkPair(PolyGroup& group, const MeshEditOp& edit) {
+bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team) {
     PolyGroup& partner = *group.partner;
     PointList first;
     PointList second;
     {
         const StageClock clock(Stage::boundaries);
-        first.reset(extractBoundary(group));
-        second.reset(extractBoundary(partner));
+        // The two groups share no polygon, so each side's steps touch only its own records.
+        team.both([&] { first.reset(extractBoundary(group)); },
+                  [&] { second.reset(extractBoundary(partner)); });
         if (first == nullptr || second == nullptr) {
             return false;
         }
         AlignFrame frame = group.buildAlignFrame();
         frame.computeAngles();
         // One frame for both, each about its own centre, so both loops lie around (0, 0).
-        flattenIntoFrame(group, frame, group.centre);
-        flattenIntoFrame(partner, frame, partner.centre);
-        normaliseToBox(first.get());
-        normaliseToBox(second.get());
-        sortOwnedByAngle(first);
-        sortOwnedByAngle(second);
+        auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
+            flattenIntoFrame(side, frame, side.centre);
+            normaliseToBox(boundary.get());
+            sortOwnedByAngle(boundary);
+        };
+        team.both([&] { flatten(group, first); }, [&] { flatten(partner, second); });
         if (count(first.get()) < count(second.get())) {
             first.swap(second);
         }
@@ -133,12 +136,21 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
             return Outcome::tooFewGroups;
         }
     }
+    const WorkerTeam team(static_cast<std::size_t>(captured));
     {
         const StageClock clock(Stage::pairing);
+        std::vector<PolyGroup*> groups;
         for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
-            addMemberNormals(*g);
-            computeCentre(*g);
+            groups.push_back(g);
         }
+        // Each group's sums in member order, as one thread would take them.
+        const std::size_t grain = std::max<std::size_t>(1, groups.size() / (8 * team.size()));
+        team.forRanges(groups.size(), grain, [&groups](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                addMemberNormals(*groups[i]);
+                computeCentre(*groups[i]);
+            }
+        });
         pairGroups(groupList);
         groupList = keepPaired(groupList);
         if (listLength(groupList) == 0) {
@@ -150,7 +162,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     std::vector<bool> linked;
     for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
         if (g->partner != nullptr) {
-            linked.push_back(linkPair(*g, edit));
+            linked.push_back(linkPair(*g, edit, team));
         }
     }
     const StageClock clock(Stage::removal);
