@@ -1,10 +1,12 @@
 #include "host/polygon_capture.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
-#include "host/activate.h"
+#include "host/polygon_flags.h"
 #include "host/record_arena.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -54,7 +56,7 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
     if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
         return 0;
     }
-    if ((polygon->flags & 1) == 0) {
+    if ((polygon->flags & kPolygonSelected) == 0) {
         return 0;
     }
     if (context->outOfMemory || unassignedCount >= context->slotCount) {
@@ -64,6 +66,7 @@ extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) 
         if (unassignedCount == context->allocated) {
             growTable(*context);
         }
+        assert(unassignedCount < context->allocated);
         // The record goes into its slot only once it is complete.
         polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon, *context->records);
         ++unassignedCount;
