@@ -42,7 +42,7 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     BorrowingGroups groups(count);
     std::vector<PolyGroup*> list(count);
     const WorkerTeam team(count);
-    team.forRanges(count, 4096, [&](std::size_t begin, std::size_t end) {
+    team.forRanges(count, team.grainFor(count, 4096), [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             groups[i].firstMember = table[i];
             groups[i].normal = table[i]->normal;

@@ -142,13 +142,13 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
             groups.push_back(g);
         }
         // Each group's sums in member order, as one thread would take them.
-        const std::size_t grain = std::max<std::size_t>(1, groups.size() / (8 * team.size()));
-        team.forRanges(groups.size(), grain, [&groups](std::size_t begin, std::size_t end) {
-            for (std::size_t i = begin; i < end; ++i) {
-                addMemberNormals(*groups[i]);
-                computeCentre(*groups[i]);
-            }
-        });
+        team.forRanges(groups.size(), team.grainFor(groups.size(), 4096),
+                       [&groups](std::size_t begin, std::size_t end) {
+                           for (std::size_t i = begin; i < end; ++i) {
+                               addMemberNormals(*groups[i]);
+                               computeCentre(*groups[i]);
+                           }
+                       });
         pairGroups(groupList);
         groupList = keepPaired(groupList);
         if (listLength(groupList) == 0) {

@@ -30,6 +30,13 @@ public:
     template <typename Work>
     void forRanges(std::size_t count, std::size_t grain, const Work& work) const;
 
+    /// A range size for `count` pieces: about four ranges per thread, so that the threads end
+    /// together, and at most `most`.
+    std::size_t grainFor(std::size_t count, std::size_t most) const {
+        const std::size_t even = count / (4 * static_cast<std::size_t>(size_));
+        return even < 1 ? 1 : even < most ? even : most;
+    }
+
     /// Runs first() and second(), on two threads when the team has them.
     template <typename First, typename Second>
     void both(const First& first, const Second& second) const {
