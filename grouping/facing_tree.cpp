@@ -57,6 +57,35 @@ std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begi
     return hi;
 }
 
+/// Sorts the (code, place) pairs as std::sort would (codes ascending, ties by place; the
+/// places come in ascending order), by the codes' digits from the lowest, 11 bits at a time.
+void sortByCode(FacingTree::CurveOrder& order) {
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    FacingTree::CurveOrder other(order.size());
+    std::vector<std::uint32_t> start(kBuckets);
+    std::uint64_t used = 0;
+    for (const auto& entry : order) {
+        used |= entry.first;
+    }
+    for (int shift = 0; shift < 64 && (used >> shift) != 0; shift += kDigitBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const auto& entry : order) {
+            ++start[(entry.first >> shift) & (kBuckets - 1)];
+        }
+        std::uint32_t sum = 0;
+        for (std::uint32_t& s : start) {
+            const std::uint32_t n = s;
+            s = sum;
+            sum += n;
+        }
+        for (const auto& entry : order) {
+            other[start[(entry.first >> shift) & (kBuckets - 1)]++] = entry;
+        }
+        order.swap(other);
+    }
+}
+
 }  // namespace
 
 FacingTree::FacingTree(std::vector<FacingItem> items, std::size_t groupCount)
@@ -91,13 +120,23 @@ FacingTree::CurveOrder FacingTree::layAlongMortonCurve() {
                         spread(cell(offset.z, extent.z)) << 2,
                     k};
     }
-    std::sort(order.begin(), order.end());
-    std::vector<FacingItem> sorted;
-    sorted.reserve(items_.size());
-    for (const auto& entry : order) {
-        sorted.push_back(items_[entry.second]);
+    sortByCode(order);
+    // Each item to its place along the curve, in place, one cycle of the permutation at a time.
+    for (std::uint32_t start = 0; start < order.size(); ++start) {
+        if (order[start].second == start || order[start].second == kNone) {
+            continue;
+        }
+        const FacingItem first = items_[start];
+        std::uint32_t at = start;
+        while (order[at].second != start) {
+            const std::uint32_t from = order[at].second;
+            items_[at] = items_[from];
+            order[at].second = kNone;
+            at = from;
+        }
+        items_[at] = first;
+        order[at].second = kNone;
     }
-    items_ = std::move(sorted);
     return order;
 }
 
