@@ -76,6 +76,7 @@ FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     assert(groups_.size() < kNone);
     double scale = 0.0;
     std::vector<FacingItem> tame;
+    tame.reserve(groups_.size());  // no copies while it grows
     for (std::uint32_t i = 0; i < groups_.size(); ++i) {
         const PolyGroup& g = *groups_[i];
         if (neverFaces(g)) {

@@ -141,8 +141,22 @@ FacingTree::CurveOrder FacingTree::layAlongMortonCurve() {
 }
 
 void FacingTree::splitRanges(const CurveOrder& codes) {
-    // Ranges top down, each halved at its split point until it fits a leaf.
-    nodes_.reserve(2 * items_.size() / kLeafSize + 2);
+    // Ranges top down, each halved at its split point until it fits a leaf. Leaves hold from
+    // one item to kLeafSize, so the nodes are counted first and take exactly their room.
+    std::size_t count = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending{
+        {0, static_cast<std::uint32_t>(items_.size())}};
+    while (!pending.empty()) {
+        const auto [begin, end] = pending.back();
+        pending.pop_back();
+        ++count;
+        if (end - begin > kLeafSize) {
+            const std::uint32_t middle = splitPoint(codes, begin, end);
+            pending.push_back({begin, middle});
+            pending.push_back({middle, end});
+        }
+    }
+    nodes_.reserve(count);
     nodes_.push_back({});
     nodes_[0].end = static_cast<std::uint32_t>(items_.size());
     for (std::uint32_t at = 0; at < nodes_.size(); ++at) {
