@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/lwo_from_mesh.h"
+#include "formats/lwo_writer.h"
+#include "formats/mesh_file.h"
 #include "host/stage_clock.h"
 #include "scenes/scene_generators.h"
 #include "standin/module_loader.h"
@@ -81,9 +84,10 @@ Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) 
     return m;
 }
 
-/// Runs in a child; gives up on it after `limitSeconds`.
-Measure runInChild(const char* modulePath, const Scenario& scenario, int polygons,
-                   int limitSeconds) {
+/// What body() gives, computed in a child process (so that its peak memory is its own); a
+/// value-initialised Result when the child fails or takes longer than `limitSeconds`.
+template <typename Result, typename Body>
+Result inChild(int limitSeconds, const Body& body) {
     int channel[2];
     if (pipe(channel) != 0) {
         return {};
@@ -91,9 +95,9 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        Measure m;
+        Result m{};
         try {
-            m = runHere(modulePath, scenario, polygons);
+            m = body();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
         }
@@ -101,7 +105,7 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
         _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
     }
     close(channel[1]);
-    Measure m;
+    Result m{};
     pollfd wait{channel[0], POLLIN, 0};
     if (poll(&wait, 1, limitSeconds * 1000) == 1 &&
         read(channel[0], &m, sizeof m) != static_cast<ssize_t>(sizeof m)) {
@@ -110,6 +114,84 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     close(channel[0]);
+    return m;
+}
+
+/// Runs in a child; gives up on it after `limitSeconds`.
+Measure runInChild(const char* modulePath, const Scenario& scenario, int polygons,
+                   int limitSeconds) {
+    return inChild<Measure>(limitSeconds, [&] { return runHere(modulePath, scenario, polygons); });
+}
+
+/// What `tarvel run` spends on a mesh file, step by step.
+struct FileMeasure {
+    bool finished = false;
+    int polygons = 0;
+    double read = 0.0;    // reading the file into the mesh the host sees
+    double module = 0.0;  // the module's run in the stand-in host, as the main table's total
+    double write = 0.0;   // the edited file's bytes, written out
+};
+
+bool writeBytes(const std::string& path, const void* data, std::size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+/// The benchmark's facing grids of about `polygons` polygons as an OBJ file's text.
+std::string facingGridsObj(const standin::Mesh& mesh) {
+    std::string text = "# two facing grids\n";
+    char line[128];
+    for (const standin::Point& p : mesh.points) {
+        std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p[0], p[1], p[2]);
+        text += line;
+    }
+    for (const standin::Polygon& polygon : mesh.polygons) {
+        text += 'f';
+        for (std::int32_t point : polygon.points) {
+            text += ' ';
+            text += std::to_string(point + 1);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+/// Runs `tarvel run`'s steps on the file at `path` in this (child) process: read, the module
+/// in the stand-in host with every polygon selected, the edited bytes written to `output`.
+FileMeasure runFileHere(const char* modulePath, const std::string& path,
+                        const std::string& output) {
+    using Clock = std::chrono::steady_clock;
+    FileMeasure m;
+    const auto start = Clock::now();
+    const formats::MeshFile input = formats::MeshFile::load(path);
+    standin::Scene scene;
+    scene.mesh = input.mesh();
+    for (standin::Polygon& polygon : scene.mesh.polygons) {
+        polygon.flags |= 1;
+    }
+    const auto read = Clock::now();
+    m.polygons = static_cast<int>(scene.mesh.polygons.size());
+    const standin::LoadedModule module(modulePath);
+    const auto moduleStart = Clock::now();
+    const standin::Trace trace =
+        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly);
+    const auto moduleEnd = Clock::now();
+    if (!trace.mesh) {
+        return m;
+    }
+    const std::vector<std::byte> edited = input.editedBytes(*trace.mesh);
+    if (!writeBytes(output, edited.data(), edited.size())) {
+        return m;
+    }
+    const auto end = Clock::now();
+    m.read = std::chrono::duration<double>(read - start).count();
+    m.module = std::chrono::duration<double>(moduleEnd - moduleStart).count();
+    m.write = std::chrono::duration<double>(end - moduleEnd).count();
+    m.finished = true;
     return m;
 }
 
@@ -171,6 +253,51 @@ std::string seconds(double s) {
     return text;
 }
 
+/// `tarvel run`'s steps on the facing grids of about `polygons` polygons as an OBJ and an LWO2
+/// file, written to a temporary folder first.
+void compareFiles(int polygons) {
+    char folder[] = "/tmp/tarvel-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::printf("\nNo temporary folder for the mesh files.\n");
+        return;
+    }
+    const standin::Scene scene = kScenarios[0].make(polygons);
+    const std::string obj = std::string(folder) + "/facing_grids.obj";
+    const std::string lwo = std::string(folder) + "/facing_grids.lwo";
+    const std::string text = facingGridsObj(scene.mesh);
+    const std::vector<std::byte> object =
+        formats::writeLwo(formats::lwoFromMesh(scene.mesh, lwo), lwo);
+    if (!writeBytes(obj, text.data(), text.size()) ||
+        !writeBytes(lwo, object.data(), object.size())) {
+        std::printf("\nThe mesh files could not be written in %s.\n", folder);
+        return;
+    }
+    std::printf(
+        "\n`tarvel run` on the facing grids as mesh files, every polygon selected: reading the\n"
+        "file into the host's mesh, the module's run in the stand-in host (as \"total\" above),\n"
+        "and the edited file made and written:\n\n"
+        "| file | polygons | read | module | edit, write | read + write | (read + write) / module "
+        "|\n|---|---:|---:|---:|---:|---:|---:|\n");
+    for (const std::string& path : {obj, lwo}) {
+        const std::string output = path + ".out" + path.substr(path.size() - 4);
+        const FileMeasure m = inChild<FileMeasure>(
+            600, [&] { return runFileHere(TARVEL_TIMED_MODULE, path, output); });
+        if (!m.finished) {
+            std::printf("| %s | | did not finish |||||\n", path.c_str());
+        } else {
+            std::printf("| %s | %d | %s | %s | %s | %s | %.2f |\n",
+                        path.substr(path.size() - 3).c_str(), m.polygons, seconds(m.read).c_str(),
+                        seconds(m.module).c_str(), seconds(m.write).c_str(),
+                        seconds(m.read + m.write).c_str(), (m.read + m.write) / m.module);
+        }
+        std::fflush(stdout);
+        std::remove(output.c_str());
+    }
+    std::remove(obj.c_str());
+    std::remove(lwo.c_str());
+    rmdir(folder);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,6 +307,7 @@ int main(int argc, char** argv) {
     const char* only = nullptr;
     bool inProcess = false;
     bool blender = true;
+    bool files = true;
     // Our whole run per scene and size, for the comparison with Blender.
     struct Ours {
         const Scenario* scenario;
@@ -196,6 +324,8 @@ int main(int argc, char** argv) {
             limit = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--scene") == 0) {
             only = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--files") == 0) {
+            files = std::strcmp(argv[i + 1], "no") != 0;
         } else if (std::strcmp(argv[i], "--blender") == 0) {
             blender = std::strcmp(argv[i + 1], "no") != 0;
         } else if (std::strcmp(argv[i], "--in-process") == 0) {
@@ -248,7 +378,13 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
-    if (!blender || !onPath("blender")) {
+    if (files) {
+        compareFiles(largest);
+    }
+    if (!blender) {
+        return 0;
+    }
+    if (!onPath("blender")) {
         std::printf("\nBlender is not on the PATH: no comparison with its Bridge Edge Loops.\n");
         return 0;
     }
