@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <new>
 
 namespace tarvel {
@@ -35,7 +36,7 @@ public:
     std::size_t reserved() const { return reserved_; }
 
 private:
-    static constexpr std::size_t kLargest = std::size_t{1} << 40;
+    static constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max() / 2;
 
     /// Bytes aligned to `alignment` (at most that of std::max_align_t).
     void* allocate(std::size_t bytes, std::size_t alignment);

@@ -13,18 +13,23 @@ constexpr unsigned kMostThreads = 64;
 
 std::atomic<std::size_t> smallestSharedPolygons{20000};
 
-/// The cap TARVEL_THREADS sets, or 0 for none.
+/// The cap TARVEL_THREADS sets, or 0 for none: anything but a count from 1 up sets none.
 unsigned threadCap() {
     const char* text = std::getenv("TARVEL_THREADS");
     if (text == nullptr || *text == '\0') {
         return 0;
     }
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 1) {
-        return 0;  // not a count: no cap
+    unsigned value = 0;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') {
+            return 0;
+        }
+        value = value * 10 + static_cast<unsigned>(*text - '0');
+        if (value > kMostThreads) {
+            value = kMostThreads;
+        }
     }
-    return value < static_cast<long>(kMostThreads) ? static_cast<unsigned>(value) : kMostThreads;
+    return value;
 }
 
 }  // namespace

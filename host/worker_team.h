@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
-#include <mutex>
 
 namespace tarvel {
 
@@ -77,8 +76,8 @@ void WorkerTeam::forRanges(std::size_t count, std::size_t grain, const Work& wor
         std::size_t grain;
         std::atomic<std::size_t> next{0};
         std::atomic<bool> stop{false};
-        std::mutex failureLock;
-        std::exception_ptr failure;
+        std::atomic<bool> failed{false};  // the first thread to set it keeps its exception
+        std::exception_ptr failure;       // read once every thread is joined
     } shared;
     shared.work = &work;
     shared.count = count;
@@ -95,8 +94,7 @@ void WorkerTeam::forRanges(std::size_t count, std::size_t grain, const Work& wor
             }
         } catch (...) {
             s.stop.store(true, std::memory_order_relaxed);
-            const std::lock_guard<std::mutex> lock(s.failureLock);
-            if (!s.failure) {
+            if (!s.failed.exchange(true)) {
                 s.failure = std::current_exception();
             }
         }
