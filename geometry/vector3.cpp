@@ -4,10 +4,6 @@
 
 namespace tarvel {
 
-Vector3 unit(const Vector3& v) {
-    return v / portableSqrt(dot(v, v));
-}
-
 // Each rotation turns the point by -angle about its axis, that is, it gives the point's
 // coordinates in axes that have been turned by +angle.
 

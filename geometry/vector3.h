@@ -60,9 +60,6 @@ constexpr double dot(const Vector3& a, const Vector3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-/// `v` scaled to unit length; the zero vector stays zero.
-Vector3 unit(const Vector3& v);
-
 /// The right-handed cross product a x b.
 constexpr Vector3 cross(const Vector3& a, const Vector3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};

@@ -34,6 +34,30 @@ constexpr double kSlackFloor = 1e-200;
 // the hint and the cached nodes pay.
 constexpr std::size_t kSearchesPerRun = 2048;
 
+Vector3 unit(const Vector3& v) {
+    return v / portableSqrt(dot(v, v));
+}
+
+/// Widens the cosine limit of the normals' angle. The cosine of the limit and a dot product of
+/// unit vectors are each off by a few units in the last place (around 1e-16), so a normal the
+/// exact angle test passes is never passed over.
+constexpr double kCosineMargin = 1e-9;
+
+/// A unit direction across `axis`: its cross product with the coordinate axis it leans on
+/// least.
+Vector3 acrossOf(const Vector3& axis) {
+    const double x = std::fabs(axis.x);
+    const double y = std::fabs(axis.y);
+    const double z = std::fabs(axis.z);
+    if (x <= y && x <= z) {
+        return unit(cross(axis, Vector3(1, 0, 0)));
+    }
+    if (y <= z) {
+        return unit(cross(axis, Vector3(0, 1, 0)));
+    }
+    return unit(cross(axis, Vector3(0, 0, 1)));
+}
+
 /// Zero, or a magnitude within [low, high]: neither NaN, infinite, nor near the ends of the
 /// double range where squares and products lose their relative precision.
 bool ordinary(double v, double low, double high) {
@@ -70,6 +94,19 @@ AlignFrame frameOf(const PolyGroup& g) {
 }
 
 }  // namespace
+
+FacingQuery::FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
+                         std::uint32_t firstCandidate, double maxAngleLimit)
+    : group(&g),
+      frame(&transform),
+      origin(g.centre),
+      axis(unit(g.normal)),
+      across(acrossOf(axis)),
+      acrossToo(cross(axis, across)),
+      index(self),
+      first(firstCandidate),
+      maxAngle(maxAngleLimit),
+      cosLimit(portableCos(PI - maxAngleLimit) + kCosineMargin) {}
 
 FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     : groups_(std::move(groups)), removed_(groups_.size(), 0) {

@@ -4,36 +4,16 @@
 #include <cassert>
 #include <cmath>
 
-#include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
 
 namespace tarvel {
 
 namespace {
 
-/// Widens the cosine limit of the normals' angle. The cosine of the limit and a dot product of
-/// unit vectors are each off by a few units in the last place (around 1e-16), so a normal the
-/// exact angle test passes is never passed over.
-constexpr double kCosineMargin = 1e-9;
-
-/// A unit direction across `axis`: its cross product with the coordinate axis it leans on
-/// least.
-Vector3 acrossOf(const Vector3& axis) {
-    const double x = std::fabs(axis.x);
-    const double y = std::fabs(axis.y);
-    const double z = std::fabs(axis.z);
-    if (x <= y && x <= z) {
-        return unit(cross(axis, Vector3(1, 0, 0)));
-    }
-    if (y <= z) {
-        return unit(cross(axis, Vector3(0, 1, 0)));
-    }
-    return unit(cross(axis, Vector3(0, 0, 1)));
-}
-
 /// The interval the offsets from `origin` of a box's points span along `e`, as the distance of
 /// its nearest end from 0 (0 when it holds 0).
-double gapAlong(const Vector3& low, const Vector3& high, const Vector3& e) {
+[[gnu::always_inline]] inline double gapAlong(const Vector3& low, const Vector3& high,
+                                              const Vector3& e) {
     const double from = std::min(low.x * e.x, high.x * e.x) + std::min(low.y * e.y, high.y * e.y) +
                         std::min(low.z * e.z, high.z * e.z);
     const double to = std::max(low.x * e.x, high.x * e.x) + std::max(low.y * e.y, high.y * e.y) +
@@ -46,31 +26,7 @@ double gapAlong(const Vector3& low, const Vector3& high, const Vector3& e) {
 
 }  // namespace
 
-FacingQuery::FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                         std::uint32_t firstCandidate, double maxAngleLimit)
-    : group(&g),
-      frame(&transform),
-      origin(g.centre),
-      axis(unit(g.normal)),
-      across(acrossOf(axis)),
-      acrossToo(cross(axis, across)),
-      index(self),
-      first(firstCandidate),
-      maxAngle(maxAngleLimit),
-      cosLimit(portableCos(PI - maxAngleLimit) + kCosineMargin) {}
-
-TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
-                       std::vector<Pending>& stack)
-    : tree_(candidates.tree),
-      items_(candidates.tree.items()),
-      nodes_(candidates.tree.nodes()),
-      groups_(candidates.groups.data()),
-      removed_(candidates.removed.data()),
-      slack_(candidates.slack),
-      q_(q),
-      stack_(stack) {}
-
-bool TreeSearch::cannotPass(const FacingNode& node) const {
+[[gnu::always_inline]] inline bool TreeSearch::cannotPass(const FacingNode& node) const {
     if (node.alive == 0 || node.maxIndex < q_.first) {
         return true;
     }
@@ -89,13 +45,13 @@ bool TreeSearch::cannotPass(const FacingNode& node) const {
     return maxHeight < -slack_;  // every centre here lies behind the group
 }
 
-double TreeSearch::lateralSquared(const Vector3& offset) const {
+[[gnu::always_inline]] inline double TreeSearch::lateralSquared(const Vector3& offset) const {
     const double a = dot(offset, q_.across);
     const double b = dot(offset, q_.acrossToo);
     return a * a + b * b;
 }
 
-double TreeSearch::nearestPossible(const FacingNode& node) const {
+[[gnu::always_inline]] inline double TreeSearch::nearestPossible(const FacingNode& node) const {
     // The box's offsets along each direction across the axis span an interval, and no centre
     // in the box is nearer than the nearest end of both intervals.
     const Vector3 low = node.low - q_.origin;
@@ -105,7 +61,7 @@ double TreeSearch::nearestPossible(const FacingNode& node) const {
     return a * a + b * b;
 }
 
-void TreeSearch::consider(const FacingItem& item) {
+inline void TreeSearch::consider(const FacingItem& item) {
     const std::uint32_t j = item.index;
     if (j < q_.first || j == q_.index || removed_[j] != 0 ||
         dot(item.unitNormal, q_.axis) > q_.cosLimit ||

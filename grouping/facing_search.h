@@ -10,7 +10,8 @@
 namespace tarvel {
 
 /// What one search looks for: the candidates numbered `first` and above, other than the
-/// searching group itself, that pass the partner test for the group.
+/// searching group itself, that pass the partner test for the group. Built by FacingIndex,
+/// beside the tests that sort groups into tree and one-by-one candidates.
 struct FacingQuery {
     FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
                 std::uint32_t firstCandidate, double maxAngleLimit);
@@ -23,7 +24,7 @@ struct FacingQuery {
     // its offset along them.
     Vector3 across;
     Vector3 acrossToo;
-    std::uint32_t index;
+    std::uint32_t index;  // the searching group's number
     std::uint32_t first;
     double maxAngle;
     // Normals whose cosine with the axis lies above this all miss the angle limit.
@@ -96,5 +97,16 @@ private:
     double bestDistance_ = 0.0;
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
 };
+
+inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
+                              std::vector<Pending>& stack)
+    : tree_(candidates.tree),
+      items_(candidates.tree.items()),
+      nodes_(candidates.tree.nodes()),
+      groups_(candidates.groups.data()),
+      removed_(candidates.removed.data()),
+      slack_(candidates.slack),
+      q_(q),
+      stack_(stack) {}
 
 }  // namespace tarvel
