@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "formats/lwo_from_mesh.h"
@@ -253,6 +254,54 @@ std::string seconds(double s) {
     return text;
 }
 
+void printStages(const char* name, const char* threads, const Measure& m) {
+    std::printf("| %s | %s |", name, threads);
+    for (double s : m.stage) {
+        std::printf(" %s |", seconds(s).c_str());
+    }
+    std::printf(" %s | %.0f |\n", seconds(m.total).c_str(), m.peakMiB);
+}
+
+/// Each scene of about `polygons` polygons with one thread (TARVEL_THREADS=1) and with as
+/// many as the machine has, stage by stage.
+void compareThreads(const char* only, int polygons) {
+    std::printf(
+        "\nOne thread against %u (the processors here), at the largest size:\n\n"
+        "| scene | threads | capture | ordering | grouping | pairing | boundaries | matching, "
+        "output | removal | total | peak MiB |\n"
+        "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+        std::thread::hardware_concurrency());
+    for (const Scenario& scenario : kScenarios) {
+        if (only != nullptr && std::strstr(scenario.name, only) == nullptr) {
+            continue;
+        }
+        const Measure one = inChild<Measure>(600, [&] {
+            setenv("TARVEL_THREADS", "1", 1);
+            return runHere(TARVEL_TIMED_MODULE, scenario, polygons);
+        });
+        const Measure all = inChild<Measure>(600, [&] {
+            unsetenv("TARVEL_THREADS");
+            return runHere(TARVEL_TIMED_MODULE, scenario, polygons);
+        });
+        if (!one.finished || !all.finished) {
+            std::printf("| %s | | did not finish |||||||||\n", scenario.name);
+            continue;
+        }
+        printStages(scenario.name, "1", one);
+        printStages(scenario.name, "all", all);
+        std::printf("| %s | speed-up |", scenario.name);
+        for (int s = 0; s < tarvel::kStageCount; ++s) {
+            if (all.stage[s] > 0.0 && one.stage[s] >= 0.001) {
+                std::printf(" %.2fx |", one.stage[s] / all.stage[s]);
+            } else {
+                std::printf(" |");
+            }
+        }
+        std::printf(" %.2fx | |\n", one.total / all.total);
+        std::fflush(stdout);
+    }
+}
+
 /// `tarvel run`'s steps on the facing grids of about `polygons` polygons as an OBJ and an LWO2
 /// file, written to a temporary folder first.
 void compareFiles(int polygons) {
@@ -308,6 +357,7 @@ int main(int argc, char** argv) {
     bool inProcess = false;
     bool blender = true;
     bool files = true;
+    bool threads = true;
     // Our whole run per scene and size, for the comparison with Blender.
     struct Ours {
         const Scenario* scenario;
@@ -324,6 +374,8 @@ int main(int argc, char** argv) {
             limit = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--scene") == 0) {
             only = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--threads") == 0) {
+            threads = std::strcmp(argv[i + 1], "no") != 0;
         } else if (std::strcmp(argv[i], "--files") == 0) {
             files = std::strcmp(argv[i + 1], "no") != 0;
         } else if (std::strcmp(argv[i], "--blender") == 0) {
@@ -377,6 +429,9 @@ int main(int argc, char** argv) {
             }
             std::fflush(stdout);
         }
+    }
+    if (threads) {
+        compareThreads(only, largest);
     }
     if (files) {
         compareFiles(largest);
