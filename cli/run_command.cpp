@@ -88,6 +88,8 @@ RunOptions parseRunOptions(std::span<const std::string> args) {
             take(options.selection.part, options.selection.part.has_value());
         } else if (name == "--select-polygons") {
             take(polygons, polygons.has_value());
+        } else if (name == "--layer") {
+            take(options.layer, options.layer.has_value());
         } else if (name == "--svg") {
             take(options.svg, options.svg.has_value());
         } else if (name == "--trace") {
@@ -128,7 +130,7 @@ int runRunCommand(std::span<const std::string> args, const std::filesystem::path
     }
     try {
         const auto start = std::chrono::steady_clock::now();
-        const formats::MeshFile input = formats::MeshFile::load(options.input);
+        const formats::MeshFile input = formats::MeshFile::load(options.input, options.layer);
         const std::optional<formats::MeshFormat> outputFormat =
             formats::formatFromName(options.output);
         if (outputFormat && *outputFormat != input.format()) {
@@ -136,10 +138,8 @@ int runRunCommand(std::span<const std::string> args, const std::filesystem::path
                                       formats::formatName(input.format()) + ", as the input is");
         }
         if (input.mesh().polygons.empty()) {
-            throw formats::FormatError(
-                input.name() + ": no polygons" +
-                (input.format() == formats::MeshFormat::lwo ? " in the first layer" : "") +
-                ": nothing to run the tool on");
+            throw formats::FormatError(input.name() + ": no polygons" + input.meshPlace() +
+                                       ": nothing to run the tool on");
         }
         standin::Scene scene;
         scene.mesh = input.mesh();

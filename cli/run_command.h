@@ -13,12 +13,15 @@ namespace tarvelhost {
 
 inline constexpr const char* kRunUsage =
     "usage: tarvel run INPUT -o OUTPUT [--select-surface NAME] [--select-part NAME] "
-    "[--select-polygons LIST] [--svg PICTURE.svg] [--trace TRACE.json] [--module PATH]";
+    "[--select-polygons LIST] [--layer NUMBER|NAME] [--svg PICTURE.svg] [--trace TRACE.json] "
+    "[--module PATH]";
 
 struct RunOptions {
     std::filesystem::path input;
     std::filesystem::path output;
     SelectionRules selection;
+    /// The layer of a LightWave object the tool sees (formats::chooseLayer); the first without.
+    std::optional<std::string> layer;
     std::optional<std::filesystem::path> svg;
     std::optional<std::filesystem::path> trace;
     std::optional<std::filesystem::path> module;
