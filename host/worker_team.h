@@ -11,9 +11,10 @@ namespace tarvel {
 /// started and joined inside each call, so none outlives the step, and they run only the
 /// module's own computations, never a call to the host.
 ///
-/// A selection under smallestShared() polygons runs on the calling thread alone, and so does
-/// every step when the environment variable TARVEL_THREADS is 1; a larger value caps the
-/// count, which is otherwise the number of processors.
+/// A selection under smallestShared() polygons runs on the calling thread alone. Otherwise
+/// the count is the environment variable TARVEL_THREADS where it holds a count from 1 (1 turns
+/// threading off; at most 64, and more than the processors is allowed), and the number of
+/// processors where it does not.
 class WorkerTeam {
 public:
     /// The team for a run over `selectedPolygons` polygons.
