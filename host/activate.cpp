@@ -1,6 +1,5 @@
 #include "host/activate.h"
 
-#include <algorithm>
 #include <cassert>
 #include <memory>
 #include <new>
