@@ -46,7 +46,6 @@ public:
 
     const std::vector<FacingItem>& items() const { return items_; }
     const std::vector<FacingNode>& nodes() const { return nodes_; }
-    bool empty() const { return nodes_.empty(); }
     /// The leaf holding group `index`, or kNone when the group is not in the tree.
     std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
 

@@ -13,7 +13,6 @@ namespace tarvel {
 namespace {
 
 using testing::makePoly;
-using testing::pointId;
 
 /// A table of captured polygons, grouped as the activation groups them.
 struct Grouping {
