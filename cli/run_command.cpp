@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/host_program.h"
+#include "cli/report/html_report.h"
 #include "cli/run_summary.h"
 #include "cli/svg_picture.h"
 #include "formats/format_error.h"
@@ -92,6 +93,8 @@ RunOptions parseRunOptions(std::span<const std::string> args) {
             take(options.layer, options.layer.has_value());
         } else if (name == "--svg") {
             take(options.svg, options.svg.has_value());
+        } else if (name == "--html") {
+            take(options.html, options.html.has_value());
         } else if (name == "--trace") {
             take(options.trace, options.trace.has_value());
         } else if (name == "--module") {
@@ -144,7 +147,7 @@ int runRunCommand(std::span<const std::string> args, const std::filesystem::path
         standin::Scene scene;
         scene.mesh = input.mesh();
         applySelection(scene.mesh, options.selection);
-        const standin::Mesh before = options.svg ? scene.mesh : standin::Mesh();
+        const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
         const std::size_t scenePolygons = scene.mesh.polygons.size();
 
         const standin::LoadedModule module(options.module.value_or(defaultModule));
@@ -156,22 +159,33 @@ int runRunCommand(std::span<const std::string> args, const std::filesystem::path
                                       ": the module closed no edit; nothing written");
         }
         const std::vector<std::byte> edited = input.editedBytes(*trace.mesh);
+        // The time is the run's: reading, running and editing, before any file is written.
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+        const RunCounts counts = countRun(trace, scenePolygons);
+        const std::string summary = runSummaryLine(options.input.string(), counts, seconds.count());
 
         if (options.svg) {
             writeFileInPlace(*options.svg, [&](std::ostream& file) {
                 writeSvg(before, *trace.mesh, options.input.filename().string(), file);
             });
         }
+        if (options.html) {
+            const report::ReportRun run{options.input.filename().string(),
+                                        summary,
+                                        counts,
+                                        trace.calls.messages(),
+                                        before,
+                                        *trace.mesh};
+            writeFileInPlace(*options.html,
+                             [&run](std::ostream& file) { report::writeHtmlReport(run, file); });
+        }
         if (options.trace) {
             writeFileInPlace(*options.trace,
                              [&trace](std::ostream& file) { standin::writeTrace(trace, file); });
         }
         writeBytesInPlace(options.output, edited);
-        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
         writeMessages(trace, out);
-        out << runSummaryLine(options.input.string(), countRun(trace, scenePolygons),
-                              seconds.count())
-            << '\n';
+        out << summary << '\n';
         return kExitOk;
     } catch (const standin::InputError& error) {
         err << kProgram << ": " << error.what() << '\n';

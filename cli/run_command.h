@@ -13,8 +13,8 @@ namespace tarvelhost {
 
 inline constexpr const char* kRunUsage =
     "usage: tarvel run INPUT -o OUTPUT [--select-surface NAME] [--select-part NAME] "
-    "[--select-polygons LIST] [--layer NUMBER|NAME] [--svg PICTURE.svg] [--trace TRACE.json] "
-    "[--module PATH]";
+    "[--select-polygons LIST] [--layer NUMBER|NAME] [--svg PICTURE.svg] [--html REPORT.html] "
+    "[--trace TRACE.json] [--module PATH]";
 
 struct RunOptions {
     std::filesystem::path input;
@@ -23,6 +23,7 @@ struct RunOptions {
     /// The layer of a LightWave object the tool sees (formats::chooseLayer); the first without.
     std::optional<std::string> layer;
     std::optional<std::filesystem::path> svg;
+    std::optional<std::filesystem::path> html;
     std::optional<std::filesystem::path> trace;
     std::optional<std::filesystem::path> module;
     bool help = false;
@@ -37,9 +38,9 @@ RunOptions parseRunOptions(std::span<const std::string> args);
 /// The whole command for the arguments after "run": reads the input (LWO2 or OBJ), selects
 /// its polygons, runs the module (`defaultModule` unless --module names one) on them through
 /// the stand-in host, and writes the edited file in the input's format, the picture and the
-/// trace when asked, each through a temporary file renamed into place. Prints the tool's
-/// messages and one summary line on `out`. Any failure is one line on `err` and a non-zero
-/// result (kExitUsageError for the arguments, kExitInputError otherwise), and leaves the
+/// report page and the trace when asked, each through a temporary file renamed into place. Prints
+/// the tool's messages and one summary line on `out`. Any failure is one line on `err` and a
+/// non-zero result (kExitUsageError for the arguments, kExitInputError otherwise), and leaves the
 /// output untouched.
 int runRunCommand(std::span<const std::string> args, const std::filesystem::path& defaultModule,
                   std::ostream& out, std::ostream& err);
