@@ -27,9 +27,6 @@ std::vector<int> orderOf(std::vector<SelectedPoly*> polys) {
         }
         EXPECT_EQ(p->nextMember, nullptr);
     }
-    for (SelectedPoly* p : polys) {
-        delete p;
-    }
     return order;
 }
 
