@@ -80,10 +80,10 @@ struct HostValues {
 
 void addHostOptions(CLI::App& app, HostValues& values) {
     app.add_option("SCENE", values.scene, "the scene file (JSON)")->required();
-    values.traceOption = app.add_option(
-        "--trace", values.trace,
-        "write every call the module made, and the mesh after, to this file (JSON); "
-        "without it, print a summary");
+    values.traceOption =
+        app.add_option("--trace", values.trace,
+                       "write every call the module made, and the mesh after, to this file (JSON); "
+                       "without it, print a summary");
     values.moduleOption = app.add_option(
         "--module", values.module, "the module file to run (default: tarvel.p beside tarvel)");
     app.footer(std::string(kExitCodes) + kHostFooter);
@@ -118,9 +118,9 @@ void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
     app.add_option("INPUT", values.inputs,
                    "mesh files to run on (.lwo LightWave, .obj Wavefront); - reads standard input")
         ->required();
-    values.outputOption = app.add_option(
-        "-o,--output", values.output,
-        "the edited file, in the input's format; - writes it to standard output");
+    values.outputOption =
+        app.add_option("-o,--output", values.output,
+                       "the edited file, in the input's format; - writes it to standard output");
     values.outDirOption = app.add_option(
         "--out-dir", values.outDir, "write each input's result under its own name in this folder");
     values.formatOption =

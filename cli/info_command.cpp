@@ -85,8 +85,8 @@ int runInfo(const InfoOptions& options, Console& console) {
                 out += t > 0 ? ", " : "";
                 standin::appendJsonString(out, layer.polygons[t].first);
                 out += ": ";
-                standin::appendJsonInteger(
-                    out, static_cast<std::uint64_t>(layer.polygons[t].second));
+                standin::appendJsonInteger(out,
+                                           static_cast<std::uint64_t>(layer.polygons[t].second));
             }
             out += "}, \"runs_on\": ";
             out += k == runLayer ? "true" : "false";
@@ -115,13 +115,13 @@ int runInfo(const InfoOptions& options, Console& console) {
                     << typeCounts(layer) << '\n';
     }
     const std::size_t polygons = file.mesh().polygons.size();
-    const std::size_t all = names.surfaces.size() + names.parts.size() +
-                            names.smoothingGroups.size();
+    const std::size_t all =
+        names.surfaces.size() + names.parts.size() + names.smoothingGroups.size();
     console.out << "in layer " << (layers.empty() ? 1 : layers[runLayer].number)
                 << " (*), which a run takes: polygons "
-                << (polygons == 0 ? std::string("none")
-                                  : polygons == 1 ? std::string("0")
-                                                  : "0-" + std::to_string(polygons - 1))
+                << (polygons == 0   ? std::string("none")
+                    : polygons == 1 ? std::string("0")
+                                    : "0-" + std::to_string(polygons - 1))
                 << '\n'
                 << "  surfaces: " << listNames(names.surfaces, all) << '\n'
                 << "  parts: " << listNames(names.parts, all) << '\n'

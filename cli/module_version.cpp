@@ -137,8 +137,7 @@ Block blockAt(const Bytes& bytes, std::uint64_t at, std::uint64_t limit) {
 }
 
 /// The file version and the FileVersion text of a VS_VERSIONINFO block at `at`.
-std::optional<ModuleVersion> versionInfo(const Bytes& bytes, std::uint64_t at,
-                                         std::uint64_t size) {
+std::optional<ModuleVersion> versionInfo(const Bytes& bytes, std::uint64_t at, std::uint64_t size) {
     const Block root = blockAt(bytes, at, at + size);
     if (root.key != "VS_VERSION_INFO" || bytes.u32(root.value) != 0xFEEF04BD) {
         return std::nullopt;
@@ -199,8 +198,7 @@ std::optional<ModuleVersion> peVersion(const Bytes& bytes) {
         for (std::uint32_t s = 0; s < sections; ++s) {
             const std::uint64_t header = sectionTable + std::uint64_t{s} * 40;
             const std::uint64_t address = bytes.u32(header + 12);
-            const std::uint64_t size =
-                std::max(bytes.u32(header + 8), bytes.u32(header + 16));
+            const std::uint64_t size = std::max(bytes.u32(header + 8), bytes.u32(header + 16));
             if (rva >= address && rva < address + size) {
                 return rva - address + bytes.u32(header + 20);
             }

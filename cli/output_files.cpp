@@ -117,8 +117,8 @@ OutputFiles::~OutputFiles() {
 }
 
 void OutputFiles::stage(const fs::path& path, std::string_view text) {
-    stage(path, std::span<const std::byte>(reinterpret_cast<const std::byte*>(text.data()),
-                                           text.size()));
+    stage(path,
+          std::span<const std::byte>(reinterpret_cast<const std::byte*>(text.data()), text.size()));
 }
 
 #ifndef _WIN32
@@ -232,8 +232,8 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
     Staged staged;
     staged.target = path;
     staged.temporary = path;
-    staged.temporary += ".tarvel-" + std::to_string(_getpid()) + "-" +
-                        std::to_string(temporaryCounter++);
+    staged.temporary +=
+        ".tarvel-" + std::to_string(_getpid()) + "-" + std::to_string(temporaryCounter++);
     staged_.push_back(staged);
     std::ofstream file(staged.temporary, std::ios::binary | std::ios::trunc);
     if (!file) {

@@ -52,8 +52,8 @@ std::string listNames(const std::vector<NameCount>& names, std::size_t shown) {
     }
     std::string text;
     for (std::size_t k = 0; k < names.size() && k < shown; ++k) {
-        text += (k == 0 ? "" : ", ") + names[k].name + " (" + std::to_string(names[k].polygons) +
-                ")";
+        text +=
+            (k == 0 ? "" : ", ") + names[k].name + " (" + std::to_string(names[k].polygons) + ")";
     }
     if (names.size() > shown) {
         text += " and " + std::to_string(names.size() - shown) + " more";

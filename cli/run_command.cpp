@@ -106,8 +106,8 @@ int runOneFile(const RunOptions& options, const fs::path& input,
         OutputFiles files;
         if (options.svg) {
             std::ostringstream svg;
-            writeSvg(before, *trace.mesh, input == "-" ? "standard input" : input.filename().string(),
-                     svg);
+            writeSvg(before, *trace.mesh,
+                     input == "-" ? "standard input" : input.filename().string(), svg);
             files.stage(*options.svg, svg.str());
         }
         if (options.trace) {
@@ -181,9 +181,9 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
     const standin::LoadedModule module(options.module.value_or(defaultModule));
     // The mesh on standard output leaves the reports to standard error.
     std::ostream& reports = options.output == fs::path("-") ? console.err : console.out;
-    Progress progress(console, options.inputs.size(),
-                      console.errIsTerminal && !options.quiet &&
-                          options.inputs.size() >= kProgressFiles);
+    Progress progress(
+        console, options.inputs.size(),
+        console.errIsTerminal && !options.quiet && options.inputs.size() >= kProgressFiles);
 
     std::vector<FileReport> done;
     int worst = kExitOk;

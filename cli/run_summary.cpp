@@ -177,8 +177,7 @@ Totals totalsOf(const std::vector<FileReport>& reports) {
     for (const FileReport& report : reports) {
         totals.completed += report.exitCode == kExitOk ? 1 : 0;
         totals.stopped += report.exitCode == kExitToolStopped ? 1 : 0;
-        totals.failed +=
-            report.exitCode != kExitOk && report.exitCode != kExitToolStopped ? 1 : 0;
+        totals.failed += report.exitCode != kExitOk && report.exitCode != kExitToolStopped ? 1 : 0;
         totals.pairs += report.counts.pairs;
         totals.links += report.counts.linksAdded;
         totals.removed += report.counts.polygonsRemoved;

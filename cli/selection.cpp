@@ -53,8 +53,8 @@ void checkNames(const std::vector<std::string>& wanted, const std::vector<NameCo
         const bool found = std::any_of(present.begin(), present.end(),
                                        [&](const NameCount& entry) { return entry.name == name; });
         if (!found) {
-            throw UsageError(file + ": " + option + " '" + name + "': no polygon has this " +
-                             kind + " (" + kind + "s: " + listNames(present) + ")");
+            throw UsageError(file + ": " + option + " '" + name + "': no polygon has this " + kind +
+                             " (" + kind + "s: " + listNames(present) + ")");
         }
     }
 }

@@ -37,7 +37,7 @@ std::vector<LwoLayerSummary> listLwoLayers(const LwoObject& object, const std::s
         if (chunk.id == kIdLayer) {
             LwoLayerSummary& layer = layers.emplace_back();
             layer.number = std::size_t{reader.u2()} + 1;
-            reader.u2();     // flags
+            reader.u2();      // flags
             reader.skip(12);  // pivot
             layer.name = reader.s0();
             if (reader.remaining() >= 2) {

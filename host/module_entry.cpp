@@ -33,8 +33,8 @@ constexpr VersionNote makeNote() {
     return note;
 }
 
-[[gnu::used, gnu::section(".note.tarvel.version"), gnu::aligned(4)]]
-const VersionNote kVersionNote = makeNote();
+[[gnu::used, gnu::section(".note.tarvel.version"),
+  gnu::aligned(4)]] const VersionNote kVersionNote = makeNote();
 
 }  // namespace
 #endif
