@@ -10,8 +10,9 @@ sudo=""
 # clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
 # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer for readable reports in
 # llvm-14.
+# libcli11-dev: the header-only option parser of the command-line programs.
 packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 wine wine32:i386
-  clang-14 libclang-rt-14-dev llvm-14)
+  clang-14 libclang-rt-14-dev llvm-14 libcli11-dev)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "Adding the i386 architecture (for wine32)"
   $sudo dpkg --add-architecture i386
