@@ -11,8 +11,12 @@
 #include <process.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
 #endif
 
 namespace tarvelhost {
@@ -32,6 +36,49 @@ std::string_view asText(std::span<const std::byte> bytes) {
 unsigned temporaryCounter = 0;
 
 #ifndef _WIN32
+
+/// The temporary files in being, for a signal that ends the program to remove them. Slots
+/// are taken and given back with atomics, so the handler never sees half a name.
+struct PendingSlot {
+    std::atomic<bool> used{false};
+    char path[4096] = {};
+};
+PendingSlot pendingSlots[16];
+
+void removePendingAndReraise(int signal) {
+    for (PendingSlot& slot : pendingSlots) {
+        if (slot.used.load()) {
+            ::unlink(slot.path);
+        }
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+/// Registers `path` for removal on a signal; returns its slot, or -1 when all are taken (the
+/// file is then removed on every path but a signal).
+int registerPending(const fs::path& path) {
+    const std::string& text = path.native();
+    if (text.size() >= sizeof pendingSlots[0].path) {
+        return -1;
+    }
+    for (int k = 0; k < 16; ++k) {
+        PendingSlot& slot = pendingSlots[k];
+        if (!slot.used.load()) {
+            std::copy(text.begin(), text.end(), slot.path);
+            slot.path[text.size()] = '\0';
+            slot.used.store(true);
+            return k;
+        }
+    }
+    return -1;
+}
+
+void releasePending(int slot) {
+    if (slot >= 0) {
+        pendingSlots[slot].used.store(false);
+    }
+}
 
 std::string systemError() {
     return std::strerror(errno);
@@ -113,6 +160,9 @@ OutputFiles::~OutputFiles() {
             std::error_code ignored;
             fs::remove(staged.temporary, ignored);
         }
+#ifndef _WIN32
+        releasePending(staged.signalSlot);
+#endif
     }
 }
 
@@ -157,7 +207,9 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
             cannotWrite(path, systemError());
         }
     }
-    // From here on the destructor removes the temporary file, whatever happens.
+    // From here on the destructor removes the temporary file, and a signal that ends the
+    // program does too.
+    staged.signalSlot = registerPending(staged.temporary);
     staged_.push_back(staged);
     if (exists) {
         // Keep the owner and group where the user may set them (the group alone otherwise),
@@ -190,6 +242,8 @@ void OutputFiles::commit() {
             cannotWrite(staged.target, systemError());
         }
         staged.temporary.clear();
+        releasePending(staged.signalSlot);
+        staged.signalSlot = -1;
         syncFolder(staged.target);
     }
     for (Staged& staged : staged_) {
@@ -211,6 +265,15 @@ void OutputFiles::commit() {
         staged.target.clear();
     }
     staged_.clear();
+}
+
+void removeTemporaryFilesOnSignals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction action {};
+        action.sa_handler = removePendingAndReraise;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 bool sameFile(const fs::path& a, const fs::path& b) {
@@ -258,6 +321,8 @@ void OutputFiles::commit() {
     }
     staged_.clear();
 }
+
+void removeTemporaryFilesOnSignals() {}
 
 bool sameFile(const fs::path& a, const fs::path& b) {
     std::error_code error;

@@ -50,9 +50,15 @@ private:
         std::filesystem::path temporary;
         /// The bytes for a FIFO or device.
         std::string bytes;
+        /// Where a signal handler finds `temporary`, or -1.
+        int signalSlot = -1;
     };
     std::vector<Staged> staged_;
 };
+
+/// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE remove the temporary files of every OutputFiles
+/// before they end the program as they would have. For a program's main.
+void removeTemporaryFilesOnSignals();
 
 /// Whether `a` and `b` name the same existing file, however named (links followed): the same
 /// device and inode. False when either does not exist.

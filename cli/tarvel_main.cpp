@@ -4,6 +4,7 @@
 
 #include "cli/console.h"
 #include "cli/executable_path.h"
+#include "cli/output_files.h"
 #include "cli/tarvel_program.h"
 
 #ifdef _WIN32
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    tarvelhost::removeTemporaryFilesOnSignals();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The module built with the program sits beside it.
     const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -209,6 +210,26 @@ TEST_F(OutputFilesTest, whatCannotBeWrittenIsRefusedAndNothingChanges) {
         EXPECT_EQ(refusal(locked, "new"), locked.string() + ": cannot write: Permission denied");
         EXPECT_EQ(standin::readTextFile(locked), "old");
     }
+}
+
+TEST_F(OutputFilesTest, aSignalThatEndsTheProgramTakesTheTemporaryFilesWithIt) {
+    const fs::path kept = write("kept.lwo", "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        removeTemporaryFilesOnSignals();
+        OutputFiles files;
+        files.stage(kept, "new");
+        files.stage(folder_ / "fresh.lwo", "new");
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(names(), std::vector<std::string>{"kept.lwo"});
+    EXPECT_EQ(standin::readTextFile(kept), "old");
 }
 
 TEST_F(OutputFilesTest, theSameFileIsRecognisedHoweverItIsNamed) {
