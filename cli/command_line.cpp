@@ -79,13 +79,16 @@ struct HostValues {
 };
 
 void addHostOptions(CLI::App& app, HostValues& values) {
-    app.add_option("SCENE", values.scene, "the scene file (JSON)")->required();
+    app.add_option("SCENE", values.scene, "the scene file (JSON)")->required()->type_name("");
     values.traceOption =
         app.add_option("--trace", values.trace,
                        "write every call the module made, and the mesh after, to this file (JSON); "
-                       "without it, print a summary");
-    values.moduleOption = app.add_option(
-        "--module", values.module, "the module file to run (default: tarvel.p beside tarvel)");
+                       "without it, print a summary")
+            ->type_name("TRACE.json");
+    values.moduleOption =
+        app.add_option("--module", values.module,
+                       "the module file to run (default: tarvel.p beside the program)")
+            ->type_name("PATH");
     app.footer(std::string(kExitCodes) + kHostFooter);
 }
 
@@ -117,36 +120,45 @@ struct RunValues {
 void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
     app.add_option("INPUT", values.inputs,
                    "mesh files to run on (.lwo LightWave, .obj Wavefront); - reads standard input")
-        ->required();
+        ->required()
+        ->type_name("");
     values.outputOption =
         app.add_option("-o,--output", values.output,
-                       "the edited file, in the input's format; - writes it to standard output");
-    values.outDirOption = app.add_option(
-        "--out-dir", values.outDir, "write each input's result under its own name in this folder");
-    values.formatOption =
-        app.add_option("--format", values.format,
-                       "lwo or obj: the inputs' format (required for standard input)")
-            ->check(CLI::IsMember({"lwo", "obj"}));
-    CLI::Option* all =
-        app.add_flag("--all", options.selection.all, "select every FACE and PTCH polygon");
-    std::vector<CLI::Option*> rules = {
-        repeatable(app, "--select-surface", options.selection.surfaces,
-                   "select the polygons of this surface (OBJ: usemtl); repeatable"),
-        repeatable(app, "--select-part", options.selection.parts,
-                   "select the polygons of this part (OBJ: g group); repeatable"),
-        repeatable(app, "--select-polygons", values.polygons,
-                   "select these polygons, counted from 0: 0-99,150,200-; repeatable")};
-    for (CLI::Option* rule : rules) {
-        all->excludes(rule);
-    }
+                       "the edited file, in the input's format; - writes it to standard output")
+            ->type_name("OUTPUT");
+    values.outDirOption =
+        app.add_option("--out-dir", values.outDir,
+                       "write each input's result under its own name in this folder")
+            ->type_name("DIR");
+    values.formatOption = app.add_option("--format", values.format,
+                                         "the inputs' format (required for standard input)")
+                              ->check(CLI::IsMember({"lwo", "obj"}))
+                              ->type_name("FORMAT");
+    app.add_flag("--all", options.selection.all,
+                 "select every FACE and PTCH polygon (no --select option with it)");
+    repeatable(app, "--select-surface", options.selection.surfaces,
+               "select the polygons of this surface (OBJ: usemtl); repeatable")
+        ->type_name("NAME");
+    repeatable(app, "--select-part", options.selection.parts,
+               "select the polygons of this part (OBJ: g group); repeatable")
+        ->type_name("NAME");
+    repeatable(app, "--select-polygons", values.polygons,
+               "select these polygons, counted from 0: 0-99,150,200-; repeatable")
+        ->type_name("LIST");
     repeatable(app, "--layer", options.layers,
-               "run on this LWO layer, by number (from 1) or name; repeatable");
+               "run on this LWO layer, by number (from 1) or name; repeatable")
+        ->type_name("N|NAME");
     values.svgOption =
-        app.add_option("--svg", values.svg, "also draw the mesh before and after (SVG)");
-    values.traceOption = app.add_option(
-        "--trace", values.trace, "also write every call the module made (JSON, as tarvel host)");
-    values.moduleOption = app.add_option(
-        "--module", values.module, "the module file to run (default: tarvel.p beside tarvel)");
+        app.add_option("--svg", values.svg, "also draw the mesh before and after (SVG)")
+            ->type_name("PICTURE.svg");
+    values.traceOption =
+        app.add_option("--trace", values.trace,
+                       "also write every call the module made (JSON, as tarvel host writes it)")
+            ->type_name("TRACE.json");
+    values.moduleOption =
+        app.add_option("--module", values.module,
+                       "the module file to run (default: tarvel.p beside the program)")
+            ->type_name("PATH");
     app.add_flag("--in-place", options.inPlace, "allow the output to be the input file");
     app.add_flag("-n,--dry-run", options.dryRun, "run the tool and report; write nothing");
     app.add_flag("--json", options.json, "print one JSON object per file instead of the summary");
@@ -171,6 +183,11 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
                                           ranges.end());
     }
 
+    if (options.selection.all &&
+        (!options.selection.surfaces.empty() || !options.selection.parts.empty() ||
+         !options.selection.polygons.empty())) {
+        throw UsageError("--all selects every polygon: give it without --select options");
+    }
     const bool fromInput =
         std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end();
     if (fromInput && !options.format) {
@@ -218,11 +235,12 @@ struct InfoValues {
 
 void addInfoOptions(CLI::App& app, InfoValues& values, InfoOptions& options) {
     app.add_option("FILE", values.input, "the mesh file (.lwo or .obj); - reads standard input")
-        ->required();
+        ->required()
+        ->type_name("");
     values.formatOption =
-        app.add_option("--format", values.format,
-                       "lwo or obj: the file's format (required for standard input)")
-            ->check(CLI::IsMember({"lwo", "obj"}));
+        app.add_option("--format", values.format, "the file's format (required for standard input)")
+            ->check(CLI::IsMember({"lwo", "obj"}))
+            ->type_name("FORMAT");
     app.add_flag("--json", options.json, "print one JSON object");
     app.footer(std::string(kExitCodes) + kInfoFooter);
 }
@@ -256,6 +274,8 @@ CommandLine parseTarvelCommandLine(std::span<const std::string> args) {
         return parseTarvelCommandLine(std::vector<std::string>{"--help"});
     }
     CLI::App app("Runs the Tarvel Tool on mesh files, without the modeller.", "tarvel");
+    // A path such as /home/me/model.lwo (which Wine passes as it is) is a path, not an option.
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "print this help and exit");
     bool version = false;
     app.add_flag("--version", version, "print the program's and the module file's versions");
@@ -309,6 +329,7 @@ CommandLine parseHostCommandLine(std::span<const std::string> args) {
     CommandLine line;
     CLI::App app("Runs the Tarvel Tool on a scene file (JSON) in the stand-in host.",
                  "tarvel-host");
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "print this help and exit");
     HostValues values;
     addHostOptions(app, values);

@@ -61,7 +61,7 @@ TEST(CommandLineTest, takesTheSceneAndBothOptionsInEitherForm) {
 TEST(CommandLineTest, refusesWhatItCannotUse) {
     EXPECT_EQ(usageRefusal({"s.json", "--tracefile", "t"}),
               "The following arguments were not expected: t --tracefile");
-    EXPECT_EQ(usageRefusal({"s.json", "--trace"}), "--trace: 1 required TEXT missing");
+    EXPECT_EQ(usageRefusal({"s.json", "--trace"}), "--trace: 1 required TRACE.json missing");
     EXPECT_EQ(usageRefusal({"s.json", "--trace", "a", "--trace=b"}),
               "--trace: At Most 1 required but received 2");
     EXPECT_EQ(usageRefusal({"a.json", "b.json"}),

@@ -231,9 +231,9 @@ TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
               "-o and --out-dir do not go together: give one");
     EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--output=d.lwo"}),
               "--output: At Most 1 required but received 2");
-    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--svg"}), "--svg: 1 required TEXT missing");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--svg"}), "--svg: 1 required PICTURE.svg missing");
     EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--all", "--select-part", "x"}),
-              "--all excludes --select-part");
+              "--all selects every polygon: give it without --select options");
     EXPECT_EQ(refused({"-", "-o", "c.lwo"}), "standard input needs --format lwo or --format obj");
     EXPECT_EQ(refused({"-", "--format", "stl", "-o", "c.lwo"}).substr(0, 9), "--format:");
     EXPECT_EQ(refused({"-", "a.lwo", "--format", "lwo", "--out-dir", "d"}),
