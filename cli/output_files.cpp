@@ -174,9 +174,18 @@ void OutputFiles::stage(const fs::path& path, std::string_view text) {
 #ifndef _WIN32
 
 void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) {
-    bool exists = false;
-    struct stat status {};
     Staged staged;
+    // What the name leads to, however: a FIFO or a device is written into through the name
+    // itself, which also finds what the system's own links such as /dev/stdout lead to.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 &&
+        (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))) {
+        staged.target = path;
+        staged.bytes = std::string(asText(bytes));
+        staged_.push_back(std::move(staged));
+        return;
+    }
+    bool exists = false;
     staged.target = followLinks(path, exists, status);
     if (exists) {
         if (S_ISDIR(status.st_mode)) {

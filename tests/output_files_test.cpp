@@ -152,7 +152,18 @@ TEST_F(OutputFilesTest, aFifoIsWrittenIntoAndStaysAFifo) {
     writeNow(fifo, "through the pipe");
     EXPECT_EQ(reader.get(), "through the pipe");
     EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
-    EXPECT_EQ(names(), std::vector<std::string>{"pipe.lwo"});
+
+    // Through a link, as /dev/stdout leads to a pipe: the link and the FIFO stay.
+    fs::create_symlink(fifo, folder_ / "stdout");
+    reader = std::async(std::launch::async, [&fifo] {
+        std::ifstream in(fifo, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    });
+    writeNow(folder_ / "stdout", "through the link");
+    EXPECT_EQ(reader.get(), "through the link");
+    EXPECT_TRUE(fs::is_symlink(folder_ / "stdout"));
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+    EXPECT_EQ(names(), (std::vector<std::string>{"pipe.lwo", "stdout"}));
 }
 
 TEST_F(OutputFilesTest, aDeviceIsWrittenIntoAndStaysADevice) {
