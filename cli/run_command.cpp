@@ -179,6 +179,14 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
     }
     const Clock::time_point start = Clock::now();
     const standin::LoadedModule module(options.module.value_or(defaultModule));
+    if (options.outDir && !options.dryRun) {
+        std::error_code error;
+        fs::create_directories(*options.outDir, error);
+        if (error) {
+            throw standin::InputError(options.outDir->string() +
+                                      ": cannot make the folder: " + error.message());
+        }
+    }
     // The mesh on standard output leaves the reports to standard error.
     std::ostream& reports = options.output == fs::path("-") ? console.err : console.out;
     Progress progress(

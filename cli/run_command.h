@@ -10,9 +10,9 @@ namespace tarvelhost {
 
 /// Runs the module (`defaultModule` unless --module names one) on each input in turn and
 /// writes each result in its input's format: to -o (standard output for "-"), or under the
-/// input's file name in --out-dir. For each file: reads it (standard input for "-"), refuses
-/// a selection it cannot meet, selects, runs the tool through the stand-in host, and writes
-/// the result, the picture and the trace together through OutputFiles (nothing with
+/// input's file name in --out-dir (made when missing). For each file: reads it (standard input for
+/// "-"), refuses a selection it cannot meet, selects, runs the tool through the stand-in host, and
+/// writes the result, the picture and the trace together through OutputFiles (nothing with
 /// --dry-run). The tool's messages go to err; one summary line per file (one JSON object with
 /// --json, nothing with --quiet) goes to out, or to err when the mesh itself goes to out;
 /// several files end with a total. A file that fails is one line on err and does not stop the

@@ -190,7 +190,6 @@ TEST_F(TarvelCommandsTest, severalFilesGoToTheirOwnNamesAndOneFailureStopsNoOthe
     copyExample("facing_grids.obj", "b.obj");
     std::ofstream("broken.obj") << "v 0 0 0\nf 1 2 3\n";
     copyExample("facing_grids.obj", "c.obj");
-    fs::create_directories("out");
     errIsTerminal = true;
     const int code = run({"run", "a.lwo", "broken.obj", "b.obj", "c.obj", "--select-polygons",
                           "0-24", "--out-dir", "out"});
@@ -232,6 +231,9 @@ TEST_F(TarvelCommandsTest, severalFilesGoToTheirOwnNamesAndOneFailureStopsNoOthe
     EXPECT_EQ(reports[2].at("exit_code").numberText(), "2");
     EXPECT_FALSE(fs::exists("out/walls.obj"));
 
+    std::ofstream("plain") << "a file";
+    EXPECT_EQ(run({"run", "a.lwo", "--all", "--out-dir", "plain/out"}), kExitInputError);
+    EXPECT_EQ(err.rfind("tarvel: plain/out: cannot make the folder: ", 0), 0u) << err;
     EXPECT_EQ(run({"run", "a.lwo", "sub/a.lwo", "--all", "--out-dir", "out"}), kExitUsageError);
     EXPECT_EQ(err,
               "tarvel: --out-dir: two inputs are named a.lwo: their results would replace "
