@@ -240,6 +240,9 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
     if (::close(fd) != 0) {
         cannotWrite(path, systemError());
     }
+    // The temporary file's name is on disk before the rename replaces anything; the rename
+    // itself is flushed in commit().
+    syncFolder(staged.temporary);
 }
 
 void OutputFiles::commit() {

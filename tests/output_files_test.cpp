@@ -211,16 +211,34 @@ TEST_F(OutputFilesTest, whatCannotBeWrittenIsRefusedAndNothingChanges) {
     }
     EXPECT_EQ(standin::readTextFile(picture), "old picture");
     fs::remove(socketPath);
-    EXPECT_EQ(names(), (std::vector<std::string>{"folder.lwo", "picture.svg"}));
 
-    // A folder the user may not write into (root may write anywhere).
+    // A folder the user may not write into. Root may write anywhere, so as root the check
+    // runs in a child that has become the unprivileged user "nobody".
+    fs::create_directories(folder_ / "locked");
+    const fs::path locked = write("locked/m.lwo", "old");
+    fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                            fs::perms::group_read | fs::perms::group_exec |
+                                            fs::perms::others_read | fs::perms::others_exec);
+    const std::string expected = locked.string() + ": cannot write: Permission denied";
     if (::geteuid() != 0) {
-        fs::create_directories(folder_ / "locked");
-        const fs::path locked = write("locked/m.lwo", "old");
-        fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(refusal(locked, "new"), locked.string() + ": cannot write: Permission denied");
-        EXPECT_EQ(standin::readTextFile(locked), "old");
+        EXPECT_EQ(refusal(locked, "new"), expected);
+    } else {
+        fs::permissions(folder_, fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const bool unprivileged = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(!unprivileged ? 2 : refusal(locked, "new") == expected ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become nobody; 1: not refused";
     }
+    EXPECT_EQ(standin::readTextFile(locked), "old");
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"folder.lwo", "locked", "locked/m.lwo", "picture.svg"}));
 }
 
 TEST_F(OutputFilesTest, aSignalThatEndsTheProgramTakesTheTemporaryFilesWithIt) {
