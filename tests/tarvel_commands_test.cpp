@@ -323,6 +323,22 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
     EXPECT_EQ(obj.at("surfaces").at(0).at("name").string(), "Paint");
     EXPECT_EQ(obj.at("surfaces").at(0).at("polygons").numberText(), "3");
 
+    // A later layer the reader does not decode is still read with bounds: a POLS chunk that
+    // ends inside a polygon, and a LAYR chunk too short for its name, are refused.
+    using namespace lwobytes;
+    const Bytes base = layer(0) + chunk("PNTS", points({0, 0, 0, 1, 0, 0, 1, 1, 0})) +
+                       chunk("POLS", id("FACE") + u2(3) + vx(0) + vx(1) + vx(2));
+    for (const Bytes& damaged : {chunk("LAYR", u2(1) + u2(0)) + chunk("PNTS", points({0, 0, 0})),
+                                 layer(1) + chunk("POLS", id("FACE") + u2(3) + vx(0) + vx(1))}) {
+        in.clear();
+        const Bytes file = form({base, damaged});
+        in.assign(reinterpret_cast<const char*>(file.data()), file.size());
+        EXPECT_EQ(run({"info", "-", "--format", "lwo"}), kExitInputError);
+        EXPECT_EQ(err.rfind("tarvel: standard input: ", 0), 0u) << err;
+        EXPECT_NE(err.find(" at byte "), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    }
+
     EXPECT_EQ(run({"info", "-"}), kExitUsageError);
     EXPECT_EQ(run({"info", "absent.obj"}), kExitInputError);
     EXPECT_EQ(err, "tarvel: absent.obj: cannot open: No such file or directory\n");
