@@ -146,7 +146,8 @@ void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
                "select these polygons, counted from 0: 0-99,150,200-; repeatable")
         ->type_name("LIST");
     repeatable(app, "--layer", options.layers,
-               "run on this LWO layer, by number (from 1) or name; repeatable")
+               "the LightWave layer the tool sees, by its button number or name (default: "
+               "the first)")
         ->type_name("N|NAME");
     values.svgOption =
         app.add_option("--svg", values.svg, "also draw the mesh before and after (SVG)")
@@ -229,6 +230,7 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
 
 struct InfoValues {
     std::string input;
+    std::string layer;
     std::string format;
     CLI::Option* formatOption = nullptr;
 };
@@ -241,6 +243,10 @@ void addInfoOptions(CLI::App& app, InfoValues& values, InfoOptions& options) {
         app.add_option("--format", values.format, "the file's format (required for standard input)")
             ->check(CLI::IsMember({"lwo", "obj"}))
             ->type_name("FORMAT");
+    app.add_option("--layer", values.layer,
+                   "list the names of this LightWave layer, by its button number or name "
+                   "(default: the first)")
+        ->type_name("N|NAME");
     app.add_flag("--json", options.json, "print one JSON object");
     app.footer(std::string(kExitCodes) + kInfoFooter);
 }
@@ -313,6 +319,9 @@ CommandLine parseTarvelCommandLine(std::span<const std::string> args) {
         line.command = Command::info;
         line.info.input = infoValues.input;
         line.info.format = formatOf(infoValues.formatOption, infoValues.format);
+        if (!infoValues.layer.empty()) {
+            line.info.layer = infoValues.layer;
+        }
         if (line.info.input == "-" && !line.info.format) {
             throw UsageError("standard input needs --format lwo or --format obj");
         }

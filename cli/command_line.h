@@ -32,8 +32,9 @@ struct RunOptions {
     /// The format of the inputs when their names do not give it (standard input, always).
     std::optional<formats::MeshFormat> format;
     SelectionRules selection;
-    /// --layer, in the order given: the layers of an LWO file to run on, each a number as
-    /// LightWave shows it (from 1) or a name. Passed to the file reader.
+    /// --layer as given: the layer of a LightWave object the tool sees, by the number on the
+    /// modeller's layer button or by name (formats::chooseLayer); the first without. The tool
+    /// runs on one layer, so more than one is refused before anything runs.
     std::vector<std::string> layers;
     std::optional<std::filesystem::path> svg;
     std::optional<std::filesystem::path> trace;
@@ -52,6 +53,8 @@ struct RunOptions {
 struct InfoOptions {
     std::filesystem::path input;
     std::optional<formats::MeshFormat> format;
+    /// The layer whose names are listed, as --layer of `tarvel run`; the first without.
+    std::optional<std::string> layer;
     bool json = false;
 };
 

@@ -4,6 +4,7 @@
 #include "cli/mesh_input.h"
 #include "cli/polygon_names.h"
 #include "formats/lwo_layer_list.h"
+#include "formats/lwo_layers.h"
 #include "standin/json_writer.h"
 
 namespace tarvelhost {
@@ -53,11 +54,17 @@ void appendNames(std::string& out, const char* key, const std::vector<NameCount>
 }  // namespace
 
 int runInfo(const InfoOptions& options, Console& console) {
-    const formats::MeshFile file = readMeshInput(options.input, options.format, console.in);
+    const formats::MeshFile file =
+        readMeshInput(options.input, options.format, console.in, options.layer);
     const std::vector<formats::LwoLayerSummary> layers = layersOf(file);
     const PolygonNames names = polygonNames(file.mesh());
-    // The layer a run takes: the first.
-    const std::size_t runLayer = 0;
+    // The layer a run takes: the first, or the one --layer chose (both lists are in file
+    // order, one entry per layer).
+    std::size_t runLayer = 0;
+    if (const formats::LwoObject* object = file.lwoObject(); object && options.layer) {
+        runLayer = formats::chooseLayer(formats::listLayers(*object, file.name()), *options.layer,
+                                        file.name());
+    }
 
     if (options.json) {
         std::string out = "{\"input\": ";
@@ -117,7 +124,7 @@ int runInfo(const InfoOptions& options, Console& console) {
     const std::size_t polygons = file.mesh().polygons.size();
     const std::size_t all =
         names.surfaces.size() + names.parts.size() + names.smoothingGroups.size();
-    console.out << "in layer " << (layers.empty() ? 1 : layers[runLayer].number)
+    console.out << "in layer " << (runLayer < layers.size() ? layers[runLayer].number : 1)
                 << " (*), which a run takes: polygons "
                 << (polygons == 0   ? std::string("none")
                     : polygons == 1 ? std::string("0")

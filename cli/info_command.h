@@ -7,9 +7,9 @@
 namespace tarvelhost {
 
 /// Prints the file's format; its layers (number as LightWave shows it, name, parent, points,
-/// polygons by type), marking the one a run takes; the surfaces, parts and smoothing groups
-/// of that layer with their polygon counts; as text or, with --json, one JSON object. Throws
-/// on a file it cannot read.
+/// polygons by type), marking the one a run takes (the first, or --layer); the surfaces,
+/// parts and smoothing groups of that layer with their polygon counts; as text or, with --json, one
+/// JSON object. Throws on a file it cannot read.
 int runInfo(const InfoOptions& options, Console& console);
 
 }  // namespace tarvelhost

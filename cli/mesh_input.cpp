@@ -17,12 +17,13 @@ const char* formatKey(formats::MeshFormat format) {
 }
 
 formats::MeshFile readMeshInput(const std::filesystem::path& path,
-                                std::optional<formats::MeshFormat> format, std::istream& in) {
+                                std::optional<formats::MeshFormat> format, std::istream& in,
+                                const std::optional<std::string>& layer) {
     if (path != "-") {
         if (!format) {
-            return formats::MeshFile::load(path);
+            return formats::MeshFile::load(path, layer);
         }
-        return formats::MeshFile(formats::readFileBytes(path), *format, path.string());
+        return formats::MeshFile(formats::readFileBytes(path), *format, path.string(), layer);
     }
     std::vector<std::byte> bytes;
     char block[1 << 16];
@@ -34,7 +35,8 @@ formats::MeshFile readMeshInput(const std::filesystem::path& path,
     if (in.bad()) {
         throw formats::FormatError(inputName(path) + ": cannot read");
     }
-    return formats::MeshFile(bytes, format.value_or(formats::MeshFormat::lwo), inputName(path));
+    return formats::MeshFile(bytes, format.value_or(formats::MeshFormat::lwo), inputName(path),
+                             layer);
 }
 
 }  // namespace tarvelhost

@@ -14,9 +14,11 @@ namespace tarvelhost {
 std::string inputName(const std::filesystem::path& path);
 
 /// Reads `path` ("-": all of `in`) as `format`; without a format, as the file's name says
-/// (MeshFile::load). Throws formats::FormatError naming the input.
+/// (MeshFile::load). `layer` chooses the layer of a LightWave object the tool sees (the
+/// first without). Throws formats::FormatError naming the input.
 formats::MeshFile readMeshInput(const std::filesystem::path& path,
-                                std::optional<formats::MeshFormat> format, std::istream& in);
+                                std::optional<formats::MeshFormat> format, std::istream& in,
+                                const std::optional<std::string>& layer = std::nullopt);
 
 /// "lwo" or "obj".
 const char* formatKey(formats::MeshFormat format);

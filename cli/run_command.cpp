@@ -64,7 +64,9 @@ int runOneFile(const RunOptions& options, const fs::path& input,
                FileReport& report) {
     const Clock::time_point start = Clock::now();
     const fs::path output = outputFor(options, input);
-    const formats::MeshFile file = readMeshInput(input, options.format, console.in);
+    const std::optional<std::string> layer =
+        options.layers.empty() ? std::nullopt : std::optional<std::string>(options.layers.front());
+    const formats::MeshFile file = readMeshInput(input, options.format, console.in, layer);
     report.format = formatKey(file.format());
     if (!output.empty() && output != "-") {
         const std::optional<formats::MeshFormat> outputFormat = formats::formatFromName(output);
@@ -75,10 +77,8 @@ int runOneFile(const RunOptions& options, const fs::path& input,
     }
     refuseOverwritingInput(options, input, output);
     if (file.mesh().polygons.empty()) {
-        throw formats::FormatError(
-            file.name() + ": no polygons" +
-            (file.format() == formats::MeshFormat::lwo ? " in the first layer" : "") +
-            ": nothing to run the tool on");
+        throw formats::FormatError(file.name() + ": no polygons" + file.meshPlace() +
+                                   ": nothing to run the tool on");
     }
     checkSelection(file.mesh(), options.selection, file.name());
 
@@ -174,8 +174,9 @@ constexpr std::size_t kProgressFiles = 4;
 
 int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& console) {
     refuseCollidingOutputs(options);
-    if (!options.layers.empty()) {
-        throw UsageError("--layer: this build reads the first layer only");
+    if (options.layers.size() > 1) {
+        // The tool edits the primary foreground layer alone, as in the modeller.
+        throw UsageError("--layer: the tool runs on one layer at a time: give --layer once");
     }
     const Clock::time_point start = Clock::now();
     const standin::LoadedModule module(options.module.value_or(defaultModule));

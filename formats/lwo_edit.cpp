@@ -9,50 +9,13 @@
 #include "formats/byte_writer.h"
 #include "formats/format_error.h"
 #include "formats/lwo_reader.h"
+#include "formats/lwo_tag_table.h"
 
 namespace formats {
 
 namespace {
 
 constexpr std::uint32_t kGone = std::numeric_limits<std::uint32_t>::max();
-
-/// The TAGS strings, growing as the added polygons need new ones.
-class TagTable {
-public:
-    TagTable(const std::vector<std::string>& strings, const std::string& fileName)
-        : strings_(strings), originalCount_(strings.size()), fileName_(fileName) {
-        for (std::size_t i = strings_.size(); i-- > 0;) {
-            index_[strings_[i]] = static_cast<std::uint16_t>(std::min<std::size_t>(i, 0xFFFF));
-        }
-    }
-
-    std::uint16_t indexOf(const std::string& text) {
-        const auto found = index_.find(text);
-        if (found != index_.end() && found->second < 0xFFFF) {
-            return found->second;
-        }
-        if (strings_.size() >= 0xFFFF) {
-            throw FormatError(fileName_ +
-                              ": cannot write: more TAGS strings than a PTAG can index");
-        }
-        const auto index = static_cast<std::uint16_t>(strings_.size());
-        strings_.push_back(text);
-        index_[text] = index;
-        return index;
-    }
-
-    bool grew() const { return strings_.size() > originalCount_; }
-    /// The strings added since construction.
-    std::span<const std::string> added() const {
-        return std::span<const std::string>(strings_).subspan(originalCount_);
-    }
-
-private:
-    std::vector<std::string> strings_;
-    std::size_t originalCount_;
-    const std::string& fileName_;
-    std::unordered_map<std::string, std::uint16_t> index_;
-};
 
 /// An added polygon, ready to encode.
 struct NewPolygon {
@@ -61,18 +24,8 @@ struct NewPolygon {
     std::vector<std::pair<LWID, std::uint16_t>> tags;  // SURF first
 };
 
-std::uint16_t smoothingGroup(const std::string& text) {
-    unsigned long value = 0;
-    try {
-        value = std::stoul(text);
-    } catch (const std::exception&) {
-        value = 0;
-    }
-    return static_cast<std::uint16_t>(std::min<unsigned long>(value, 0xFFFF));
-}
-
 std::vector<NewPolygon> collectAdded(const LwoObject& object, const standin::Mesh& edited,
-                                     TagTable& table, const std::string& name) {
+                                     LwoTagTable& table, const std::string& name) {
     const LwoLayer& layer = object.primary;
     std::vector<NewPolygon> added;
     const std::uint32_t lastStart =
@@ -93,17 +46,21 @@ std::vector<NewPolygon> collectAdded(const LwoObject& object, const standin::Mes
             const auto index = static_cast<std::uint32_t>(point);
             if (layer.pointBlockStarts.empty() || index < lastStart ||
                 index - lastStart > kMaxIndex) {
-                throw FormatError(name +
-                                  ": cannot write the added polygons: they join points outside "
-                                  "the first layer's last PNTS chunk");
+                std::string place = object.primaryName + "'s last PNTS chunk";
+                for (std::size_t i = layer.firstChunk; i < layer.endChunk; ++i) {
+                    if (object.chunks[i].id == kIdPoints) {
+                        place = object.primaryName + "'s last PNTS chunk (at byte " +
+                                std::to_string(object.chunks[i].fileOffset) + ")";
+                    }
+                }
+                throw FormatError(
+                    name + ": cannot write the added polygons: they join points outside " + place);
             }
             out.points.push_back(index - lastStart);
         }
         out.tags.emplace_back(kTagSurface, table.indexOf(polygon.surface));
         for (const standin::PolygonTag& tag : polygon.tags) {
-            out.tags.emplace_back(tag.type, tagIndexesStrings(tag.type)
-                                                ? table.indexOf(tag.value)
-                                                : smoothingGroup(tag.value));
+            out.tags.emplace_back(tag.type, table.tagValue(tag.type, tag.value));
         }
         added.push_back(std::move(out));
     }
@@ -157,6 +114,40 @@ bool isGeometryChunk(LWID id) {
            id == kIdBoundingBox;
 }
 
+/// Whether a chunk is known to hold no polygon numbers, so that it can stay as it is after a
+/// POLS chunk before it changes.
+bool holdsNoPolygonNumbers(const LwoChunk& chunk) {
+    constexpr LWID kKnown[] = {kIdLayer,
+                               kIdPoints,
+                               kIdPolygons,
+                               kIdPolygonTags,
+                               kIdVertexMap,
+                               kIdDiscontinuousMap,
+                               kIdMapParameters,
+                               kIdBoundingBox,
+                               kIdTags,
+                               LWID_('O', 'T', 'A', 'G'),
+                               kTagSurface,
+                               LWID_('C', 'L', 'I', 'P'),
+                               LWID_('E', 'N', 'V', 'L'),
+                               LWID_('D', 'E', 'S', 'C'),
+                               LWID_('T', 'E', 'X', 'T'),
+                               LWID_('I', 'C', 'O', 'N')};
+    if (chunk.id == kIdForm) {
+        // LWO3's surfaces, clips and envelopes.
+        if (chunk.body.size() < 4) {
+            return false;
+        }
+        LWID type = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            type = (type << 8) | std::to_integer<LWID>(chunk.body[i]);
+        }
+        return type == kTagSurface || type == LWID_('C', 'L', 'I', 'P') ||
+               type == LWID_('E', 'N', 'V', 'L');
+    }
+    return std::find(std::begin(kKnown), std::end(kKnown), chunk.id) != std::end(kKnown);
+}
+
 /// Renumbers the polygons of the layer's POLS chunks after removal.
 struct Renumbering {
     /// Per polygon of the layer: its new index within its POLS chunk, or kGone.
@@ -192,6 +183,29 @@ Renumbering renumber(const LwoLayer& layer, const standin::Mesh& edited) {
         }
     }
     return result;
+}
+
+/// Refuses an edit that would leave a chunk of the layer numbering polygons other than those it
+/// was written for: a chunk not known to hold no polygon numbers after a POLS chunk that loses
+/// polygons (up to the next POLS chunk), or after `addedAfter`, where the chunks of the added
+/// polygons go.
+void refuseChunksThatMayNumberPolygons(const LwoObject& object, const Renumbering& numbers,
+                                       std::size_t addedAfter, const std::string& name) {
+    const LwoLayer& layer = object.primary;
+    bool afterChange = false;
+    for (std::size_t i = layer.firstChunk; i < layer.endChunk; ++i) {
+        const LwoChunk& chunk = object.chunks[i];
+        if (chunk.id == kIdPolygons) {
+            afterChange = numbers.changed.count(i) != 0;
+        }
+        if ((afterChange || i > addedAfter) && !holdsNoPolygonNumbers(chunk)) {
+            throw FormatError(
+                name + ": " + chunkName(chunk.id) + " at byte " + std::to_string(chunk.fileOffset) +
+                ": cannot edit " + object.primaryName + ": a chunk not understood after " +
+                (afterChange ? "a POLS chunk that loses polygons" : "where the links are added") +
+                " may number those polygons");
+        }
+    }
 }
 
 std::vector<std::byte> survivingPolygons(const LwoObject& object, const Renumbering& numbers,
@@ -295,7 +309,7 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
     if (edited.polygons.size() < layer.polygons.size()) {
         throw std::logic_error("the edited mesh has fewer polygons than the layer it came from");
     }
-    TagTable table(object.tagStrings, name);
+    LwoTagTable table(object.tagStrings, name);
     const std::vector<NewPolygon> added = collectAdded(object, edited, table, name);
     const Renumbering numbers = renumber(layer, edited);
     if (added.empty() && numbers.changed.empty()) {
@@ -313,10 +327,14 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
         }
     }
 
+    refuseChunksThatMayNumberPolygons(object, numbers,
+                                      added.empty() ? object.chunks.size() : insertAfter, name);
+
     LwoObject result;
+    result.formType = object.formType;
     result.trailing = object.trailing;
     std::vector<LwoChunk>& out = result.chunks;
-    if (table.grew() && lastTags == object.chunks.size()) {
+    if (!table.added().empty() && lastTags == object.chunks.size()) {
         ByteWriter tags;
         for (const std::string& text : table.added()) {
             tags.s0(text);
@@ -327,7 +345,7 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
     for (std::size_t i = 0; i < object.chunks.size(); ++i) {
         const LwoChunk& chunk = object.chunks[i];
         const bool inLayer = i >= layer.firstChunk && i < layer.endChunk;
-        if (chunk.id == kIdTags && i == lastTags && table.grew()) {
+        if (chunk.id == kIdTags && i == lastTags && !table.added().empty()) {
             LwoChunk grown = chunk;
             ByteWriter tags;
             for (const std::string& text : table.added()) {

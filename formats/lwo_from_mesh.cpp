@@ -6,61 +6,22 @@
 
 #include "formats/byte_writer.h"
 #include "formats/format_error.h"
-#include "formats/lwo_reader.h"
+#include "formats/lwo_tag_table.h"
 
 namespace formats {
 
-namespace {
-
-class StringTable {
-public:
-    explicit StringTable(const std::string& fileName) : fileName_(fileName) {}
-
-    std::uint16_t indexOf(const std::string& text) {
-        const auto [found, added] =
-            index_.emplace(text, static_cast<std::uint16_t>(strings_.size()));
-        if (added) {
-            if (strings_.size() >= 0xFFFF) {
-                throw FormatError(fileName_ + ": cannot write: more than 65535 tag strings");
-            }
-            strings_.push_back(text);
-        }
-        return found->second;
-    }
-    const std::vector<std::string>& strings() const { return strings_; }
-
-private:
-    const std::string& fileName_;
-    std::vector<std::string> strings_;
-    std::unordered_map<std::string, std::uint16_t> index_;
-};
-
-std::uint16_t tagValue(StringTable& table, LWID type, const std::string& text) {
-    if (tagIndexesStrings(type)) {
-        return table.indexOf(text);
-    }
-    unsigned long value = 0;
-    try {
-        value = std::stoul(text);
-    } catch (const std::exception&) {
-        value = 0;
-    }
-    return static_cast<std::uint16_t>(std::min<unsigned long>(value, 0xFFFF));
-}
-
-}  // namespace
-
-LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name) {
+LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name, LWID formType) {
     if (mesh.points.size() > kMaxIndex + std::size_t{1}) {
         throw FormatError(name + ": cannot write: more points than a layer can index");
     }
-    StringTable table(name);
+    LwoTagTable table({}, name);
     // Surfaces first, so that the table reads like a modeller's.
     for (const standin::Polygon& polygon : mesh.polygons) {
         table.indexOf(polygon.surface);
     }
 
     LwoObject object;
+    object.formType = formType;
     ByteWriter layer;
     layer.u2(0);
     layer.u2(0);
@@ -127,7 +88,7 @@ LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name) {
                     type == kTagSurface ? &polygon.surface : standin::findTag(polygon, type);
                 if (text != nullptr) {
                     tags.vx(static_cast<std::uint32_t>(j - runStart));
-                    tags.u2(tagValue(table, type, *text));
+                    tags.u2(table.tagValue(type, *text));
                 }
             }
             object.chunks.push_back(LwoChunk{kIdPolygonTags, tags.take(), 0});

@@ -1,4 +1,4 @@
-// A LightWave object (FORM LWO2) held as its chunks, with the primary layer decoded.
+// A LightWave object (FORM LWO2 or LWO3) held as its chunks, with the primary layer decoded.
 #pragma once
 
 #include <array>
@@ -13,6 +13,7 @@ namespace formats {
 
 inline constexpr LWID kIdForm = LWID_('F', 'O', 'R', 'M');
 inline constexpr LWID kIdLwo2 = LWID_('L', 'W', 'O', '2');
+inline constexpr LWID kIdLwo3 = LWID_('L', 'W', 'O', '3');
 inline constexpr LWID kIdLayer = LWID_('L', 'A', 'Y', 'R');
 inline constexpr LWID kIdPoints = LWID_('P', 'N', 'T', 'S');
 inline constexpr LWID kIdPolygons = LWID_('P', 'O', 'L', 'S');
@@ -61,8 +62,8 @@ struct LwoPolygonTag {
     std::uint16_t value = 0;
 };
 
-/// The primary layer (the first layer of the file), decoded. Every index is into the layer's
-/// own lists, whichever PNTS or POLS chunk holds the element.
+/// The primary layer (the first layer of the file, or the one chosen), decoded. Every index is
+/// into the layer's own lists, whichever PNTS or POLS chunk holds the element.
 struct LwoLayer {
     /// The chunks of the layer: [firstChunk, endChunk) of LwoObject::chunks, from its LAYR
     /// (or its first PNTS, for a file without LAYR) up to the next LAYR or the end.
@@ -79,16 +80,21 @@ struct LwoLayer {
     std::vector<LwoPolygonTag> tags;
 };
 
-/// A FORM LWO2 file. Chunks the reader does not decode (surfaces, clips, envelopes, vertex
-/// maps, the other layers, anything unknown) are kept byte for byte.
+/// A FORM LWO2 or LWO3 file. Chunks the reader does not decode (surfaces, clips, envelopes,
+/// vertex maps, the other layers, nested FORMs, anything unknown) are kept byte for byte.
 struct LwoObject {
+    /// kIdLwo2 or kIdLwo3: the FORM type, which the file is written back with.
+    LWID formType = kIdLwo2;
     /// Every top-level chunk, in file order.
     std::vector<LwoChunk> chunks;
     /// The strings of all TAGS chunks, in order: what SURF, PART and COLR tags index.
     std::vector<std::string> tagStrings;
-    /// False for a file with no points and no polygons in its first layer, or no layer.
+    /// False for a file with no layer and no points.
     bool hasPrimaryLayer = false;
     LwoLayer primary;
+    /// The primary layer as messages name it: "the first layer", or "layer 2" or
+    /// "layer 2 (Top)" when one was chosen.
+    std::string primaryName = "the first layer";
     /// Bytes after the FORM, kept so that a file is written back exactly as it was read.
     std::vector<std::byte> trailing;
 };

@@ -6,6 +6,7 @@
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
+#include "formats/lwo_layers.h"
 
 namespace formats {
 
@@ -47,10 +48,13 @@ void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoO
     }
     const LWID formType = bigEndian32(bytes, 8);
     if (formType == kIdLwob || formType == kIdLwlo) {
-        throw FormatError(name + ": a LightWave 5 object (" + chunkName(formType) +
-                          "): only LWO2 objects can be read");
+        throw FormatError(name + ": " +
+                          (formType == kIdLwob ? "a LightWave 5 object (LWOB)"
+                                               : "a LightWave 5 layered object (LWLO)") +
+                          ": only LWO2 and LWO3 objects can be read; save it again from a "
+                          "modeller of version 6 or later");
     }
-    if (formType != kIdLwo2) {
+    if (formType != kIdLwo2 && formType != kIdLwo3) {
         throw FormatError(name + ": not a LightWave object: FORM of type '" + chunkName(formType) +
                           "'");
     }
@@ -59,6 +63,10 @@ void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoO
         throw FormatError(name + ": truncated: the FORM header gives " + std::to_string(formSize) +
                           " bytes but " + std::to_string(bytes.size() - 8) + " follow it");
     }
+    object.formType = formType;
+    // Top-level chunks of LWO2 and LWO3 alike have four-byte sizes. What differs between the
+    // two lies inside chunks kept as they are: LWO2's SURF, CLIP and ENVL chunks hold
+    // sub-chunks with two-byte sizes, LWO3 holds them as nested FORMs of four-byte chunks.
     const std::size_t end = 8 + formSize;
     std::size_t at = 12;
     while (at < end) {
@@ -281,20 +289,30 @@ bool tagIndexesStrings(LWID type) {
     return type != kTagSmoothingGroup;
 }
 
-LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name) {
+LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name,
+                  const std::optional<std::string>& layer) {
     LwoObject object;
     splitChunks(bytes, name, object);
     readTagStrings(name, object);
-    object.hasPrimaryLayer = findPrimaryLayer(object, object.primary);
+    if (layer) {
+        const std::vector<LwoLayerInfo> layers = listLayers(object, name);
+        const LwoLayerInfo& chosen = layers[chooseLayer(layers, *layer, name)];
+        object.primary.firstChunk = chosen.firstChunk;
+        object.primary.endChunk = chosen.endChunk;
+        object.primaryName = layerLabel(chosen);
+        object.hasPrimaryLayer = true;
+    } else {
+        object.hasPrimaryLayer = findPrimaryLayer(object, object.primary);
+    }
     if (object.hasPrimaryLayer) {
         readPrimaryLayer(name, object);
     }
     return object;
 }
 
-LwoObject loadLwo(const std::filesystem::path& path) {
+LwoObject loadLwo(const std::filesystem::path& path, const std::optional<std::string>& layer) {
     const std::vector<std::byte> bytes = readFileBytes(path);
-    return readLwo(bytes, path.string());
+    return readLwo(bytes, path.string(), layer);
 }
 
 }  // namespace formats

@@ -22,7 +22,7 @@ std::vector<std::byte> writeLwo(const LwoObject& object, const std::string& name
     out.buffer().reserve(8 + formSize + object.trailing.size());
     out.id4(kIdForm);
     out.u4(static_cast<std::uint32_t>(formSize));
-    out.id4(kIdLwo2);
+    out.id4(object.formType);
     for (const LwoChunk& chunk : object.chunks) {
         out.id4(chunk.id);
         out.u4(static_cast<std::uint32_t>(chunk.body.size()));

@@ -30,20 +30,25 @@ std::optional<MeshFormat> formatFromName(const std::filesystem::path& path) {
     return std::nullopt;
 }
 
-MeshFile::MeshFile(std::span<const std::byte> bytes, MeshFormat format, const std::string& name)
+MeshFile::MeshFile(std::span<const std::byte> bytes, MeshFormat format, const std::string& name,
+                   const std::optional<std::string>& layer)
     : format_(format), name_(name) {
     if (format == MeshFormat::lwo) {
-        LwoObject object = readLwo(bytes, name);
+        LwoObject object = readLwo(bytes, name, layer);
         mesh_ = lwoMesh(object);
         content_ = std::move(object);
     } else {
+        if (layer) {
+            throw FormatError(name + ": an OBJ file has no layers to choose from");
+        }
         ObjModel model = readObj(bytes, name);
         mesh_ = objMesh(model);
         content_ = std::move(model);
     }
 }
 
-MeshFile MeshFile::load(const std::filesystem::path& path) {
+MeshFile MeshFile::load(const std::filesystem::path& path,
+                        const std::optional<std::string>& layer) {
     const std::vector<std::byte> bytes = readFileBytes(path);
     std::optional<MeshFormat> format = formatFromName(path);
     if (!format) {
@@ -57,7 +62,14 @@ MeshFile MeshFile::load(const std::filesystem::path& path) {
         }
         format = MeshFormat::lwo;
     }
-    return MeshFile(bytes, *format, path.string());
+    return MeshFile(bytes, *format, path.string(), layer);
+}
+
+std::string MeshFile::meshPlace() const {
+    if (const LwoObject* object = std::get_if<LwoObject>(&content_)) {
+        return " in " + object->primaryName;
+    }
+    return "";
 }
 
 std::vector<std::byte> MeshFile::editedBytes(const standin::Mesh& edited) const {

@@ -24,19 +24,26 @@ std::optional<MeshFormat> formatFromName(const std::filesystem::path& path);
 
 class MeshFile {
 public:
-    /// Reads `bytes` as `format`; `name` names the file in messages. Throws FormatError.
-    MeshFile(std::span<const std::byte> bytes, MeshFormat format, const std::string& name);
+    /// Reads `bytes` as `format`; `name` names the file in messages. `layer` chooses the
+    /// layer of a LightWave object that the tool sees (see chooseLayer); an OBJ file has
+    /// none to choose. Throws FormatError.
+    MeshFile(std::span<const std::byte> bytes, MeshFormat format, const std::string& name,
+             const std::optional<std::string>& layer = std::nullopt);
 
     /// Reads the file at `path` in the format its extension names; a file with another
-    /// extension is read as LWO2 when it starts with "FORM" and refused otherwise. Throws
-    /// FormatError naming `path`.
-    static MeshFile load(const std::filesystem::path& path);
+    /// extension is read as a LightWave object when it starts with "FORM" and refused
+    /// otherwise. Throws FormatError naming `path`.
+    static MeshFile load(const std::filesystem::path& path,
+                         const std::optional<std::string>& layer = std::nullopt);
 
     MeshFormat format() const { return format_; }
     const std::string& name() const { return name_; }
-    /// What the tool sees: the first layer of an LWO2 file, the whole of an OBJ file. Every
-    /// polygon unselected.
+    /// What the tool sees: the first or the chosen layer of a LightWave object, the whole of
+    /// an OBJ file. Every polygon unselected.
     const standin::Mesh& mesh() const { return mesh_; }
+    /// Where in the file the mesh is, for messages: " in the first layer", " in layer 2 (Top)",
+    /// and nothing for an OBJ file.
+    std::string meshPlace() const;
 
     /// The file with the edit of a run applied: `edited` is the host's mesh after a run that
     /// started from mesh(). With nothing removed and nothing added, the bytes read. Throws

@@ -10,9 +10,9 @@ namespace fuzzing {
 namespace {
 
 std::optional<std::string> readBack(const std::vector<std::byte>& bytes, formats::MeshFormat format,
-                                    const char* what) {
+                                    const std::optional<std::string>& layer, const char* what) {
     try {
-        const formats::MeshFile again(bytes, format, "written");
+        const formats::MeshFile again(bytes, format, "written", layer);
     } catch (const formats::FormatError& error) {
         return std::string("a file the tool wrote (") + what +
                ") does not read back: " + error.what();
@@ -20,18 +20,15 @@ std::optional<std::string> readBack(const std::vector<std::byte>& bytes, formats
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t size,
-                                         formats::MeshFormat format) {
-    const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(data), size);
+std::optional<std::string> editFault(std::span<const std::byte> bytes, formats::MeshFormat format,
+                                     const std::optional<std::string>& layer) {
     std::optional<formats::MeshFile> file;
     try {
-        file.emplace(bytes, format, "fuzz");
+        file.emplace(bytes, format, "fuzz", layer);
     } catch (const formats::FormatError&) {
         return std::nullopt;
     }
-    if (auto fault = readBack(file->editedBytes(file->mesh()), format, "unchanged")) {
+    if (auto fault = readBack(file->editedBytes(file->mesh()), format, layer, "unchanged")) {
         return fault;
     }
 
@@ -53,7 +50,19 @@ std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t s
     } catch (const formats::FormatError&) {
         return std::nullopt;  // an edit the format cannot hold is refused with a message
     }
-    return readBack(written, format, "edited");
+    return readBack(written, format, layer, "edited");
+}
+
+}  // namespace
+
+std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t size,
+                                         formats::MeshFormat format) {
+    const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(data), size);
+    if (auto fault = editFault(bytes, format, std::nullopt)) {
+        return fault;
+    }
+    // A LightWave object's second layer too, by its button number.
+    return format == formats::MeshFormat::lwo ? editFault(bytes, format, "2") : std::nullopt;
 }
 
 }  // namespace fuzzing

@@ -13,7 +13,8 @@ namespace fuzzing {
 
 /// Reads `data` as `format`. When that succeeds, writes it back unchanged and with an edit (its
 /// first polygon removed, a tagged two-point polygon added), and reads each result again:
-/// what the tool writes it must be able to read. Returns what went wrong, or null.
+/// what the tool writes it must be able to read. A LightWave object is tried a second time
+/// with its second layer chosen. Returns what went wrong, or null.
 std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t size,
                                          formats::MeshFormat format);
 

@@ -36,8 +36,8 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   log="build/fuzz/$name.log"
   seeds=("fuzz/corpus/$name")
-  # The real LWO2 files the format tests read are seeds too (read only).
-  [ "$name" = lwo ] && seeds+=(tests/data/lwo)
+  # The real LWO2 and LWO3 files the format tests read are seeds too (read only).
+  [ "$name" = lwo ] && seeds+=(tests/data/lwo tests/data/lwo3)
   if ! "build/fuzz/fuzz/$target" "${options[@]}" "$work" "${seeds[@]}" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "$target: found a fault; the input is in $artifacts/" >&2

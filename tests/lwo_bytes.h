@@ -67,12 +67,16 @@ inline Bytes chunk(std::string_view name, const Bytes& body) {
     }
     return out;
 }
-inline Bytes form(std::initializer_list<Bytes> chunks) {
-    Bytes body = id("LWO2");
+/// A FORM of type `type` ("LWO2", "LWO3", "SURF", ...) holding `chunks`.
+inline Bytes formOf(std::string_view type, std::initializer_list<Bytes> chunks) {
+    Bytes body = id(type);
     for (const Bytes& c : chunks) {
         body = body + c;
     }
     return id("FORM") + u4(static_cast<std::uint32_t>(body.size())) + body;
+}
+inline Bytes form(std::initializer_list<Bytes> chunks) {
+    return formOf("LWO2", chunks);
 }
 /// LAYR number flags pivot name (no parent).
 inline Bytes layer(std::uint16_t number, std::string_view name = "") {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <optional>
 
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
@@ -228,7 +229,7 @@ TEST(LwoFormatTest, indicesCountFromTheLatestPointAndPolygonChunks) {
     } catch (const FormatError& error) {
         EXPECT_EQ(std::string(error.what()),
                   "m.lwo: cannot write the added polygons: they join points outside the first "
-                  "layer's last PNTS chunk");
+                  "layer's last PNTS chunk (at byte 74)");
     }
 }
 
@@ -248,7 +249,11 @@ TEST(LwoFormatTest, refusesCorruptFilesWithTheFileAndThePlace) {
         {{}, "m.lwo: empty file"},
         {id("MZ\x90") + Bytes(20), "m.lwo: not a LightWave object: no FORM header"},
         {id("FORM") + u4(4) + id("LWOB"),
-         "m.lwo: a LightWave 5 object (LWOB): only LWO2 objects can be read"},
+         "m.lwo: a LightWave 5 object (LWOB): only LWO2 and LWO3 objects can be read; save it "
+         "again from a modeller of version 6 or later"},
+        {id("FORM") + u4(4) + id("LWLO"),
+         "m.lwo: a LightWave 5 layered object (LWLO): only LWO2 and LWO3 objects can be read; "
+         "save it again from a modeller of version 6 or later"},
         {id("FORM") + u4(4) + id("ILBM"), "m.lwo: not a LightWave object: FORM of type 'ILBM'"},
         {truncated, "m.lwo: truncated: the FORM header gives " +
                         std::to_string(truncated.size() + 5 - 8) + " bytes but " +
@@ -291,10 +296,11 @@ TEST(LwoFormatTest, refusesCorruptFilesWithTheFileAndThePlace) {
 /// Every way of cutting the file short, and every single byte replaced by a few values, is
 /// either read or refused with a FormatError; nothing else escapes, and the sanitizers
 /// watch memory.
-void expectEveryDamageIsReadOrRefused(const Bytes& bytes) {
-    const auto attempt = [](const Bytes& damaged) {
+void expectEveryDamageIsReadOrRefused(const Bytes& bytes,
+                                      const std::optional<std::string>& layer = std::nullopt) {
+    const auto attempt = [&layer](const Bytes& damaged) {
         try {
-            const LwoObject object = readLwo(damaged, "d.lwo");
+            const LwoObject object = readLwo(damaged, "d.lwo", layer);
             const standin::Mesh mesh = lwoMesh(object);
             writeLwo(applyMeshEdit(object, mesh, "d.lwo"), "d.lwo");
         } catch (const FormatError&) {
@@ -315,6 +321,10 @@ void expectEveryDamageIsReadOrRefused(const Bytes& bytes) {
 TEST(LwoFormatTest, damagedFilesAreReadOrRefusedNeverMisread) {
     expectEveryDamageIsReadOrRefused(twoLayerObject());
     expectEveryDamageIsReadOrRefused(readFileBytes(kRealFiles / "Subdivision.lwo"));
+    // The modeller's LWO3 box, and the second layer of an object of two.
+    const std::filesystem::path lwo3 = std::filesystem::path(TARVEL_SOURCE_DIR) / "tests/data/lwo3";
+    expectEveryDamageIsReadOrRefused(readFileBytes(lwo3 / "box0.lwo"));
+    expectEveryDamageIsReadOrRefused(twoLayerObject(), "2");
 }
 
 TEST(LwoFormatTest, filesFromTheModellerAndOtherToolsRoundTripAndTakeAnEdit) {

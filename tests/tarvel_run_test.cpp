@@ -26,8 +26,10 @@
 #include "cli/selection.h"
 #include "cli/svg_picture.h"
 #include "cli/tarvel_program.h"
+#include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
 #include "formats/lwo_from_mesh.h"
+#include "formats/lwo_reader.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
 #include "standin/input_error.h"
@@ -35,6 +37,7 @@
 #include "standin/scene_reader.h"
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
+#include "tests/lwo_bytes.h"
 
 namespace tarvelhost {
 namespace {
@@ -339,6 +342,113 @@ TEST_F(TarvelRunTest, theExampleAsLwoAndObjRunsAsTheSceneDoes) {
         EXPECT_EQ(mesh.points, formats::MeshFile::load(input).mesh().points);
         fs::remove(trace);
     }
+}
+
+/// The polygons of a mesh as text: points, surface and tags, in order.
+std::vector<std::string> polygonTexts(const standin::Mesh& mesh) {
+    std::vector<std::string> texts;
+    for (const standin::Polygon& polygon : mesh.polygons) {
+        std::ostringstream text;
+        for (const std::int32_t point : polygon.points) {
+            text << point << ' ';
+        }
+        text << polygon.surface;
+        for (const standin::PolygonTag& tag : polygon.tags) {
+            text << ' ' << tag.type << '=' << tag.value;
+        }
+        texts.push_back(text.str());
+    }
+    return texts;
+}
+
+TEST_F(TarvelRunTest, anLwo3ObjectIsEditedInTheChosenLayerAndWrittenAsLwo3) {
+    using lwobytes::operator+;
+    // The bundled scene as the second layer ("grids") of an LWO3 object whose first layer is
+    // the modeller's box, and which ends in the modeller's surface.
+    const formats::LwoObject box =
+        formats::readLwo(formats::readFileBytes(kSource / "tests/data/lwo3/box0.lwo"), "box0.lwo");
+    formats::LwoObject object = formats::lwoFromMesh(
+        standin::loadScene(kSource / "examples/facing_grids.json").mesh, "x", formats::kIdLwo3);
+    object.chunks[1].body =
+        lwobytes::u2(1) + lwobytes::u2(0) + lwobytes::points({0, 0, 0}) + lwobytes::s0("grids");
+    std::vector<formats::LwoChunk> boxLayer = {formats::LwoChunk{
+        formats::kIdLayer,
+        lwobytes::u2(4) + lwobytes::u2(0) + lwobytes::points({0, 0, 0}) + lwobytes::s0("box")}};
+    for (const formats::LwoChunk& chunk : box.chunks) {
+        if (chunk.id == formats::kIdPoints || chunk.id == formats::kIdPolygons) {
+            boxLayer.push_back(chunk);
+        }
+    }
+    object.chunks.insert(object.chunks.begin() + 1, boxLayer.begin(), boxLayer.end());
+    object.chunks.push_back(box.chunks.back());
+    ASSERT_EQ(formats::chunkName(object.chunks.back().id), "FORM");
+    const fs::path input = folder_ / "layers.lwo";
+    const std::vector<std::byte> bytes = formats::writeLwo(object, "layers.lwo");
+    {
+        std::ofstream file(input, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // The first layer is the box, which has no gap: the tool stops, and the file comes back as
+    // it was.
+    const fs::path output = folder_ / "out.lwo";
+    ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--all"}), kExitToolStopped)
+        << err;
+    EXPECT_EQ(formats::readFileBytes(output), bytes);
+
+    // tarvel info lists both layers and the names of the one chosen.
+    ASSERT_EQ(run({"info", input.string(), "--layer", "grids"}), kExitOk) << err;
+    EXPECT_NE(out.find("\n  5 \"box\": 8 points, 6 polygons (FACE 6)\n* 2 \"grids\": "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("in layer 2 (*), which a run takes: polygons 0-25\n"
+                       "  surfaces: Floor (16), Ceiling (9), Wall (1)\n"),
+              std::string::npos)
+        << out;
+    // The tool edits one layer.
+    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--all", "--layer", "2",
+                   "--layer", "grids"}),
+              kExitUsageError);
+    EXPECT_EQ(err, "tarvel: --layer: the tool runs on one layer at a time: give --layer once\n");
+
+    // The grids, by name and by number, as the LWO2 example runs.
+    const fs::path example = copyExample("facing_grids.lwo");
+    const fs::path exampleOut = folder_ / "example_out.lwo";
+    ASSERT_EQ(
+        run({"run", example.string(), "-o", exampleOut.string(), "--select-polygons", "0-24"}),
+        kExitOk);
+    for (const char* choice : {"grids", "2"}) {
+        SCOPED_TRACE(choice);
+        ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--layer", choice,
+                       "--select-polygons", "0-24"}),
+                  kExitOk)
+            << err;
+        EXPECT_EQ(summary(), input.string() +
+                                 ": 1 pair linked, 16 links (Red 1, DkRed 15, Blue 0), 25 "
+                                 "polygons removed, T s\n");
+        const std::vector<std::byte> written = formats::readFileBytes(output);
+        EXPECT_EQ(formats::chunkName(formats::readLwo(written, "out.lwo").formType), "LWO3");
+        const formats::MeshFile result = formats::MeshFile::load(output, "grids");
+        EXPECT_EQ(polygonTexts(result.mesh()),
+                  polygonTexts(formats::MeshFile::load(exampleOut).mesh()));
+        // The box's layer and the surface are as they were.
+        const formats::LwoObject after = formats::readLwo(written, "out.lwo");
+        for (std::size_t i = 1; i < 1 + boxLayer.size(); ++i) {
+            EXPECT_EQ(after.chunks[i].body, object.chunks[i].body);
+        }
+        EXPECT_EQ(after.chunks.back().body, object.chunks.back().body);
+    }
+
+    // A layer that is not there: the list, and the output untouched.
+    const std::vector<std::byte> before = formats::readFileBytes(output);
+    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--layer", "3"}), kExitInputError);
+    EXPECT_EQ(err, "tarvel: " + input.string() +
+                       ": no layer 3; the object's layers are 5 \"box\" (8 points, 6 polygons), "
+                       "2 \"grids\" (" +
+                       std::to_string(object.chunks[1 + boxLayer.size() + 1].body.size() / 12) +
+                       " points, 26 polygons)\n");
+    EXPECT_EQ(formats::readFileBytes(output), before);
 }
 
 TEST_F(TarvelRunTest, aRunThatStopsEarlyShowsTheMessageAndWritesTheFileUnchanged) {
