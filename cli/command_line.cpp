@@ -107,12 +107,14 @@ struct RunValues {
     std::string format;
     std::vector<std::string> polygons;
     std::string svg;
+    std::string html;
     std::string trace;
     std::string module;
     CLI::Option* outputOption = nullptr;
     CLI::Option* outDirOption = nullptr;
     CLI::Option* formatOption = nullptr;
     CLI::Option* svgOption = nullptr;
+    CLI::Option* htmlOption = nullptr;
     CLI::Option* traceOption = nullptr;
     CLI::Option* moduleOption = nullptr;
 };
@@ -152,6 +154,10 @@ void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
     values.svgOption =
         app.add_option("--svg", values.svg, "also draw the mesh before and after (SVG)")
             ->type_name("PICTURE.svg");
+    values.htmlOption =
+        app.add_option("--html", values.html,
+                       "also write a report page to look at the run in 3D (HTML, one file)")
+            ->type_name("REPORT.html");
     values.traceOption =
         app.add_option("--trace", values.trace,
                        "also write every call the module made (JSON, as tarvel host writes it)")
@@ -176,6 +182,7 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
     options.outDir = pathOf(values.outDirOption, values.outDir);
     options.format = formatOf(values.formatOption, values.format);
     options.svg = pathOf(values.svgOption, values.svg);
+    options.html = pathOf(values.htmlOption, values.html);
     options.trace = pathOf(values.traceOption, values.trace);
     options.module = pathOf(values.moduleOption, values.module);
     for (const std::string& list : values.polygons) {
@@ -205,9 +212,12 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
             throw UsageError("-o names one output, and " + std::to_string(options.inputs.size()) +
                              " inputs are given: use --out-dir DIR");
         }
-        if (options.svg || options.trace) {
-            throw UsageError(std::string(options.svg ? "--svg" : "--trace") +
-                             " names one file: give one input with it");
+        for (const auto& [option, given] : {std::pair{"--svg", options.svg.has_value()},
+                                            std::pair{"--html", options.html.has_value()},
+                                            std::pair{"--trace", options.trace.has_value()}}) {
+            if (given) {
+                throw UsageError(std::string(option) + " names one file: give one input with it");
+            }
         }
         if (!options.outDir && !options.dryRun) {
             throw UsageError("no output given: --out-dir DIR for several inputs (or --dry-run)");

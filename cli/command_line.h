@@ -37,6 +37,8 @@ struct RunOptions {
     /// runs on one layer, so more than one is refused before anything runs.
     std::vector<std::string> layers;
     std::optional<std::filesystem::path> svg;
+    /// The report page (HTML).
+    std::optional<std::filesystem::path> html;
     std::optional<std::filesystem::path> trace;
     std::optional<std::filesystem::path> module;
     /// Allows the output to be the input file.

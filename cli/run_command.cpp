@@ -9,6 +9,7 @@
 #include "cli/host_program.h"
 #include "cli/mesh_input.h"
 #include "cli/output_files.h"
+#include "cli/report/html_report.h"
 #include "cli/run_summary.h"
 #include "cli/svg_picture.h"
 #include "formats/format_error.h"
@@ -49,11 +50,12 @@ void refuseOverwritingInput(const RunOptions& options, const fs::path& input,
         throw UsageError(inputName(input) + ": the output " + output.string() +
                          " is the input file: give --in-place to replace it");
     }
-    for (const std::optional<fs::path>* extra : {&options.svg, &options.trace}) {
+    const std::pair<const std::optional<fs::path>*, const char*> extras[] = {
+        {&options.svg, "picture"}, {&options.html, "report page"}, {&options.trace, "trace"}};
+    for (const auto& [extra, what] : extras) {
         if (*extra && sameFile(input, **extra)) {
             throw UsageError(inputName(input) + ": " + (*extra)->string() +
-                             " is the input file: the " +
-                             (extra == &options.svg ? "picture" : "trace") + " would replace it");
+                             " is the input file: the " + what + " would replace it");
         }
     }
 }
@@ -85,7 +87,7 @@ int runOneFile(const RunOptions& options, const fs::path& input,
     standin::Scene scene;
     scene.mesh = file.mesh();
     report.selectedPolygons = applySelection(scene.mesh, options.selection);
-    const standin::Mesh before = options.svg ? scene.mesh : standin::Mesh();
+    const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
     const std::size_t scenePolygons = scene.mesh.polygons.size();
     const standin::Trace trace = standin::runTool(
         module, std::move(scene),
@@ -109,6 +111,20 @@ int runOneFile(const RunOptions& options, const fs::path& input,
             writeSvg(before, *trace.mesh,
                      input == "-" ? "standard input" : input.filename().string(), svg);
             files.stage(*options.svg, svg.str());
+        }
+        if (options.html) {
+            // The page shows the run's summary line, timed up to here.
+            const std::string summary =
+                runSummaryLine(report.input, report.counts, secondsSince(start));
+            const report::ReportRun run{input == "-" ? "standard input" : input.filename().string(),
+                                        summary,
+                                        report.counts,
+                                        trace.calls.messages(),
+                                        before,
+                                        *trace.mesh};
+            std::ostringstream page;
+            report::writeHtmlReport(run, page);
+            files.stage(*options.html, page.str());
         }
         if (options.trace) {
             std::ostringstream text;

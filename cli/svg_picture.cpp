@@ -1,5 +1,7 @@
 #include "cli/svg_picture.h"
 
+#include "cli/mesh_outline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -59,6 +61,13 @@ std::string number(double value) {
     return text;
 }
 
+/// A coordinate to a tenth of a unit (a tenth of a pixel), as polygons are drawn.
+std::string coarse(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
 /// Text safe inside an SVG element or attribute.
 std::string escaped(const std::string& text) {
     std::string out;
@@ -97,13 +106,27 @@ struct Projection {
     }
 };
 
+/// Whether the picture draws polygon `j` of `before` in full: the run touched it (selected
+/// it, removed it) or added it. Of the rest it draws the outline alone.
+bool touched(const standin::Mesh& before, std::size_t j) {
+    return j >= before.polygons.size() || (before.polygons[j].flags & 1) != 0;
+}
+
+/// Fits what the run touched into a panel (everything, when it touched nothing).
 Projection fit(const standin::Mesh& before, const standin::Mesh& after, const ViewAxes& axes) {
     double low[2] = {std::numeric_limits<double>::infinity(),
                      std::numeric_limits<double>::infinity()};
     double high[2] = {-low[0], -low[1]};
+    bool any = false;
+    for (std::size_t j = 0; j < after.polygons.size() && !any; ++j) {
+        any = touched(before, j);
+    }
     for (const standin::Mesh* mesh : {&before, &after}) {
-        for (const standin::Polygon& polygon : mesh->polygons) {
-            for (const std::int32_t index : polygon.points) {
+        for (std::size_t j = 0; j < mesh->polygons.size(); ++j) {
+            if (any && !touched(before, j)) {
+                continue;
+            }
+            for (const std::int32_t index : mesh->polygons[j].points) {
                 const Vec& point = mesh->points[static_cast<std::size_t>(index)];
                 const double x = dot(point, axes.right);
                 const double y = dot(point, axes.up);
@@ -126,13 +149,14 @@ Projection fit(const standin::Mesh& before, const standin::Mesh& after, const Vi
     return projection;
 }
 
-/// Indices of the polygons still in `mesh`, far to near.
-std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const Vec& depth) {
+/// Indices of the polygons still in `mesh` that the run touched, far to near.
+std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const standin::Mesh& before,
+                                      const Vec& depth) {
     std::vector<std::size_t> order;
     std::vector<double> distance(mesh.polygons.size(), 0.0);
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
         const standin::Polygon& polygon = mesh.polygons[j];
-        if (polygon.removed || polygon.points.empty()) {
+        if (polygon.removed || polygon.points.empty() || !touched(before, j)) {
             continue;
         }
         double sum = 0.0;
@@ -147,14 +171,24 @@ std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const Vec& dept
     return order;
 }
 
-struct Style {
-    const char* fill;
-    const char* stroke;
-};
-
-void drawPanel(const standin::Mesh& mesh, const Projection& projection, double left,
-               std::size_t firstAdded, const std::vector<bool>& removedByRun, std::ostream& out) {
-    for (const std::size_t j : drawingOrder(mesh, projection.axes.depth)) {
+void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
+               double left, const std::vector<MeshEdge>& outline,
+               const std::vector<bool>& removedByRun, std::ostream& out) {
+    const std::size_t firstAdded = before.polygons.size();
+    const double right = left + kPanelSize;
+    const double bottom = kTop + kPanelSize;
+    for (const MeshEdge& edge : outline) {
+        const auto from = projection.at(before.points[static_cast<std::size_t>(edge[0])], left);
+        const auto to = projection.at(before.points[static_cast<std::size_t>(edge[1])], left);
+        // An edge wholly to one side of the panel would be clipped away.
+        if ((from[0] < left && to[0] < left) || (from[0] > right && to[0] > right) ||
+            (from[1] < kTop && to[1] < kTop) || (from[1] > bottom && to[1] > bottom)) {
+            continue;
+        }
+        out << "  <line class=\"outline\" x1=\"" << coarse(from[0]) << "\" y1=\"" << coarse(from[1])
+            << "\" x2=\"" << coarse(to[0]) << "\" y2=\"" << coarse(to[1]) << "\"/>\n";
+    }
+    for (const std::size_t j : drawingOrder(mesh, before, projection.axes.depth)) {
         const standin::Polygon& polygon = mesh.polygons[j];
         std::vector<std::array<double, 2>> corners;
         for (const std::int32_t index : polygon.points) {
@@ -163,23 +197,19 @@ void drawPanel(const standin::Mesh& mesh, const Projection& projection, double l
         if (j >= firstAdded) {
             continue;
         }
-        Style style = {"#d9d9d9", "#737373"};
-        if (j < removedByRun.size() && removedByRun[j]) {
-            style = {"#fdae6b", "#d94801"};
-        } else if ((polygon.flags & 1) != 0) {
-            style = {"#9ecae1", "#2171b5"};
-        }
+        // The styles are classes of the picture's style sheet: a picture of many polygons
+        // spends its bytes on their corners alone.
+        const char* style = j < removedByRun.size() && removedByRun[j] ? "removed" : "selected";
         if (corners.size() == 2) {
-            out << "  <line class=\"edge\" x1=\"" << number(corners[0][0]) << "\" y1=\""
-                << number(corners[0][1]) << "\" x2=\"" << number(corners[1][0]) << "\" y2=\""
-                << number(corners[1][1]) << "\" stroke=\"" << style.stroke << "\"/>\n";
+            out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0])
+                << "\" y1=\"" << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0])
+                << "\" y2=\"" << coarse(corners[1][1]) << "\"/>\n";
         } else if (corners.size() > 2) {
-            out << "  <polygon class=\"face\" points=\"";
+            out << "  <polygon class=\"" << style << "\" points=\"";
             for (std::size_t k = 0; k < corners.size(); ++k) {
-                out << (k > 0 ? " " : "") << number(corners[k][0]) << ',' << number(corners[k][1]);
+                out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ',' << coarse(corners[k][1]);
             }
-            out << "\" fill=\"" << style.fill << "\" fill-opacity=\"0.6\" stroke=\"" << style.stroke
-                << "\" stroke-width=\"0.75\"/>\n";
+            out << "\"/>\n";
         }
     }
     // Links go over the faces, and the one "Red" link of each pair over the others, so that
@@ -297,18 +327,41 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
         << "\" viewBox=\"0 0 " << width << ' ' << height
         << "\" font-family=\"sans-serif\" font-size=\"14\">\n"
+        << "  <style>\n"
+        << "    .removed { fill: #fdae6b; fill-opacity: 0.6; stroke: #d94801; stroke-width: 0.75 "
+           "}\n"
+        << "    .selected { fill: #9ecae1; fill-opacity: 0.6; stroke: #2171b5; stroke-width: 0.75 "
+           "}\n"
+        << "    .outline { stroke: #969696; stroke-width: 0.75 }\n"
+        << "  </style>\n"
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
         << escaped(title) << "</text>\n";
+    // Of the polygons the run did not select, the outline alone: where they end, and where
+    // they turn away from the viewer.
+    std::vector<bool> unselected(before.polygons.size(), false);
+    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
+        unselected[j] = !before.polygons[j].removed && !touched(before, j);
+    }
+    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
+
     const double lefts[2] = {10.0, 20.0 + kPanelSize};
     const char* names[2] = {"before", "after"};
+    out << "  <defs>\n";
     for (int panel = 0; panel < 2; ++panel) {
-        out << "  <g class=\"" << names[panel] << "\">\n"
+        out << "  <clipPath id=\"" << names[panel] << "-panel\"><rect x=\"" << lefts[panel]
+            << "\" y=\"" << kTop << "\" width=\"" << kPanelSize << "\" height=\"" << kPanelSize
+            << "\"/></clipPath>\n";
+    }
+    out << "  </defs>\n";
+    for (int panel = 0; panel < 2; ++panel) {
+        out << "  <g class=\"" << names[panel] << "\" clip-path=\"url(#" << names[panel]
+            << "-panel)\">\n"
             << "  <rect x=\"" << lefts[panel] << "\" y=\"" << kTop << "\" width=\"" << kPanelSize
             << "\" height=\"" << kPanelSize << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
             << "  <text x=\"" << lefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
             << names[panel] << "</text>\n";
-        drawPanel(panel == 0 ? before : after, projection, lefts[panel], firstAdded,
+        drawPanel(panel == 0 ? before : after, before, projection, lefts[panel], outline,
                   panel == 0 ? removedByRun : std::vector<bool>(), out);
         out << "  </g>\n";
     }

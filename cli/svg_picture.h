@@ -26,12 +26,15 @@ struct ViewAxes {
 ViewAxes gapView(const standin::Mesh& after, std::size_t firstAdded);
 
 /// Writes an SVG picture of `before` (the mesh given to the tool, with its selection) and
-/// `after` (the mesh after the run) side by side, seen through gapView, with `title` above.
-/// Before: selected polygons blue, polygons the run removed orange, the rest grey. After:
-/// what is left, and the links in the colour their "COLR" tag names (Red red, DkRed dark red,
-/// Blue blue, others black), each drawn as <line class="link TAG">. A legend gives the
-/// number of links of each colour and of removed polygons. Polygons are drawn far to near,
-/// then the links, each pair's "Red" link last.
+/// `after` (the mesh after the run) side by side, seen through gapView, with `title` above,
+/// framing what the run touched. It draws in full only what the run touched, so that its size
+/// follows the selection, not the model: before, the selected polygons blue and those the run
+/// removed orange; after, the selected polygons left, and the links in the colour their
+/// "COLR" tag names (Red red, DkRed dark red, Blue blue, others black), each drawn as
+/// <line class="link TAG">. Of the unselected polygons both panels draw the outline alone
+/// (outlineEdges seen along the view: boundary and silhouette), as <line class="outline">.
+/// A legend gives the number of links of each colour and of removed polygons. Polygons are
+/// drawn far to near, then the links, each pair's "Red" link last.
 void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
               std::ostream& out);
 

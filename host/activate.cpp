@@ -170,7 +170,8 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
 
 }  // namespace
 
-extern "C" int activate(int /*version*/, GlobalFunc* global, void* local, void* /*serverData*/) {
+extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, void* local,
+                                        void* /*serverData*/) {
     auto* beginEdit = reinterpret_cast<MeshEditBegin*>(local);
     MeshEditOp* edit = beginEdit != nullptr ? beginEdit(0, 0, kSelectDirect) : nullptr;
     if (edit == nullptr) {

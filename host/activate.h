@@ -33,6 +33,7 @@ void showError(const char* text, const char* text2);
 
 /// The activation function of the "Tarvel" server. Returns 3 when no edit could begin, and 0
 /// on every other path; every begun edit is closed with exactly one `done`. Never throws.
-extern "C" int activate(int version, GlobalFunc* global, void* local, void* serverData);
+extern "C" int TARVEL_HOSTCALL activate(int version, GlobalFunc* global, void* local,
+                                        void* serverData);
 
 }  // namespace tarvel

@@ -46,7 +46,7 @@ void growTable(CaptureContext& context) {
 
 }  // namespace
 
-extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon) {
+extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygonInfo* polygon) {
     auto* context = static_cast<CaptureContext*>(userData);
     if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
         return 0;

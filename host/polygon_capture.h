@@ -24,6 +24,6 @@ struct CaptureContext {
 /// into polyTable[unassignedCount], growing the table, and counts it. Always returns 0 so that the
 /// scan goes on, and never throws. Selected polygons beyond the table's slots are skipped, and so
 /// is everything once memory has run out.
-extern "C" EDError capturePolygon(void* userData, const EDPolygonInfo* polygon);
+extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygonInfo* polygon);
 
 }  // namespace tarvel

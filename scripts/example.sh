@@ -12,7 +12,7 @@ echo "Full trace: build/facing_grids.trace.json"
 # The same example as mesh files: the wall (polygon 25) stays unselected, as in the scene.
 ./build/release/tarvel info examples/facing_grids.lwo
 ./build/release/tarvel run examples/facing_grids.lwo -o build/facing_grids.out.lwo \
-  --select-polygons 0-24 --svg build/facing_grids.svg
+  --select-polygons 0-24 --svg build/facing_grids.svg --html build/facing_grids.html
 ./build/release/tarvel run examples/facing_grids.obj -o build/facing_grids.out.obj \
   --select-surface Floor --select-surface Ceiling
-echo "Picture: build/facing_grids.svg"
+echo "Picture: build/facing_grids.svg; report page: build/facing_grids.html"

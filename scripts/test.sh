@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: a release build with warnings as errors, the 32-bit Windows build
-# under Wine, a short run of every fuzz target (FUZZ_SECONDS each, 60 by default; 0 skips them),
-# then the Linux suites under AddressSanitizer (with leak detection) and
+# Sets up and runs every test: a release build with warnings as errors, the 32-bit and the 64-bit
+# Windows builds under Wine, a short run of every fuzz target (FUZZ_SECONDS each, 60 by default;
+# 0 skips them), then the Linux suites under AddressSanitizer (with leak detection) and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,11 +13,16 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_WERROR=ON -DTARV
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure --no-tests=error -j"$jobs"
 
-# The 32-bit Windows module and programs, cross-built, tested under Wine against the Linux build
-# above (see tests/windows).
-cmake --preset windows >/dev/null
-cmake --build build/windows -j"$jobs"
-ctest --test-dir build/windows --output-on-failure -j"$jobs"
+# The 32-bit and the 64-bit Windows module and programs, cross-built, tested under Wine against
+# the Linux build above (see tests/windows). Each has its own Wine prefix in its build folder.
+for preset in windows windows64; do
+  start=$SECONDS
+  cmake --preset "$preset" >/dev/null
+  cmake --build "build/$preset" -j"$jobs"
+  built=$SECONDS
+  ctest --test-dir "build/$preset" --output-on-failure --no-tests=error -j"$jobs"
+  echo "$preset: build $((built - start)) s, tests under Wine $((SECONDS - built)) s"
+done
 
 fuzz_seconds="${FUZZ_SECONDS:-60}"
 if [ "$fuzz_seconds" -gt 0 ]; then

@@ -23,7 +23,14 @@ namespace {
 void* openLibrary(const std::string& name, std::string& why) {
     HMODULE library = LoadLibraryA(name.c_str());
     if (library == nullptr) {
-        why = "cannot load (error " + std::to_string(GetLastError()) + ")";
+        const DWORD error = GetLastError();
+        why = "cannot load (error " + std::to_string(error) + ")";
+        // A DLL loads only into a process of its own width: a 32-bit host needs the 32-bit
+        // module file, a 64-bit host the 64-bit one.
+        if (error == ERROR_BAD_EXE_FORMAT) {
+            why += sizeof(void*) == 8 ? ": not a 64-bit Windows DLL, as this 64-bit host needs"
+                                      : ": not a 32-bit Windows DLL, as this 32-bit host needs";
+        }
     }
     return reinterpret_cast<void*>(library);
 }

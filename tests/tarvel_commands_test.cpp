@@ -358,8 +358,8 @@ TEST_F(TarvelCommandsTest, versionAndHelpSayWhatThereIs) {
         {"", {"run", "info", "host", "--version"}},
         {"run",
          {"--output", "--out-dir", "--format", "--all", "--select-surface", "--select-part",
-          "--select-polygons", "--layer", "--svg", "--trace", "--module", "--in-place", "--dry-run",
-          "--json", "--quiet"}},
+          "--select-polygons", "--layer", "--svg", "--html", "--trace", "--module", "--in-place",
+          "--dry-run", "--json", "--quiet"}},
         {"info", {"FILE", "--format", "--json"}},
         {"host", {"SCENE", "--trace", "--module"}}};
     for (const auto& [command, options] : commands) {

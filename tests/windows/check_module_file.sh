@@ -1,25 +1,38 @@
 #!/usr/bin/env bash
-# Checks the Windows module file from outside: a 32-bit DLL whose export directory names the
-# library tarvel.p and lists _mod_descrip alone, that imports only from DLLs every Windows has,
-# and whose own code does no x87 arithmetic (whose rounding would depend on the host's x87
-# precision setting) and calls no C library mathematics.
-#   check_module_file.sh OBJDUMP MODULE OBJECT_FILES...
+# Checks a Windows module file from outside: a 32-bit or a 64-bit DLL, as asked, whose export
+# directory names the library tarvel.p and lists _mod_descrip alone, that imports only from
+# DLLs every Windows has, and whose own code does no x87 arithmetic (whose rounding would depend
+# on the host's x87 precision setting) and calls no C library mathematics.
+#   check_module_file.sh 32|64 OBJDUMP MODULE OBJECT_FILES...
 # OBJECT_FILES are the module's own compiled code (archives allowed; a ';'-separated list is
 # split), as opposed to the run-time libraries linked into it.
 set -uo pipefail
-objdump="$1"
-module="$2"
-shift 2
+bits="$1"
+objdump="$2"
+module="$3"
+shift 3
 failures=0
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
 
+case "$bits" in
+  # objdump's name of the format, the optional header's magic, and the prefix the compiler puts
+  # before every C symbol (32-bit Windows adds an underscore, 64-bit Windows nothing).
+  32) format="pei-i386" magic="010b" kind="PE32" symbol_prefix="_" ;;
+  64) format="pei-x86-64" magic="020b" kind="PE32+" symbol_prefix="" ;;
+  *)
+    echo "usage: check_module_file.sh 32|64 OBJDUMP MODULE OBJECT_FILES..." >&2
+    exit 2
+    ;;
+esac
+
 headers="$("$objdump" -p "$module")" || { echo "FAIL: $objdump cannot read $module"; exit 1; }
 
-grep -q "file format pei-i386" <<<"$headers" || fail "not a 32-bit PE file"
-grep -qE "^Magic[[:space:]]+010b" <<<"$headers" || fail "optional header is not PE32"
+grep -q "file format $format\$" <<<"$headers" ||
+  fail "not a $bits-bit PE file: $(sed -nE 's/.*file format (.*)$/\1/p' <<<"$headers" | head -1)"
+grep -qE "^Magic[[:space:]]+$magic" <<<"$headers" || fail "optional header is not $kind"
 grep -qE $'^\tDLL$' <<<"$headers" || fail "not a DLL"
 
 name="$(sed -nE 's/^Name[[:space:]]+[0-9a-fA-F]+ (.*)$/\1/p' <<<"$headers")"
@@ -61,17 +74,19 @@ $found"
 
 # Nor may it call C library functions beyond copying memory and the C++ run-time's exception
 # support: MinGW's sqrt is the x87 fsqrt (double rounding), its sin, cos and atan2 the x87
-# instructions, msvcrt's acos its own; none gives glibc's bits. (Mangled C++ names, which
-# start with __Z on 32-bit Windows, are the C++ library's: allocation, exceptions.)
+# instructions, msvcrt's acos its own; none gives glibc's bits. (Mangled C++ names, _Z... with
+# the C symbol prefix, are the C++ library's: allocation, exceptions. The exception support's
+# personality routine is __gxx_personality_v0 on 32-bit Windows, __gxx_personality_seh0 on
+# 64-bit Windows, which unwinds through the system's tables.)
 nm="${objdump%objdump}nm"
 defined="$("$nm" --defined-only "${objects[@]}" 2>/dev/null | awk 'NF == 3 { print $3 }' | sort -u)"
 calls="$("$nm" -u "${objects[@]}" 2>/dev/null | awk '$1 == "U" { print $2 }' | sort -u |
-  comm -23 - <(echo "$defined") | grep -v '^__Z' |
-  grep -vE '^(_memcpy|_memmove|_memset|_memcmp|_strlen|_abort|___chkstk_ms|___cxa_[a-z_]+|__Unwind_[A-Za-z_]+|___gxx_personality_v0)$')"
+  comm -23 - <(echo "$defined") | grep -v "^${symbol_prefix}_Z" | sed "s/^$symbol_prefix//" |
+  grep -vE '^(memcpy|memmove|memset|memcmp|strlen|abort|__chkstk_ms|__cxa_[a-z_]+|_Unwind_[A-Za-z_]+|__gxx_personality_(v0|seh0))$')"
 [ -z "$calls" ] || fail "the module's code calls C library functions whose results may differ between platforms: $(echo $calls)"
 
 if [ "$failures" -eq 0 ]; then
-  echo "$module: 32-bit DLL tarvel.p, exports _mod_descrip alone, imports $(echo $imports);" \
+  echo "$module: $bits-bit DLL tarvel.p, exports _mod_descrip alone, imports $(echo $imports);" \
     "the module's code does no x87 arithmetic and calls no C library mathematics"
 fi
 exit $((failures > 0))

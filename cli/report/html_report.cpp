@@ -1,0 +1,66 @@
+#include "cli/report/html_report.h"
+
+#include <string_view>
+
+#include "cli/report/report_assets.h"
+
+namespace tarvelhost::report {
+
+namespace {
+
+/// Text safe inside an HTML element.
+std::string escapedHtml(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+/// A module's text as a <script> element the page's loader turns into the module
+/// `specifier`. The browser does not run a script of this type.
+void writeModuleText(std::string_view specifier, std::string_view text, std::ostream& out) {
+    out << "<script type=\"text/x-module\" data-specifier=\"" << specifier << "\">\n"
+        << text << "\n</script>\n";
+}
+
+}  // namespace
+
+void writeHtmlReport(const ReportRun& run, std::ostream& out) {
+    // The template's markers, in the order they come, and what replaces each.
+    const std::string_view markers[] = {"@TITLE@", "@LICENCE@", "@DATA@", "@MODULES@", "@SCRIPT@"};
+    std::string_view rest = kPageTemplate;
+    for (const std::string_view marker : markers) {
+        const std::size_t at = rest.find(marker);
+        out << rest.substr(0, at);
+        rest.remove_prefix(at == std::string_view::npos ? rest.size() : at + marker.size());
+        if (marker == "@TITLE@") {
+            out << escapedHtml(run.file) << " \xe2\x80\x94 tarvel run";
+        } else if (marker == "@DATA@") {
+            out << reportJson(run);
+        } else if (marker == "@LICENCE@") {
+            out << escapedHtml(kThreeLicence);
+        } else if (marker == "@MODULES@") {
+            writeModuleText("three/core", kThreeCore, out);
+            writeModuleText("three", kThreeModule, out);
+            writeModuleText("three/addons/controls/OrbitControls.js", kOrbitControls, out);
+        } else {
+            out << kPageScript;
+        }
+    }
+    out << rest;
+}
+
+}  // namespace tarvelhost::report

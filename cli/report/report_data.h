@@ -1,0 +1,48 @@
+// What the report page draws of a run, as the JSON document the page reads.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/run_summary.h"
+#include "cli/svg_picture.h"
+#include "standin/call_log.h"
+#include "standin/scene.h"
+
+namespace tarvelhost::report {
+
+/// Up to this many unselected polygons the page draws them all as the run's context; above
+/// it, the outline of the unselected part (its boundary edges, at most kContextEdgeLimit of
+/// them) and an even sample of kContextSampleSize of its polygons, and says so.
+inline constexpr std::size_t kContextPolygonLimit = 100'000;
+inline constexpr std::size_t kContextSampleSize = 50'000;
+inline constexpr std::size_t kContextEdgeLimit = 200'000;
+
+/// One run as the summary line and the picture see it. Borrowed: the meshes must outlive it.
+struct ReportRun {
+    /// The input file's name, as shown.
+    std::string file;
+    /// The summary line the run printed, and its counts.
+    std::string summary;
+    RunCounts counts;
+    /// The messages the tool showed, in order.
+    std::vector<standin::ShownMessage> messages;
+    /// The mesh given to the tool (with its selection) and the mesh after the run: polygons
+    /// from before.polygons.size() on are the links the run added.
+    const standin::Mesh& before;
+    const standin::Mesh& after;
+};
+
+/// The page's data as one JSON object, safe to place inside a <script> element (no '<').
+/// Geometry is in base64: points as little-endian 32-bit floats (x, y, z), renumbered to
+/// those drawn, in the order first drawn, points at the same place stored once; polygon lists as
+/// unsigned LEB128 numbers, each polygon its point count and then its points, each point as the
+/// zigzag-coded difference from the point before it; edge lists the same without the counts.
+/// "removed": polygons the run removed; "kept": selected polygons that stayed; "context": the
+/// unselected ones drawn (all, or a sample), "contextEdges": the outline drawn when they are
+/// reduced, "contextNote" saying so; "links": two points per link, "linkTags" one byte per link
+/// indexing "tags"; "view": the picture's view across the first pair's gap.
+std::string reportJson(const ReportRun& run);
+
+}  // namespace tarvelhost::report
