@@ -3,6 +3,7 @@
 #include "cli/exit_codes.h"
 #include "cli/mesh_input.h"
 #include "cli/polygon_names.h"
+#include "formats/byte_reader.h"
 #include "formats/lwo_layer_list.h"
 #include "formats/lwo_layers.h"
 #include "standin/json_writer.h"
@@ -71,6 +72,10 @@ int runInfo(const InfoOptions& options, Console& console) {
         standin::appendJsonString(out, file.name());
         out += ", \"format\": ";
         standin::appendJsonString(out, formatKey(file.format()));
+        if (const formats::LwoObject* object = file.lwoObject()) {
+            out += ", \"form\": ";
+            standin::appendJsonString(out, formats::chunkName(object->formType));
+        }
         out += ", \"layers\": [";
         for (std::size_t k = 0; k < layers.size(); ++k) {
             const formats::LwoLayerSummary& layer = layers[k];
@@ -107,8 +112,11 @@ int runInfo(const InfoOptions& options, Console& console) {
         return kExitOk;
     }
 
-    console.out << file.name() << ": " << formats::formatName(file.format()) << '\n'
-                << (layers.size() == 1 ? "layer:\n" : "layers:\n");
+    console.out << file.name() << ": " << formats::formatName(file.format());
+    if (const formats::LwoObject* object = file.lwoObject()) {
+        console.out << ", " << formats::chunkName(object->formType);
+    }
+    console.out << '\n' << (layers.size() == 1 ? "layer:\n" : "layers:\n");
     for (std::size_t k = 0; k < layers.size(); ++k) {
         const formats::LwoLayerSummary& layer = layers[k];
         console.out << (k == runLayer ? "* " : "  ") << layer.number;

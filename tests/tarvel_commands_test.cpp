@@ -276,7 +276,7 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
     copyExample("facing_grids.lwo", "grids.lwo");
     ASSERT_EQ(run({"info", "grids.lwo"}), kExitOk) << err;
     EXPECT_EQ(out,
-              "grids.lwo: LightWave object (.lwo)\n"
+              "grids.lwo: LightWave object (.lwo), LWO2\n"
               "layer:\n"
               "* 1: 45 points, 26 polygons (FACE 26)\n"
               "in layer 1 (*), which a run takes: polygons 0-25\n"
@@ -290,7 +290,7 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
                static_cast<std::streamsize>(bytes.size()));
     ASSERT_EQ(run({"info", "layers.lwo"}), kExitOk) << err;
     EXPECT_EQ(out,
-              "layers.lwo: LightWave object (.lwo)\n"
+              "layers.lwo: LightWave object (.lwo), LWO2\n"
               "layers:\n"
               "* 1 \"Base\": 3 points, 1 polygon (FACE 1)\n"
               "  5 \"Gap\" (parent 1): 8 points, 4 polygons (FACE 3, PTCH 1)\n"
@@ -302,6 +302,7 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
     ASSERT_EQ(run({"info", "layers.lwo", "--json"}), kExitOk) << err;
     const standin::JsonValue info = standin::parseJson(out);
     EXPECT_EQ(info.at("format").string(), "lwo");
+    EXPECT_EQ(info.at("form").string(), "LWO2");
     ASSERT_EQ(info.at("layers").items().size(), 3u);
     const standin::JsonValue& gap = info.at("layers").at(1);
     EXPECT_EQ(gap.at("number").numberText(), "5");
