@@ -3,12 +3,14 @@
 #include "boundary/angle_insertion.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <vector>
 
 namespace tarvel {
 
 BoundaryPoint* sortByAngle(BoundaryPoint* first) {
+    assert(first != nullptr);
     std::vector<BoundaryPoint*> entries;
     bool anyNan = false;
     for (BoundaryPoint* e = first; e != nullptr; e = e->next) {

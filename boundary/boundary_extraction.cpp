@@ -1,6 +1,7 @@
 #include "boundary/boundary_extraction.h"
 
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 #include "grouping/key_index.h"
@@ -38,6 +39,7 @@ void forEachEdge(const std::vector<Member>& members, Visit visit) {
 /// Edges are bucketed by their lower point number, so that copies meet in a small bucket.
 std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
                                  const std::vector<std::uint32_t>& upper, std::size_t points) {
+    assert(lower.size() == upper.size());
     const std::size_t edges = lower.size();
     std::vector<std::uint32_t> start(points + 1, 0);
     for (std::uint32_t p : lower) {
@@ -84,17 +86,14 @@ std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
     return remains;
 }
 
-}  // namespace
+/// Every corner's point numbered, and the table that numbered them.
+struct CornerNumbers {
+    KeyIndex points;
+    std::vector<std::uint32_t> numbers;  // per corner, in member order
+};
 
-BoundaryPoint* extractBoundary(const PolyGroup& group) {
-    std::vector<Member> members;
-    std::size_t corners = 0;
-    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0), corners});
-        corners += static_cast<std::size_t>(members.back().count);
-    }
-
-    // Number every corner's point, in one pass so that the table look-ups overlap.
+/// Numbers every corner's point, in one pass so that the table look-ups overlap.
+CornerNumbers numberCorners(const std::vector<Member>& members, std::size_t corners) {
     std::vector<std::uint64_t> cornerKeys;
     cornerKeys.reserve(corners);
     for (std::size_t m = 0; m < members.size(); ++m) {
@@ -105,53 +104,76 @@ BoundaryPoint* extractBoundary(const PolyGroup& group) {
             cornerKeys.push_back(keyOf(members[m].ids[i]));
         }
     }
-    KeyIndex points(corners);
-    std::vector<std::uint32_t> numbers(corners);
-    points.numberAll(cornerKeys.data(), corners, numbers.data());
-    cornerKeys = {};
+    CornerNumbers out{KeyIndex(corners), std::vector<std::uint32_t>(corners)};
+    out.points.numberAll(cornerKeys.data(), corners, out.numbers.data());
+    return out;
+}
 
+/// Which edges remain once copies cancel, in forEachEdge's order.
+std::vector<bool> remainingMemberEdges(const std::vector<Member>& members,
+                                       const CornerNumbers& corners) {
     // Each edge as its two point numbers, lower first.
     std::vector<std::uint32_t> lower;
     std::vector<std::uint32_t> upper;
-    lower.reserve(corners);
-    upper.reserve(corners);
+    lower.reserve(corners.numbers.size());
+    upper.reserve(corners.numbers.size());
     forEachEdge(members, [&](const Member& m, int i, int j) {
-        const std::uint32_t a = numbers[m.firstCorner + static_cast<std::size_t>(i)];
-        const std::uint32_t b = numbers[m.firstCorner + static_cast<std::size_t>(j)];
+        const std::uint32_t a = corners.numbers[m.firstCorner + static_cast<std::size_t>(i)];
+        const std::uint32_t b = corners.numbers[m.firstCorner + static_cast<std::size_t>(j)];
         lower.push_back(std::min(a, b));
         upper.push_back(std::max(a, b));
     });
-    const std::vector<bool> remains = remainingEdges(lower, upper, points.size());
+    return remainingEdges(lower, upper, corners.points.size());
+}
 
+/// The points of the remaining edges, each once, in the order the edges first reach them.
+BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumbers& corners,
+                          const std::vector<bool>& remains) {
     // A null identifier never joins the list, as no host point has it.
-    std::vector<bool> listed(points.size(), false);
-    const std::uint32_t nullPoint = points.lookup(keyOf(static_cast<LWPntID>(nullptr)));
+    std::vector<bool> listed(corners.points.size(), false);
+    const std::uint32_t nullPoint = corners.points.lookup(keyOf(static_cast<LWPntID>(nullptr)));
     if (nullPoint != KeyIndex::kAbsent) {
         listed[nullPoint] = true;
     }
     BoundaryPoint head;
     BoundaryPoint* last = &head;
-    auto append = [&](Vector3* position, LWPntID id, std::uint32_t p) {
+    auto append = [&](const Member& m, int i) {
+        const std::uint32_t p = corners.numbers[m.firstCorner + static_cast<std::size_t>(i)];
         if (listed[p]) {
             return;
         }
         listed[p] = true;
         auto* entry = new BoundaryPoint;
-        entry->position = position;
-        entry->pointId = id;
+        entry->position = &m.positions[i];
+        entry->pointId = m.ids[i];
         last->next = entry;
         last = entry;
     };
     std::size_t edge = 0;
     forEachEdge(members, [&](const Member& m, int i, int j) {
         if (remains[edge++]) {
-            append(&m.positions[i], m.ids[i], numbers[m.firstCorner + static_cast<std::size_t>(i)]);
-            append(&m.positions[j], m.ids[j], numbers[m.firstCorner + static_cast<std::size_t>(j)]);
+            append(m, i);
+            append(m, j);
         }
     });
+    assert(edge == remains.size());
     BoundaryPoint* first = head.next;
     head.next = nullptr;
     return first;
+}
+
+}  // namespace
+
+BoundaryPoint* extractBoundary(const PolyGroup& group) {
+    std::vector<Member> members;
+    std::size_t corners = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0), corners});
+        corners += static_cast<std::size_t>(members.back().count);
+    }
+    const CornerNumbers numbers = numberCorners(members, corners);
+    const std::vector<bool> remains = remainingMemberEdges(members, numbers);
+    return listPoints(members, numbers, remains);
 }
 
 }  // namespace tarvel

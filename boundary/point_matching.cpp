@@ -1,6 +1,7 @@
 #include "boundary/point_matching.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <vector>
 
@@ -30,6 +31,7 @@ BoundaryPoint* nearestInSorted(const SortedAngles& list, double a) {
     const double fullTurn = 2.0 * PI;
     const std::vector<double>& r = list.angles;
     const std::size_t n = r.size();
+    assert(n > 0);
     const std::size_t above =
         static_cast<std::size_t>(std::upper_bound(r.begin(), r.end(), a) - r.begin());
     double best = fullTurn;
@@ -72,6 +74,7 @@ BoundaryPoint* nearest(const SortedAngles& list, double a) {
 void matchLoops(BoundaryPoint* firstList, BoundaryPoint* secondList) {
     const SortedAngles first(firstList);
     const SortedAngles second(secondList);
+    assert(!first.entries.empty() && !second.entries.empty());
     for (BoundaryPoint* r : first.entries) {
         r->match = nearest(second, r->angle);
         r->match->matched = 1;

@@ -1,6 +1,7 @@
 #include "grouping/distance_order.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 
@@ -51,6 +52,7 @@ std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
     std::sort(rest.begin(), rest.end(), [](const Entry& a, const Entry& b) {
         return a.distance < b.distance || (a.distance == b.distance && a.arrival > b.arrival);
     });
+    assert(rest.empty() || !(rest.front().distance < headDistance));
     std::vector<std::uint32_t> out{head};
     out.reserve(rest.size() + 1);
     for (const Entry& e : rest) {

@@ -1,5 +1,6 @@
 #include "grouping/pairing.h"
 
+#include <cassert>
 #include <vector>
 
 #include "grouping/facing_index.h"
@@ -24,30 +25,32 @@ void pairGroups(PolyGroup* head) {
     for (PolyGroup* g = head; g != nullptr; g = g->next) {
         list.push_back(g);
     }
-    // Numbers of the neighbours in the list as it shrinks; -1 at either end.
-    std::vector<std::int32_t> before(list.size());
-    std::vector<std::int32_t> after(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        before[i] = static_cast<std::int32_t>(i) - 1;
-        after[i] = i + 1 < list.size() ? static_cast<std::int32_t>(i + 1) : -1;
+    // Numbers of the neighbours in the list as it shrinks; kNone at either end.
+    constexpr std::uint32_t kNone = FacingIndex::kNone;
+    std::vector<std::uint32_t> before(list.size());
+    std::vector<std::uint32_t> after(list.size());
+    for (std::uint32_t i = 0; i < list.size(); ++i) {
+        before[i] = i == 0 ? kNone : i - 1;
+        after[i] = i + 1 < list.size() ? i + 1 : kNone;
     }
     FacingIndex facing(list);
-    for (std::int32_t g = 0; g >= 0; g = after[static_cast<std::size_t>(g)]) {
-        const std::int32_t p = facing.findPartner(g, g, maxAngle);
-        if (p < 0) {
+    for (std::uint32_t g = 0; g != kNone; g = after[g]) {
+        const std::uint32_t p = facing.findPartner(g, g + 1, maxAngle);
+        if (p == kNone) {
             continue;
         }
         // The partner leaves the list; it always has a predecessor, at g or after it.
+        assert(p > g);
         facing.remove(p);
-        const auto pi = static_cast<std::size_t>(p);
-        const std::int32_t previous = before[pi];
-        const std::int32_t following = after[pi];
-        list[static_cast<std::size_t>(previous)]->next = list[pi]->next;
-        after[static_cast<std::size_t>(previous)] = following;
-        if (following >= 0) {
-            before[static_cast<std::size_t>(following)] = previous;
+        const std::uint32_t previous = before[p];
+        assert(previous != kNone && previous >= g);
+        const std::uint32_t following = after[p];
+        list[previous]->next = list[p]->next;
+        after[previous] = following;
+        if (following != kNone) {
+            before[following] = previous;
         }
-        list[pi]->next = nullptr;
+        list[p]->next = nullptr;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "host/activate.h"
 
+#include <cassert>
 #include <memory>
 #include <new>
 #include <vector>
@@ -9,21 +10,17 @@
 #include "boundary/box_projection.h"
 #include "boundary/connection_output.h"
 #include "boundary/point_matching.h"
-#include "geometry/flatten_into_frame.h"
+#include "grouping/flatten_into_frame.h"
 #include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 #include "host/stage_clock.h"
 
 namespace tarvel {
-
-SelectedPoly** polyTable = nullptr;
-std::int32_t unassignedCount = 0;
-PolyGroup* groupList = nullptr;
-LWMessageFuncs* messageFuncs = nullptr;
 
 void showError(const char* text, const char* text2) {
     if (messageFuncs != nullptr && messageFuncs->error != nullptr) {
@@ -117,6 +114,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
         const StageClock clock(Stage::capture);
         // The capture allocates the table as polygons come. Slots beyond those it fills are
         // never read, so they need no clearing.
+        assert(polyTable == nullptr && groupList == nullptr);  // released by the last run
         polyTable = nullptr;
         unassignedCount = 0;
         CaptureContext capture{&edit, selected, 0, false};
@@ -180,6 +178,8 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     messageFuncs = nullptr;
     if (global != nullptr) {
         messageFuncs = static_cast<LWMessageFuncs*>(global("Info Messages 2", 0));
+        // The file service is asked for and not used: the host sees the request, so it stays,
+        // and every recorded run shows it.
         global("File IO", 0);
     }
 

@@ -13,15 +13,30 @@
 
 namespace {
 
+/// What start-up hands the host: the host keeps it as the module's data, and a value other
+/// than null tells it that the module started. The module keeps no data, so any such value
+/// serves.
+constexpr std::uintptr_t kStartupData = 4;
+
 void* TARVEL_HOSTCALL startup() {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(4));
+    return reinterpret_cast<void*>(kStartupData);
 }
 
 void TARVEL_HOSTCALL shutdown(void* /*serverData*/) {}
 
+// A tag code holds the kind of the entry in its high 16 bits and, for a text the user reads,
+// the text's language in its low 16 bits. Only the first kind is ours to name; what the other
+// kinds mean is the host's.
+constexpr std::uint32_t tagKind(std::uint32_t kind) {
+    return kind << 16;
+}
+constexpr std::uint32_t kLanguageUsEnglish = 0x0409;
+constexpr std::uint32_t kTagUserName = tagKind(0) | kLanguageUsEnglish;  // the command's name
+constexpr std::uint32_t kTagEnd = 0;
+
 const ServerTagInfo kTags[] = {
-    {"Tarvel Tool", 0x00000409},  // the command's name, in US English
-    {"create", 0x00020000},      {"Tarvel", 0x00010000}, {"spol", 0x00050000}, {"", 0},
+    {"Tarvel Tool", kTagUserName}, {"create", tagKind(2)}, {"Tarvel", tagKind(1)},
+    {"spol", tagKind(5)},          {"", kTagEnd},
 };
 
 const ServerRecord kServers[] = {

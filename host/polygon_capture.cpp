@@ -1,10 +1,12 @@
 #include "host/polygon_capture.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <new>
 
-#include "host/activate.h"
+#include "host/polygon_flags.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -51,7 +53,7 @@ extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygo
     if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
         return 0;
     }
-    if ((polygon->flags & 1) == 0) {
+    if ((polygon->flags & kPolygonSelected) == 0) {
         return 0;
     }
     if (context->outOfMemory || unassignedCount >= context->slotCount) {
@@ -61,6 +63,7 @@ extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygo
         if (unassignedCount == context->allocated) {
             growTable(*context);
         }
+        assert(unassignedCount < context->allocated);
         // The record goes into its slot only once it is complete.
         polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
         ++unassignedCount;

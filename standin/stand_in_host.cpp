@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/polygon_flags.h"
 #include "standin/host_code_scope.h"
 #include "standin/polygon_normal.h"
 
@@ -53,7 +54,7 @@ public:
     HostRun(Scene scene, CallLogging logging)
         : mesh_(std::move(scene.mesh)), answers_(scene.host), log_(logging) {
         for (const Polygon& polygon : mesh_.polygons) {
-            selectedCount_ += (polygon.flags & 1) != 0 ? 1 : 0;
+            selectedCount_ += (polygon.flags & kPolygonSelected) != 0 ? 1 : 0;
         }
     }
 
@@ -287,7 +288,7 @@ void HostRun::rollBack() {
     for (const std::size_t j : removedInEdit_) {
         mesh_.polygons[j].removed = false;
         --removedCount_;
-        if (j < polygonsAtBegin_ && (mesh_.polygons[j].flags & 1) != 0) {
+        if (j < polygonsAtBegin_ && (mesh_.polygons[j].flags & kPolygonSelected) != 0) {
             ++selectedCount_;
         }
     }
@@ -422,7 +423,7 @@ EDError HostRun::remPoly(LWPolID handle) {
     removedInEdit_.push_back(j);
     polygon->removed = true;
     ++removedCount_;
-    if (j < polygonsAtBegin_ && (polygon->flags & 1) != 0) {
+    if (j < polygonsAtBegin_ && (polygon->flags & kPolygonSelected) != 0) {
         --selectedCount_;
     }
     return kNoError;

@@ -164,7 +164,7 @@ TEST(FacingIndexTest, everyGroupFindsWhatTheFullSearchFinds) {
         groups.clearPartners();
         FacingIndex index(list);
         for (std::size_t i = 0; i < list.size(); ++i) {
-            index.findPartner(static_cast<std::int32_t>(i), -1, PI / 4);
+            index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4);
             PolyGroup expected;
             expected.partner = literalPartner[i];
             expected.partnerDistance = literalDistance[i];
@@ -200,10 +200,10 @@ TEST(FacingIndexTest, pairingInListOrderWithRemovalsMatchesTheListWalk) {
             if (taken[i]) {
                 continue;
             }
-            const std::int32_t p = index.findPartner(static_cast<std::int32_t>(i),
-                                                     static_cast<std::int32_t>(i), PI / 4);
-            if (p >= 0) {
-                taken[static_cast<std::size_t>(p)] = true;
+            const std::uint32_t p = index.findPartner(static_cast<std::uint32_t>(i),
+                                                      static_cast<std::uint32_t>(i + 1), PI / 4);
+            if (p != FacingIndex::kNone) {
+                taken[p] = true;
                 index.remove(p);
             }
             EXPECT_EQ(list[i]->partner, literal[i]) << "round " << round << " group " << i;

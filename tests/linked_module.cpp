@@ -1,6 +1,7 @@
 #include "tests/linked_module.h"
 
 #include "host/activate.h"
+#include "host/run_state.h"
 #include "tests/allocation_counter.h"
 
 namespace tarvel::testing {

@@ -6,14 +6,13 @@
 
 #include "grouping/poly_group.h"
 #include "grouping/region_growing.h"
-#include "host/activate.h"
+#include "host/run_state.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
 namespace {
 
 using testing::makePoly;
-using testing::pointId;
 
 /// A table of captured polygons, grouped as the activation groups them.
 struct Grouping {
@@ -173,25 +172,6 @@ TEST(RegionGrowingTest, aLongStripGrowsOnASmallStack) {
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attr);
     EXPECT_EQ(grown, 4000);
-}
-
-TEST(RegionGrowingTest, findPolyWithEdgeGivesTheFirstRemainingHolder) {
-    // The hub point 0 is held by every polygon; the edge's other end picks among them.
-    std::vector<SelectedPoly*> table{quad({0, 1, 2, 3}), quad({0, 3, 4, 5}), quad({0, 5, 6, 1}),
-                                     makePoly({1, 0}, {{}, {}})};
-    PolygonsByPoint holders(table.data(), 4);
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(1), pointId(0), table.data()), 0);
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(5), pointId(0), table.data()), 1);
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(2), pointId(9), table.data()), -1);
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(3), pointId(3), table.data()), 0);
-    SelectedPoly* taken = table[0];
-    table[0] = nullptr;
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(1), pointId(0), table.data()), 2);
-    EXPECT_EQ(holders.findPolyWithEdge(pointId(3), pointId(2), table.data()), -1);
-    delete taken;
-    for (SelectedPoly* p : table) {
-        delete p;
-    }
 }
 
 }  // namespace

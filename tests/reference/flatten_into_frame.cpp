@@ -1,4 +1,4 @@
-#include "geometry/flatten_into_frame.h"
+#include "grouping/flatten_into_frame.h"
 
 #include "grouping/poly_group.h"
 #include "host/selected_poly.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "grouping/poly_group.h"
-#include "host/activate.h"
+#include "host/run_state.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {

@@ -1,4 +1,4 @@
-#include "geometry/flatten_into_frame.h"
+#include "grouping/flatten_into_frame.h"
 
 #include "geometry/frame_transform.h"
 #include "grouping/poly_group.h"

@@ -1,0 +1,189 @@
+#include "grouping/facing_search.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "grouping/partner_search.h"
+
+namespace tarvel {
+
+namespace {
+
+/// The interval the offsets from `origin` of a box's points span along `e`, as the distance of
+/// its nearest end from 0 (0 when it holds 0).
+[[gnu::always_inline]] inline double gapAlong(const Vector3& low, const Vector3& high,
+                                              const Vector3& e) {
+    const double from = std::min(low.x * e.x, high.x * e.x) + std::min(low.y * e.y, high.y * e.y) +
+                        std::min(low.z * e.z, high.z * e.z);
+    const double to = std::max(low.x * e.x, high.x * e.x) + std::max(low.y * e.y, high.y * e.y) +
+                      std::max(low.z * e.z, high.z * e.z);
+    if (from > 0.0) {
+        return from;
+    }
+    return to < 0.0 ? -to : 0.0;
+}
+
+}  // namespace
+
+[[gnu::always_inline]] inline bool TreeSearch::cannotPass(const FacingNode& node) const {
+    if (node.alive == 0 || node.maxIndex < q_.first) {
+        return true;
+    }
+    const Vector3& a = q_.axis;
+    const double minCos = std::min(node.normalLow.x * a.x, node.normalHigh.x * a.x) +
+                          std::min(node.normalLow.y * a.y, node.normalHigh.y * a.y) +
+                          std::min(node.normalLow.z * a.z, node.normalHigh.z * a.z);
+    if (minCos > q_.cosLimit) {
+        return true;  // every normal here is too far from opposite
+    }
+    const Vector3 low = node.low - q_.origin;
+    const Vector3 high = node.high - q_.origin;
+    const double maxHeight = std::max(low.x * a.x, high.x * a.x) +
+                             std::max(low.y * a.y, high.y * a.y) +
+                             std::max(low.z * a.z, high.z * a.z);
+    return maxHeight < -slack_;  // every centre here lies behind the group
+}
+
+[[gnu::always_inline]] inline double TreeSearch::lateralSquared(const Vector3& offset) const {
+    const double a = dot(offset, q_.across);
+    const double b = dot(offset, q_.acrossToo);
+    return a * a + b * b;
+}
+
+[[gnu::always_inline]] inline double TreeSearch::nearestPossible(const FacingNode& node) const {
+    // The box's offsets along each direction across the axis span an interval, and no centre
+    // in the box is nearer than the nearest end of both intervals.
+    const Vector3 low = node.low - q_.origin;
+    const Vector3 high = node.high - q_.origin;
+    const double a = gapAlong(low, high, q_.across);
+    const double b = gapAlong(low, high, q_.acrossToo);
+    return a * a + b * b;
+}
+
+inline void TreeSearch::consider(const FacingItem& item) {
+    const std::uint32_t j = item.index;
+    if (j < q_.first || j == q_.index || removed_[j] != 0 ||
+        dot(item.unitNormal, q_.axis) > q_.cosLimit ||
+        dot(item.centre - q_.origin, q_.axis) < -slack_ ||
+        (best_ != kNone && lateralSquared(item.centre - q_.origin) > reach_)) {
+        return;
+    }
+    double d = 0.0;
+    if (!facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+        return;
+    }
+    if (best_ == kNone || d < bestDistance_ || (d == bestDistance_ && j < best_)) {
+        best_ = j;
+        bestDistance_ = d;
+        reach_ = (d + slack_) * (d + slack_);
+    }
+}
+
+void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
+    stack_.assign(1, {root, rootNearest});
+    while (!stack_.empty()) {
+        const Pending top = stack_.back();
+        stack_.pop_back();
+        if (best_ != kNone && top.nearest > reach_) {
+            continue;
+        }
+        const FacingNode& node = nodes_[top.node];
+        if (cannotPass(node)) {
+            continue;
+        }
+        if (node.isLeaf()) {
+            for (std::uint32_t k = node.begin; k < node.end; ++k) {
+                consider(items_[k]);
+            }
+            continue;
+        }
+        const double left = nearestPossible(nodes_[node.left]);
+        const double right = nearestPossible(nodes_[node.right]);
+        if (left <= right) {
+            stack_.push_back({node.right, right});
+            stack_.push_back({node.left, left});
+        } else {
+            stack_.push_back({node.left, left});
+            stack_.push_back({node.right, right});
+        }
+    }
+}
+
+bool TreeSearch::searchHintLeaf(std::uint32_t hint, std::uint32_t leaf) {
+    const FacingNode& node = nodes_[leaf];
+    if (!cannotPass(node)) {
+        consider(items_[hint]);
+        for (std::uint32_t k = node.begin; k < node.end; ++k) {
+            consider(items_[k]);
+        }
+    }
+    // When the best lies farther off than the leaf is wide, the winner is likely elsewhere and
+    // a search from the root finds it sooner.
+    const Vector3 size = node.high - node.low;
+    return best_ != kNone && reach_ <= dot(size, size);
+}
+
+void TreeSearch::climbFrom(std::uint32_t leaf) {
+    std::uint32_t at = leaf;
+    for (std::uint32_t parent = nodes_[leaf].parent; parent != kNone;
+         at = parent, parent = nodes_[parent].parent) {
+        const FacingNode& up = nodes_[parent];
+        const std::uint32_t sibling = up.left == at ? up.right : up.left;
+        const double nearest = nearestPossible(nodes_[sibling]);
+        if (best_ == kNone || nearest <= reach_) {
+            searchBelow(sibling, nearest);
+        }
+    }
+}
+
+std::uint32_t TreeSearch::run(std::uint32_t hint) {
+    if (nodes_.empty()) {
+        return kNone;
+    }
+    // A good first candidate (a neighbour's partner) lets the search pass over most of the
+    // tree. Starting from its leaf, every sibling on the way up to the root is searched unless
+    // it cannot hold anything as near: together they are the whole tree, so the result is the
+    // same as from the root.
+    if (hint != kNone) {
+        assert(hint < items_.size());
+        const std::uint32_t leaf = tree_.leafOf(items_[hint].index);
+        assert(nodes_[leaf].isLeaf() && nodes_[leaf].begin <= hint && hint < nodes_[leaf].end);
+        if (searchHintLeaf(hint, leaf)) {
+            climbFrom(leaf);
+            return best_;
+        }
+    }
+    searchBelow(0, 0.0);
+    return best_;
+}
+
+bool TreeSearch::anyPassingBelow(std::uint32_t below) {
+    if (nodes_.empty()) {
+        return false;
+    }
+    stack_.assign(1, {0, 0.0});
+    while (!stack_.empty()) {
+        const FacingNode& node = nodes_[stack_.back().node];
+        stack_.pop_back();
+        if (cannotPass(node) || node.minIndex >= below) {
+            continue;
+        }
+        if (!node.isLeaf()) {
+            stack_.push_back({node.left, 0.0});
+            stack_.push_back({node.right, 0.0});
+            continue;
+        }
+        for (std::uint32_t k = node.begin; k < node.end; ++k) {
+            const std::uint32_t j = items_[k].index;
+            double d = 0.0;
+            if (j >= q_.first && j < below && j != q_.index && removed_[j] == 0 &&
+                facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace tarvel

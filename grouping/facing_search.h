@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/frame_transform.h"
+#include "grouping/facing_tree.h"
+#include "grouping/poly_group.h"
+
+namespace tarvel {
+
+/// What one search looks for: the candidates numbered `first` and above, other than the
+/// searching group itself, that pass the partner test for the group. Built by FacingIndex,
+/// beside the tests that sort groups into tree and one-by-one candidates.
+struct FacingQuery {
+    FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
+                std::uint32_t firstCandidate, double maxAngleLimit);
+
+    const PolyGroup* group;
+    const FrameTransform* frame;  // the group's frame, with its angles computed
+    Vector3 origin;
+    Vector3 axis;
+    // Two unit directions across the axis: a point's distance from the axis is the length of
+    // its offset along them.
+    Vector3 across;
+    Vector3 acrossToo;
+    std::uint32_t index;  // the searching group's number
+    std::uint32_t first;
+    double maxAngle;
+    // Normals whose cosine with the axis lies above this all miss the angle limit.
+    double cosLimit;
+};
+
+/// What a tree search reads: the tree, the groups by number, which of them are removed, and
+/// the margin for rounding errors of distances and heights.
+struct FacingCandidates {
+    const FacingTree& tree;
+    const std::vector<PolyGroup*>& groups;
+    const std::vector<std::uint8_t>& removed;
+    double slack;
+};
+
+/// One search of the tree for the first of the nearest candidates passing the partner test.
+/// A subtree is passed over only when none of its items can pass the test or come as near the
+/// group's axis as the best found, with the margin `slack` on every comparison.
+class TreeSearch {
+public:
+    static constexpr std::uint32_t kNone = FacingTree::kNone;
+
+    /// A subtree still to search, and its squared distance from the axis, at least.
+    struct Pending {
+        std::uint32_t node;
+        double nearest;
+    };
+
+    /// `stack` is scratch space, kept by the caller so that searches reuse it.
+    TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
+               std::vector<Pending>& stack);
+
+    /// Searches the whole tree, starting from the leaf of item `hint` (a place in the tree's
+    /// order) when it is not kNone. Returns the group number found, or kNone; the lowest
+    /// number among equally near ones.
+    std::uint32_t run(std::uint32_t hint);
+    /// The distance of what run() found.
+    double bestDistance() const { return bestDistance_; }
+
+    /// Whether any tree candidate numbered below `below` passes the partner test.
+    bool anyPassingBelow(std::uint32_t below);
+
+private:
+    /// Whether no item in the node can be a candidate passing the partner test.
+    bool cannotPass(const FacingNode& node) const;
+    /// Squared distance from the axis of an offset from the group's centre.
+    double lateralSquared(const Vector3& offset) const;
+    /// A lower bound of the squared distance from the axis of every centre in the node.
+    double nearestPossible(const FacingNode& node) const;
+    /// Tests one item exactly and keeps it when it is the best so far.
+    void consider(const FacingItem& item);
+    /// Depth first below `root`, nearer child first.
+    void searchBelow(std::uint32_t root, double rootNearest);
+    /// Tests the hint and its leaf; whether the best found is near enough for climbing from
+    /// the leaf to pay.
+    bool searchHintLeaf(std::uint32_t hint, std::uint32_t leaf);
+    /// Searches every sibling on the way from `leaf` up to the root that may hold something
+    /// as near as the best.
+    void climbFrom(std::uint32_t leaf);
+
+    const FacingTree& tree_;
+    const std::vector<FacingItem>& items_;
+    const std::vector<FacingNode>& nodes_;
+    PolyGroup* const* groups_;
+    const std::uint8_t* removed_;
+    double slack_;
+    const FacingQuery& q_;
+    std::vector<Pending>& stack_;
+    std::uint32_t best_ = kNone;
+    double bestDistance_ = 0.0;
+    double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
+};
+
+inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
+                              std::vector<Pending>& stack)
+    : tree_(candidates.tree),
+      items_(candidates.tree.items()),
+      nodes_(candidates.tree.nodes()),
+      groups_(candidates.groups.data()),
+      removed_(candidates.removed.data()),
+      slack_(candidates.slack),
+      q_(q),
+      stack_(stack) {}
+
+}  // namespace tarvel

@@ -1,0 +1,170 @@
+#include "grouping/facing_tree.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+#include <utility>
+
+namespace tarvel {
+
+namespace {
+
+constexpr std::uint32_t kLeafSize = 8;
+constexpr double kCellsPerAxis = 2097151.0;  // 21 bits per axis: three make a 63-bit code
+
+Vector3 lower(const Vector3& a, const Vector3& b) {
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)};
+}
+
+Vector3 upper(const Vector3& a, const Vector3& b) {
+    return {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
+}
+
+/// The cell, 0 to kCellsPerAxis, of an offset into a span of `size`.
+std::uint64_t cell(double offset, double size) {
+    const double t = size > 0.0 ? offset / size * kCellsPerAxis : 0.0;
+    return static_cast<std::uint64_t>(std::clamp(t, 0.0, kCellsPerAxis));
+}
+
+/// Moves bit i of the low 21 bits to bit 3i.
+std::uint64_t spread(std::uint64_t v) {
+    v &= 0x1FFFFF;
+    v = (v | v << 32) & 0x1F00000000FFFFULL;
+    v = (v | v << 16) & 0x1F0000FF0000FFULL;
+    v = (v | v << 8) & 0x100F00F00F00F00FULL;
+    v = (v | v << 4) & 0x10C30C30C30C30C3ULL;
+    v = (v | v << 2) & 0x1249249249249249ULL;
+    return v;
+}
+
+/// Where the run [begin, end) of ascending codes splits: where the highest bit in which its
+/// ends differ turns from 0 to 1 (so that a split never joins distant parts of the curve), or
+/// in the middle where all codes agree.
+std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begin,
+                         std::uint32_t end) {
+    const std::uint64_t differ = codes[begin].first ^ codes[end - 1].first;
+    if (differ == 0) {
+        return begin + (end - begin) / 2;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << (63 - std::countl_zero(differ));
+    std::uint32_t lo = begin;
+    std::uint32_t hi = end - 1;  // codes[hi] has the bit, codes[begin] has not
+    while (lo + 1 < hi) {
+        const std::uint32_t mid = lo + (hi - lo) / 2;
+        ((codes[mid].first & bit) != 0 ? hi : lo) = mid;
+    }
+    assert(begin < hi && hi < end);  // both halves hold items
+    return hi;
+}
+
+}  // namespace
+
+FacingTree::FacingTree(std::vector<FacingItem> items, std::size_t groupCount)
+    : items_(std::move(items)), leafOf_(groupCount, kNone) {
+    assert(groupCount < kNone && items_.size() <= groupCount);
+    if (items_.empty()) {
+        return;
+    }
+    splitRanges(layAlongMortonCurve());
+    // Bounds bottom up: children come after their parent.
+    for (std::size_t at = nodes_.size(); at-- > 0;) {
+        if (nodes_[at].isLeaf()) {
+            boundLeaf(static_cast<std::uint32_t>(at));
+        } else {
+            boundFromChildren(static_cast<std::uint32_t>(at));
+        }
+    }
+}
+
+FacingTree::CurveOrder FacingTree::layAlongMortonCurve() {
+    Vector3 low = items_[0].centre;
+    Vector3 high = low;
+    for (const FacingItem& item : items_) {
+        low = lower(low, item.centre);
+        high = upper(high, item.centre);
+    }
+    const Vector3 extent = high - low;
+    CurveOrder order(items_.size());
+    for (std::uint32_t k = 0; k < items_.size(); ++k) {
+        const Vector3 offset = items_[k].centre - low;
+        order[k] = {spread(cell(offset.x, extent.x)) | spread(cell(offset.y, extent.y)) << 1 |
+                        spread(cell(offset.z, extent.z)) << 2,
+                    k};
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<FacingItem> sorted;
+    sorted.reserve(items_.size());
+    for (const auto& entry : order) {
+        sorted.push_back(items_[entry.second]);
+    }
+    items_ = std::move(sorted);
+    return order;
+}
+
+void FacingTree::splitRanges(const CurveOrder& codes) {
+    // Ranges top down, each halved at its split point until it fits a leaf.
+    nodes_.reserve(2 * items_.size() / kLeafSize + 2);
+    nodes_.push_back({});
+    nodes_[0].end = static_cast<std::uint32_t>(items_.size());
+    for (std::uint32_t at = 0; at < nodes_.size(); ++at) {
+        const std::uint32_t begin = nodes_[at].begin;
+        const std::uint32_t end = nodes_[at].end;
+        if (end - begin <= kLeafSize) {
+            continue;
+        }
+        const std::uint32_t middle = splitPoint(codes, begin, end);
+        nodes_[at].left = static_cast<std::uint32_t>(nodes_.size());
+        nodes_[at].right = nodes_[at].left + 1;
+        FacingNode left;
+        left.parent = at;
+        left.begin = begin;
+        left.end = middle;
+        FacingNode right;
+        right.parent = at;
+        right.begin = middle;
+        right.end = end;
+        nodes_.push_back(left);
+        nodes_.push_back(right);
+    }
+}
+
+void FacingTree::boundLeaf(std::uint32_t at) {
+    FacingNode& node = nodes_[at];
+    const FacingItem& first = items_[node.begin];
+    node.low = node.high = first.centre;
+    node.normalLow = node.normalHigh = first.unitNormal;
+    node.minIndex = node.maxIndex = first.index;
+    for (std::uint32_t k = node.begin; k < node.end; ++k) {
+        const FacingItem& item = items_[k];
+        node.low = lower(node.low, item.centre);
+        node.high = upper(node.high, item.centre);
+        node.normalLow = lower(node.normalLow, item.unitNormal);
+        node.normalHigh = upper(node.normalHigh, item.unitNormal);
+        node.minIndex = std::min(node.minIndex, item.index);
+        node.maxIndex = std::max(node.maxIndex, item.index);
+        leafOf_[item.index] = at;
+    }
+    node.alive = node.end - node.begin;
+}
+
+void FacingTree::boundFromChildren(std::uint32_t at) {
+    FacingNode& node = nodes_[at];
+    const FacingNode& a = nodes_[node.left];
+    const FacingNode& b = nodes_[node.right];
+    node.low = lower(a.low, b.low);
+    node.high = upper(a.high, b.high);
+    node.normalLow = lower(a.normalLow, b.normalLow);
+    node.normalHigh = upper(a.normalHigh, b.normalHigh);
+    node.minIndex = std::min(a.minIndex, b.minIndex);
+    node.maxIndex = std::max(a.maxIndex, b.maxIndex);
+    node.alive = a.alive + b.alive;
+}
+
+void FacingTree::remove(std::uint32_t index) {
+    for (std::uint32_t at = leafOf_[index]; at != kNone; at = nodes_[at].parent) {
+        assert(nodes_[at].alive > 0);
+        --nodes_[at].alive;
+    }
+}
+
+}  // namespace tarvel

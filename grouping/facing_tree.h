@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "geometry/vector3.h"
+
+namespace tarvel {
+
+/// A group as the tree sees it: its centre, its normal scaled to unit length, and its number in
+/// the list.
+struct FacingItem {
+    Vector3 centre;
+    Vector3 unitNormal;
+    std::uint32_t index;
+};
+
+/// A subtree over the items [begin, end), bounding their centres, normals and numbers.
+struct FacingNode {
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    Vector3 low, high;              // box of the centres
+    Vector3 normalLow, normalHigh;  // box of the unit normals
+    std::uint32_t minIndex = 0, maxIndex = 0;
+    std::uint32_t alive = 0;  // items in the subtree not removed
+    std::uint32_t parent = kNone;
+    std::uint32_t left = kNone, right = kNone;  // children, kNone for a leaf
+    std::uint32_t begin = 0, end = 0;
+
+    bool isLeaf() const { return left == kNone; }
+};
+
+/// A k-d tree over group centres that also bounds their normals. Items lie along a Morton curve
+/// through the centres, so every node's run of items is spatially compact; nodes_[0] is the
+/// root, and a parent always comes before its children.
+class FacingTree {
+public:
+    static constexpr std::uint32_t kNone = FacingNode::kNone;
+    /// Morton codes of the items, ascending, each with the item's place before sorting.
+    using CurveOrder = std::vector<std::pair<std::uint64_t, std::uint32_t>>;
+
+    FacingTree() = default;
+    /// The tree over `items`, whose numbers lie below `groupCount`.
+    FacingTree(std::vector<FacingItem> items, std::size_t groupCount);
+
+    const std::vector<FacingItem>& items() const { return items_; }
+    const std::vector<FacingNode>& nodes() const { return nodes_; }
+    /// The leaf holding group `index`, or kNone when the group is not in the tree.
+    std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
+
+    /// Counts group `index` out of the alive counts of its leaf and every node above it.
+    void remove(std::uint32_t index);
+
+private:
+    /// Sorts the items along the curve; returns their codes, ascending.
+    CurveOrder layAlongMortonCurve();
+    /// Halves runs of the curve down to leaves.
+    void splitRanges(const CurveOrder& codes);
+    void boundLeaf(std::uint32_t at);
+    void boundFromChildren(std::uint32_t at);
+
+    std::vector<FacingItem> items_;  // in tree order
+    std::vector<FacingNode> nodes_;
+    std::vector<std::uint32_t> leafOf_;  // per group number
+};
+
+}  // namespace tarvel
