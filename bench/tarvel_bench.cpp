@@ -12,11 +12,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "formats/lwo_from_mesh.h"
+#include "formats/lwo_writer.h"
+#include "formats/mesh_file.h"
 #include "host/stage_clock.h"
 #include "scenes/scene_generators.h"
 #include "standin/module_loader.h"
@@ -27,6 +32,8 @@ namespace {
 struct Scenario {
     const char* name;
     std::function<standin::Scene(int polygons)> make;
+    /// Whether the comparison with Blender's bridge of the facing grids lists this scene.
+    bool comparedWithBlender = false;
 };
 
 /// What one run in a child measured.
@@ -34,6 +41,9 @@ struct Measure {
     bool finished = false;
     double stage[tarvel::kStageCount] = {};
     double total = 0.0;
+    /// Processor time of the whole run, every thread's and the host's: on a loaded machine a
+    /// steadier measure of the work done than the wall time.
+    double cpu = 0.0;
     double peakMiB = 0.0;
     int polygons = 0;
     int links = 0;
@@ -45,11 +55,20 @@ int side(double area) {
 
 const std::vector<Scenario> kScenarios{
     {"two facing grids",
-     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); }},
+     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); }, true},
     {"curved noisy patches",
-     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); }},
+     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
+     true},
     {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }},
 };
+
+/// Processor seconds this process has used so far, in user and system mode.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
 
 /// Runs the scene in this (child) process and fills the measure.
 Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) {
@@ -59,11 +78,13 @@ Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) 
     auto reset = reinterpret_cast<void (*)()>(module.symbol("tarvelResetStageClock"));
     auto seconds = reinterpret_cast<double (*)(int)>(module.symbol("tarvelStageSeconds"));
     reset();
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const standin::Trace trace =
         standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly);
     const auto end = std::chrono::steady_clock::now();
     Measure m;
+    m.cpu = cpuSeconds() - cpuStart;
     m.finished = true;
     m.polygons = count;
     m.total = std::chrono::duration<double>(end - start).count();
@@ -77,9 +98,10 @@ Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) 
     return m;
 }
 
-/// Runs in a child; gives up on it after `limitSeconds`.
-Measure runInChild(const char* modulePath, const Scenario& scenario, int polygons,
-                   int limitSeconds) {
+/// What body() gives, computed in a child process (so that its peak memory is its own); a
+/// value-initialised Result when the child fails or takes longer than `limitSeconds`.
+template <typename Result, typename Body>
+Result inChild(int limitSeconds, const Body& body) {
     int channel[2];
     if (pipe(channel) != 0) {
         return {};
@@ -87,9 +109,9 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        Measure m;
+        Result m{};
         try {
-            m = runHere(modulePath, scenario, polygons);
+            m = body();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
         }
@@ -97,7 +119,7 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
         _exit(written == static_cast<ssize_t>(sizeof m) ? 0 : 1);
     }
     close(channel[1]);
-    Measure m;
+    Result m{};
     pollfd wait{channel[0], POLLIN, 0};
     if (poll(&wait, 1, limitSeconds * 1000) == 1 &&
         read(channel[0], &m, sizeof m) != static_cast<ssize_t>(sizeof m)) {
@@ -109,38 +131,294 @@ Measure runInChild(const char* modulePath, const Scenario& scenario, int polygon
     return m;
 }
 
+/// Runs in a child; gives up on it after `limitSeconds`.
+Measure runInChild(const char* modulePath, const Scenario& scenario, int polygons,
+                   int limitSeconds) {
+    return inChild<Measure>(limitSeconds, [&] { return runHere(modulePath, scenario, polygons); });
+}
+
+/// What `tarvel run` spends on a mesh file, step by step.
+struct FileMeasure {
+    bool finished = false;
+    int polygons = 0;
+    double read = 0.0;    // reading the file into the mesh the host sees
+    double module = 0.0;  // the module's run in the stand-in host, as the main table's total
+    double write = 0.0;   // the edited file's bytes, written out
+};
+
+bool writeBytes(const std::string& path, const void* data, std::size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+/// The benchmark's facing grids of about `polygons` polygons as an OBJ file's text.
+std::string facingGridsObj(const standin::Mesh& mesh) {
+    std::string text = "# two facing grids\n";
+    char line[128];
+    for (const standin::Point& p : mesh.points) {
+        std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p[0], p[1], p[2]);
+        text += line;
+    }
+    for (const standin::Polygon& polygon : mesh.polygons) {
+        text += 'f';
+        for (std::int32_t point : polygon.points) {
+            text += ' ';
+            text += std::to_string(point + 1);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+/// Runs `tarvel run`'s steps on the file at `path` in this (child) process: read, the module
+/// in the stand-in host with every polygon selected, the edited bytes written to `output`.
+FileMeasure runFileHere(const char* modulePath, const std::string& path,
+                        const std::string& output) {
+    using Clock = std::chrono::steady_clock;
+    FileMeasure m;
+    const auto start = Clock::now();
+    const formats::MeshFile input = formats::MeshFile::load(path);
+    standin::Scene scene;
+    scene.mesh = input.mesh();
+    for (standin::Polygon& polygon : scene.mesh.polygons) {
+        polygon.flags |= 1;
+    }
+    const auto read = Clock::now();
+    m.polygons = static_cast<int>(scene.mesh.polygons.size());
+    const standin::LoadedModule module(modulePath);
+    const auto moduleStart = Clock::now();
+    const standin::Trace trace =
+        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly);
+    const auto moduleEnd = Clock::now();
+    if (!trace.mesh) {
+        return m;
+    }
+    const std::vector<std::byte> edited = input.editedBytes(*trace.mesh);
+    if (!writeBytes(output, edited.data(), edited.size())) {
+        return m;
+    }
+    const auto end = Clock::now();
+    m.read = std::chrono::duration<double>(read - start).count();
+    m.module = std::chrono::duration<double>(moduleEnd - moduleStart).count();
+    m.write = std::chrono::duration<double>(end - moduleEnd).count();
+    m.finished = true;
+    return m;
+}
+
+/// Whether `program` is an executable file in a folder of the PATH.
+bool onPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) {
+        return false;
+    }
+    const std::string folders = path;
+    for (std::size_t at = 0; at <= folders.size();) {
+        std::size_t end = folders.find(':', at);
+        if (end == std::string::npos) {
+            end = folders.size();
+        }
+        const std::string folder = end > at ? folders.substr(at, end - at) : ".";
+        if (access((folder + "/" + program).c_str(), X_OK) == 0) {
+            return true;
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
+/// Seconds Blender's Bridge Edge Loops takes on the benchmark's facing grids of about
+/// `polygons` polygons (the operator alone), or a negative number when it could not be run.
+double blenderBridgeSeconds(int polygons) {
+    const int nx = side(polygons / 2.0);
+    const int ny = polygons / 2 / nx;
+    const std::string command =
+        "blender --background --factory-startup --python-exit-code 1 "
+        "--python '" TARVEL_BLENDER_SCRIPT "' -- " +
+        std::to_string(nx) + " " + std::to_string(ny) + " 2 2>/dev/null";
+    FILE* output = popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return -1.0;
+    }
+    double result = -1.0;
+    char line[512];
+    while (std::fgets(line, sizeof line, output) != nullptr) {
+        double s = 0.0;
+        if (std::sscanf(line, "bridge seconds: %lf", &s) == 1) {
+            result = s;
+        }
+    }
+    return pclose(output) == 0 ? result : -1.0;
+}
+
+/// Seconds to four significant digits, for the small times of the comparison.
+std::string precise(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", s);
+    return text;
+}
+
 std::string seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, s < 10 ? "%.3f" : "%.1f", s);
     return text;
 }
 
+void printStages(const char* name, const char* threads, const Measure& m) {
+    std::printf("| %s | %s |", name, threads);
+    for (double s : m.stage) {
+        std::printf(" %s |", seconds(s).c_str());
+    }
+    std::printf(" %s | %s | %.0f |\n", seconds(m.total).c_str(), seconds(m.cpu).c_str(), m.peakMiB);
+}
+
+/// Each scene of about `polygons` polygons with one thread (TARVEL_THREADS=1) and with as
+/// many as the machine has, stage by stage.
+void compareThreads(const char* only, int polygons) {
+    std::printf(
+        "\nOne thread against %u (the processors here), at the largest size:\n\n"
+        "| scene | threads | capture | ordering | grouping | pairing | boundaries | matching, "
+        "output | removal | total | CPU s | peak MiB |\n"
+        "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+        std::thread::hardware_concurrency());
+    for (const Scenario& scenario : kScenarios) {
+        if (only != nullptr && std::strstr(scenario.name, only) == nullptr) {
+            continue;
+        }
+        const Measure one = inChild<Measure>(600, [&] {
+            setenv("TARVEL_THREADS", "1", 1);
+            return runHere(TARVEL_TIMED_MODULE, scenario, polygons);
+        });
+        const Measure all = inChild<Measure>(600, [&] {
+            unsetenv("TARVEL_THREADS");
+            return runHere(TARVEL_TIMED_MODULE, scenario, polygons);
+        });
+        if (!one.finished || !all.finished) {
+            std::printf("| %s | | did not finish |||||||||\n", scenario.name);
+            continue;
+        }
+        printStages(scenario.name, "1", one);
+        printStages(scenario.name, "all", all);
+        std::printf("| %s | speed-up |", scenario.name);
+        for (int s = 0; s < tarvel::kStageCount; ++s) {
+            if (all.stage[s] > 0.0 && one.stage[s] >= 0.001) {
+                std::printf(" %.2fx |", one.stage[s] / all.stage[s]);
+            } else {
+                std::printf(" |");
+            }
+        }
+        std::printf(" %.2fx | | |\n", one.total / all.total);
+        std::fflush(stdout);
+    }
+}
+
+/// `tarvel run`'s steps on the facing grids of about `polygons` polygons as an OBJ and an LWO2
+/// file, written to a temporary folder first.
+void compareFiles(int polygons) {
+    char folder[] = "/tmp/tarvel-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::printf("\nNo temporary folder for the mesh files.\n");
+        return;
+    }
+    const standin::Scene scene = kScenarios[0].make(polygons);
+    const std::string obj = std::string(folder) + "/facing_grids.obj";
+    const std::string lwo = std::string(folder) + "/facing_grids.lwo";
+    const std::string text = facingGridsObj(scene.mesh);
+    const std::vector<std::byte> object =
+        formats::writeLwo(formats::lwoFromMesh(scene.mesh, lwo), lwo);
+    if (!writeBytes(obj, text.data(), text.size()) ||
+        !writeBytes(lwo, object.data(), object.size())) {
+        std::printf("\nThe mesh files could not be written in %s.\n", folder);
+        return;
+    }
+    std::printf(
+        "\n`tarvel run` on the facing grids as mesh files, every polygon selected: reading the\n"
+        "file into the host's mesh, the module's run in the stand-in host (as \"total\" above),\n"
+        "and the edited file made and written:\n\n"
+        "| file | polygons | read | module | edit, write | read + write | (read + write) / module "
+        "|\n|---|---:|---:|---:|---:|---:|---:|\n");
+    for (const std::string& path : {obj, lwo}) {
+        const std::string output = path + ".out" + path.substr(path.size() - 4);
+        const FileMeasure m = inChild<FileMeasure>(
+            600, [&] { return runFileHere(TARVEL_TIMED_MODULE, path, output); });
+        if (!m.finished) {
+            std::printf("| %s | | did not finish |||||\n", path.c_str());
+        } else {
+            std::printf("| %s | %d | %s | %s | %s | %s | %.2f |\n",
+                        path.substr(path.size() - 3).c_str(), m.polygons, seconds(m.read).c_str(),
+                        seconds(m.module).c_str(), seconds(m.write).c_str(),
+                        seconds(m.read + m.write).c_str(), (m.read + m.write) / m.module);
+        }
+        std::fflush(stdout);
+        std::remove(output.c_str());
+    }
+    std::remove(obj.c_str());
+    std::remove(lwo.c_str());
+    rmdir(folder);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int largest = 1'000'000;
+    int smallest = 1000;
     int limit = 60;
+    const char* only = nullptr;
+    bool inProcess = false;
+    bool blender = true;
+    bool files = true;
+    bool threads = true;
+    // Our whole run per scene and size, for the comparison with Blender.
+    struct Ours {
+        const Scenario* scenario;
+        int polygons;
+        double total;
+    };
+    std::vector<Ours> ours;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--largest") == 0) {
             largest = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--smallest") == 0) {
+            smallest = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--limit") == 0) {
             limit = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--scene") == 0) {
+            only = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--threads") == 0) {
+            threads = std::strcmp(argv[i + 1], "no") != 0;
+        } else if (std::strcmp(argv[i], "--files") == 0) {
+            files = std::strcmp(argv[i + 1], "no") != 0;
+        } else if (std::strcmp(argv[i], "--blender") == 0) {
+            blender = std::strcmp(argv[i + 1], "no") != 0;
+        } else if (std::strcmp(argv[i], "--in-process") == 0) {
+            inProcess = std::strcmp(argv[i + 1], "yes") == 0;
         }
     }
     std::printf(
         "Seconds per stage of the fast module; the reference is the same module around the\n"
-        "straightforward procedures, given %d s per run. Peak memory is the whole process:\n"
-        "the stand-in host's mesh and the module.\n\n",
+        "straightforward procedures, given %d s per run. CPU s is the processor time of the\n"
+        "whole run, every thread's. Peak memory is the whole process: the stand-in host's mesh\n"
+        "and the module.\n\n",
         limit);
     std::printf(
         "| scene | polygons | capture | ordering | grouping | pairing | boundaries | matching, "
         "output "
-        "| removal | total | peak MiB | links | reference | speed-up |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        "| removal | total | CPU s | peak MiB | links | reference | speed-up |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const Scenario& scenario : kScenarios) {
-        bool referenceGaveUp = false;
-        for (int polygons = 1000; polygons <= largest; polygons *= 10) {
-            const Measure fast = runInChild(TARVEL_TIMED_MODULE, scenario, polygons, 600);
+        if (only != nullptr && std::strstr(scenario.name, only) == nullptr) {
+            continue;
+        }
+        bool referenceGaveUp = limit <= 0;
+        for (int polygons = smallest; polygons <= largest; polygons *= 10) {
+            // In process (for profilers that do not follow a fork), the peak memory is that of
+            // every run so far.
+            const Measure fast = inProcess
+                                     ? runHere(TARVEL_TIMED_MODULE, scenario, polygons)
+                                     : runInChild(TARVEL_TIMED_MODULE, scenario, polygons, 600);
             Measure reference;
             if (!referenceGaveUp) {
                 reference = runInChild(TARVEL_TIMED_REFERENCE_MODULE, scenario, polygons, limit);
@@ -155,7 +433,9 @@ int main(int argc, char** argv) {
             for (double s : fast.stage) {
                 std::printf(" %s |", seconds(s).c_str());
             }
-            std::printf(" %s | %.0f | %d |", seconds(fast.total).c_str(), fast.peakMiB, fast.links);
+            std::printf(" %s | %s | %.0f | %d |", seconds(fast.total).c_str(),
+                        seconds(fast.cpu).c_str(), fast.peakMiB, fast.links);
+            ours.push_back({&scenario, polygons, fast.total});
             if (reference.finished) {
                 std::printf(" %s | %.0fx |\n", seconds(reference.total).c_str(),
                             reference.total / fast.total);
@@ -164,6 +444,40 @@ int main(int argc, char** argv) {
             }
             std::fflush(stdout);
         }
+    }
+    if (threads) {
+        compareThreads(only, largest);
+    }
+    if (files) {
+        compareFiles(largest);
+    }
+    if (!blender) {
+        return 0;
+    }
+    if (!onPath("blender")) {
+        std::printf("\nBlender is not on the PATH: no comparison with its Bridge Edge Loops.\n");
+        return 0;
+    }
+    std::printf(
+        "\nBlender's Bridge Edge Loops (the operator alone, every face of the two facing grids\n"
+        "selected in edit mode) against our whole run, on grids of the same size:\n\n"
+        "| scene | polygons | ours | Blender's bridge on the facing grids | ours / Blender |\n"
+        "|---|---:|---:|---:|---:|\n");
+    for (int polygons = smallest; polygons <= largest; polygons *= 10) {
+        const double theirs = blenderBridgeSeconds(polygons);
+        for (const Ours& o : ours) {
+            if (o.polygons != polygons || !o.scenario->comparedWithBlender) {
+                continue;
+            }
+            if (theirs <= 0.0) {
+                std::printf("| %s | about %d | %s | did not run | |\n", o.scenario->name, polygons,
+                            precise(o.total).c_str());
+            } else {
+                std::printf("| %s | about %d | %s | %s | %.2f |\n", o.scenario->name, polygons,
+                            precise(o.total).c_str(), precise(theirs).c_str(), o.total / theirs);
+            }
+        }
+        std::fflush(stdout);
     }
     return 0;
 }

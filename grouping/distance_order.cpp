@@ -1,6 +1,7 @@
 #include "grouping/distance_order.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -24,6 +25,46 @@ bool DistanceOrder::sortable() const {
     return std::all_of(insertions_.begin(), insertions_.end(),
                        [](const Insertion& i) { return i.hasPartner && !std::isnan(i.distance); });
 }
+
+namespace {
+
+/// An integer ordered as the (non-NaN) distance is, with -0.0 and 0.0 alike.
+std::uint64_t orderedBits(double distance) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(distance == 0.0 ? 0.0 : distance);
+    return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+/// A stable sort of `entries` by distance (none NaN): by the digits of orderedBits from the
+/// lowest, 11 bits at a time, passing over digits that every entry shares.
+template <typename Entry>
+void sortByDistance(std::vector<Entry>& entries) {
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    std::vector<Entry> other;
+    std::vector<std::uint32_t> start(kBuckets);
+    for (int shift = 0; shift < 64; shift += kDigitBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const Entry& e : entries) {
+            ++start[(orderedBits(e.distance) >> shift) & (kBuckets - 1)];
+        }
+        if (std::find(start.begin(), start.end(), entries.size()) != start.end()) {
+            continue;  // one digit for all: this pass would move nothing
+        }
+        std::uint32_t sum = 0;
+        for (std::uint32_t& count : start) {
+            const std::uint32_t n = count;
+            count = sum;
+            sum += n;
+        }
+        other.resize(entries.size());
+        for (const Entry& e : entries) {
+            other[start[(orderedBits(e.distance) >> shift) & (kBuckets - 1)]++] = e;
+        }
+        entries.swap(other);
+    }
+}
+
+}  // namespace
 
 std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
     // Everything after the head is at least the head's distance and ascending. An item goes in
@@ -49,9 +90,10 @@ std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
             rest.push_back({insertion.distance, arrival, insertion.item});
         }
     }
-    std::sort(rest.begin(), rest.end(), [](const Entry& a, const Entry& b) {
-        return a.distance < b.distance || (a.distance == b.distance && a.arrival > b.arrival);
-    });
+    // Ascending distance, and among equal ones the later arrival first: the entries reversed,
+    // then sorted by distance alone in a stable sort.
+    std::reverse(rest.begin(), rest.end());
+    sortByDistance(rest);
     assert(rest.empty() || !(rest.front().distance < headDistance));
     std::vector<std::uint32_t> out{head};
     out.reserve(rest.size() + 1);

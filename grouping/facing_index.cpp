@@ -8,6 +8,7 @@
 #include "geometry/frame_transform.h"
 #include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -28,6 +29,10 @@ constexpr double kNormalHigh = 1e50;
 // only passes over fewer subtrees, it never changes a result.
 constexpr double kRelativeSlack = 1e-12;
 constexpr double kSlackFloor = 1e-200;
+
+// The most searches a thread takes at a time when all groups look for partners: enough that
+// the hint and the cached nodes pay.
+constexpr std::size_t kSearchesPerRun = 2048;
 
 Vector3 unit(const Vector3& v) {
     return v / portableSqrt(dot(v, v));
@@ -108,6 +113,7 @@ FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     assert(groups_.size() < kNone);
     double scale = 0.0;
     std::vector<FacingItem> tame;
+    tame.reserve(groups_.size());  // no copies while it grows
     for (std::uint32_t i = 0; i < groups_.size(); ++i) {
         const PolyGroup& g = *groups_[i];
         if (neverFaces(g)) {
@@ -141,12 +147,14 @@ FacingIndex::FirstNearest FacingIndex::searchOneByOne(const FacingQuery& q) cons
     return best;
 }
 
-FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q, std::uint32_t hint) {
+FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q,
+                                                         std::vector<TreeSearch::Pending>& stack,
+                                                         std::uint32_t hint) const {
     // Tame candidates never give a NaN distance; the tree finds the first of the nearest.
     // Wild candidates are offered in order around it, which settles every NaN case: a NaN
     // distance wins only as the first candidate passing, and is never nearer after it.
     const FacingCandidates candidates{tree_, groups_, removed_, slack_};
-    TreeSearch tree(candidates, q, stack_);
+    TreeSearch tree(candidates, q, stack);
     const std::uint32_t treeBest = tree.run(hint);
     const double treeDistance = tree.bestDistance();
     assert(treeBest == kNone || !std::isnan(treeDistance));
@@ -176,8 +184,10 @@ FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q, s
     return best;
 }
 
-std::uint32_t FacingIndex::search(const FacingQuery& q, std::uint32_t hint) {
-    const FirstNearest best = isTame(*q.group) ? searchTreeAndWild(q, hint) : searchOneByOne(q);
+std::uint32_t FacingIndex::search(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
+                                  std::uint32_t hint) const {
+    const FirstNearest best =
+        isTame(*q.group) ? searchTreeAndWild(q, stack, hint) : searchOneByOne(q);
     if (best.index != kNone) {
         PolyGroup& searcher = *groups_[q.index];
         searcher.partner = groups_[best.index];
@@ -193,39 +203,53 @@ std::uint32_t FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, dou
         return kNone;
     }
     const FrameTransform transform(frameOf(group));
-    return search(FacingQuery(group, transform, g, first, maxAngle));
+    return search(FacingQuery(group, transform, g, first, maxAngle), stack_);
 }
 
 void FacingIndex::findAllPartners(double maxAngle) {
-    // Neighbouring searches in the tree's order often share a normal (flat patches); the frame
-    // of the last normal is kept.
-    Vector3 lastNormal;
-    FrameTransform transform{AlignFrame()};
-    bool haveFrame = false;
-    std::uint32_t hint = kNone;  // the last partner found, a likely near candidate for the next
-    auto searchFrom = [&](std::uint32_t g) {
-        const PolyGroup& group = *groups_[g];
-        if (neverFaces(group)) {
-            return;
-        }
-        if (!haveFrame || !sameBits(group.normal, lastNormal)) {
-            transform = FrameTransform(frameOf(group));
-            lastNormal = group.normal;
-            haveFrame = true;
-        }
-        const std::uint32_t found = search(FacingQuery(group, transform, g, 0, maxAngle), hint);
-        if (found != kNone && slotOf_[found] != kNone) {
-            hint = slotOf_[found];
-        }
-    };
-    for (const FacingItem& item : tree_.items()) {
-        searchFrom(item.index);
-    }
+    // Each search writes only its own group's partner and reads what no search changes, so
+    // runs of searches go to the team's threads and the result is the same for any number of
+    // them. A run is a stretch of the tree's order, so its neighbouring searches still share
+    // cached nodes, a normal and a hint.
+    const WorkerTeam team(groups_.size());
+    const std::vector<FacingItem>& items = tree_.items();
+    std::vector<std::uint32_t> outside;  // the groups not in the tree, ascending
     for (std::uint32_t g = 0; g < groups_.size(); ++g) {
         if (tree_.leafOf(g) == kNone) {
-            searchFrom(g);
+            outside.push_back(g);
         }
     }
+    const std::size_t count = items.size() + outside.size();
+    auto groupAt = [&](std::size_t k) {
+        return k < items.size() ? items[k].index : outside[k - items.size()];
+    };
+    team.forRanges(
+        count, team.grainFor(count, kSearchesPerRun), [&](std::size_t begin, std::size_t end) {
+            // Neighbouring searches in the tree's order often share a normal (flat patches); the
+            // frame of the last normal is kept.
+            std::vector<TreeSearch::Pending> stack;
+            Vector3 lastNormal;
+            FrameTransform transform{AlignFrame()};
+            bool haveFrame = false;
+            std::uint32_t hint = kNone;  // the last partner found, a likely near candidate
+            for (std::size_t k = begin; k < end; ++k) {
+                const std::uint32_t g = groupAt(k);
+                const PolyGroup& group = *groups_[g];
+                if (neverFaces(group)) {
+                    continue;
+                }
+                if (!haveFrame || !sameBits(group.normal, lastNormal)) {
+                    transform = FrameTransform(frameOf(group));
+                    lastNormal = group.normal;
+                    haveFrame = true;
+                }
+                const std::uint32_t found =
+                    search(FacingQuery(group, transform, g, 0, maxAngle), stack, hint);
+                if (found != kNone && slotOf_[found] != kNone) {
+                    hint = slotOf_[found];
+                }
+            }
+        });
 }
 
 void FacingIndex::remove(std::uint32_t g) {

@@ -34,7 +34,8 @@ public:
     std::uint32_t findPartner(std::uint32_t g, std::uint32_t first, double maxAngle);
 
     /// findPartner for every group over all the others (first = 0), with nothing removed.
-    /// The searches go in the tree's order, so that neighbouring searches share cached nodes.
+    /// The searches go in the tree's order, so that neighbouring searches share cached nodes,
+    /// in runs shared out to worker threads for a large selection.
     void findAllPartners(double maxAngle);
 
     /// Takes a group out of the candidates.
@@ -54,20 +55,23 @@ private:
         }
     };
 
-    /// `hint`, an item to look at first (a place in the tree's order), or kNone. Returns the
-    /// group number found, or kNone.
-    std::uint32_t search(const FacingQuery& q, std::uint32_t hint = kNone);
+    /// `hint`, an item to look at first (a place in the tree's order), or kNone. Sets the
+    /// searching group's partner (its own, which no other search writes) and returns the group
+    /// number found, or kNone. `stack` is the calling thread's scratch space.
+    std::uint32_t search(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
+                         std::uint32_t hint = kNone) const;
     /// The search of a wild group: every candidate in turn.
     FirstNearest searchOneByOne(const FacingQuery& q) const;
     /// The search of a tame group: the tree, then the wild candidates around its result.
-    FirstNearest searchTreeAndWild(const FacingQuery& q, std::uint32_t hint);
+    FirstNearest searchTreeAndWild(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
+                                   std::uint32_t hint) const;
 
     std::vector<PolyGroup*> groups_;
     std::vector<std::uint8_t> removed_;
     std::vector<std::uint32_t> wild_;         // group numbers tested one by one, ascending
     FacingTree tree_;                         // the tame groups
     std::vector<std::uint32_t> slotOf_;       // per group: its place in the tree's order, or kNone
-    std::vector<TreeSearch::Pending> stack_;  // reused by every search
+    std::vector<TreeSearch::Pending> stack_;  // reused by every findPartner
     double slack_ = 0.0;
 };
 

@@ -57,6 +57,35 @@ std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begi
     return hi;
 }
 
+/// Sorts the (code, place) pairs as std::sort would (codes ascending, ties by place; the
+/// places come in ascending order), by the codes' digits from the lowest, 11 bits at a time.
+void sortByCode(FacingTree::CurveOrder& order) {
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    FacingTree::CurveOrder other(order.size());
+    std::vector<std::uint32_t> start(kBuckets);
+    std::uint64_t used = 0;
+    for (const auto& entry : order) {
+        used |= entry.first;
+    }
+    for (int shift = 0; shift < 64 && (used >> shift) != 0; shift += kDigitBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const auto& entry : order) {
+            ++start[(entry.first >> shift) & (kBuckets - 1)];
+        }
+        std::uint32_t sum = 0;
+        for (std::uint32_t& s : start) {
+            const std::uint32_t n = s;
+            s = sum;
+            sum += n;
+        }
+        for (const auto& entry : order) {
+            other[start[(entry.first >> shift) & (kBuckets - 1)]++] = entry;
+        }
+        order.swap(other);
+    }
+}
+
 }  // namespace
 
 FacingTree::FacingTree(std::vector<FacingItem> items, std::size_t groupCount)
@@ -91,19 +120,43 @@ FacingTree::CurveOrder FacingTree::layAlongMortonCurve() {
                         spread(cell(offset.z, extent.z)) << 2,
                     k};
     }
-    std::sort(order.begin(), order.end());
-    std::vector<FacingItem> sorted;
-    sorted.reserve(items_.size());
-    for (const auto& entry : order) {
-        sorted.push_back(items_[entry.second]);
+    sortByCode(order);
+    // Each item to its place along the curve, in place, one cycle of the permutation at a time.
+    for (std::uint32_t start = 0; start < order.size(); ++start) {
+        if (order[start].second == start || order[start].second == kNone) {
+            continue;
+        }
+        const FacingItem first = items_[start];
+        std::uint32_t at = start;
+        while (order[at].second != start) {
+            const std::uint32_t from = order[at].second;
+            items_[at] = items_[from];
+            order[at].second = kNone;
+            at = from;
+        }
+        items_[at] = first;
+        order[at].second = kNone;
     }
-    items_ = std::move(sorted);
     return order;
 }
 
 void FacingTree::splitRanges(const CurveOrder& codes) {
-    // Ranges top down, each halved at its split point until it fits a leaf.
-    nodes_.reserve(2 * items_.size() / kLeafSize + 2);
+    // Ranges top down, each halved at its split point until it fits a leaf. Leaves hold from
+    // one item to kLeafSize, so the nodes are counted first and take exactly their room.
+    std::size_t count = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending{
+        {0, static_cast<std::uint32_t>(items_.size())}};
+    while (!pending.empty()) {
+        const auto [begin, end] = pending.back();
+        pending.pop_back();
+        ++count;
+        if (end - begin > kLeafSize) {
+            const std::uint32_t middle = splitPoint(codes, begin, end);
+            pending.push_back({begin, middle});
+            pending.push_back({middle, end});
+        }
+    }
+    nodes_.reserve(count);
     nodes_.push_back({});
     nodes_[0].end = static_cast<std::uint32_t>(items_.size());
     for (std::uint32_t at = 0; at < nodes_.size(); ++at) {

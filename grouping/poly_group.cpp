@@ -5,15 +5,9 @@
 namespace tarvel {
 
 PolyGroup::~PolyGroup() {
-    while (firstMember != nullptr) {
-        SelectedPoly* member = firstMember;
-        firstMember = member->nextMember;
-        member->nextMember = nullptr;
-        delete member;
-    }
     // Flatten the partner and successor links below this group into one chain through `next`,
     // in the order a recursive destruction would visit the groups (partner before successor),
-    // then free the chain in a loop. Each freed group then owns nothing but its members.
+    // then free the chain in a loop. Each freed group then owns nothing.
     for (PolyGroup* g = this; g != nullptr; g = g->next) {
         if (g->partner != nullptr) {
             PolyGroup* last = g->partner;

@@ -14,12 +14,13 @@ struct PolyGroup {
     PolyGroup() = default;
     PolyGroup(const PolyGroup&) = delete;
     PolyGroup& operator=(const PolyGroup&) = delete;
-    /// Destroys the members, then the partner with everything it owns, then the successor with
-    /// everything it owns. Walks any length of list or depth of partners without recursing.
+    /// Destroys the partner with everything it owns, then the successor with everything it
+    /// owns. Walks any length of list or depth of partners without recursing. The members
+    /// stay: they go with the arena that holds the run's records.
     ~PolyGroup();
 
-    /// Seed polygon and head of the member chain (continued through nextMember).
-    /// Owning: the group destroys every member. Null while the group is empty.
+    /// Seed polygon and head of the member chain (continued through nextMember). Not owning:
+    /// the members are held by the run's record arena. Null while the group is empty.
     SelectedPoly* firstMember = nullptr;
     /// The seed's normal, plus every member's normal once addMemberNormals ran. Not normalised.
     Vector3 normal;

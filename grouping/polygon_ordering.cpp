@@ -1,11 +1,14 @@
 #include "grouping/polygon_ordering.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "grouping/distance_order.h"
 #include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
 #include "host/selected_poly.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -38,26 +41,36 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
         return;
     }
     const auto count = static_cast<std::size_t>(slotCount);
-    BorrowingGroups groups(count);
-    std::vector<PolyGroup*> list(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        groups[i].firstMember = table[i];
-        groups[i].normal = table[i]->normal;
-        computeCentre(groups[i]);
-        list[i] = &groups[i];
-    }
+    std::optional<DistanceOrder> order;
+    {
+        // The groups and the index go before the order is read out, which needs room of its
+        // own.
+        BorrowingGroups groups(count);
+        std::vector<PolyGroup*> list(count);
+        const WorkerTeam team(count);
+        team.forRanges(count, team.grainFor(count, 4096), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                groups[i].firstMember = table[i];
+                groups[i].normal = table[i]->normal;
+                computeCentre(groups[i]);
+                list[i] = &groups[i];
+            }
+        });
 
-    // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
-    FacingIndex facing(list);
-    facing.findAllPartners(PI / 4);
+        // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
+        {
+            FacingIndex facing(std::move(list));
+            facing.findAllPartners(PI / 4);
+        }
 
-    DistanceOrder order(0, groups[0].partnerDistance, count);
-    for (std::size_t i = 1; i < count; ++i) {
-        order.insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
-                     groups[i].partnerDistance);
+        order.emplace(0, groups[0].partnerDistance, count);
+        for (std::size_t i = 1; i < count; ++i) {
+            order->insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
+                          groups[i].partnerDistance);
+        }
     }
     std::vector<SelectedPoly*> polygons(table, table + count);
-    const std::vector<std::uint32_t> sorted = order.items();
+    const std::vector<std::uint32_t> sorted = order->items();
     for (std::size_t slot = 0; slot < count; ++slot) {
         table[slot] = polygons[sorted[slot]];
     }

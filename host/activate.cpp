@@ -3,6 +3,7 @@
 #include <cassert>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "boundary/angular_order.h"
@@ -16,9 +17,11 @@
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
+#include "host/record_arena.h"
 #include "host/run_state.h"
 #include "host/selected_poly.h"
 #include "host/stage_clock.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -41,19 +44,13 @@ constexpr int kSelectionCompleted = 9;
 /// How a run that got past the selection check ends.
 enum class Outcome { completed, tooFewGroups, notFacing };
 
-/// Frees the group list with everything it owns, then every polygon still in one of the
-/// `filledSlots` first slots, and the table. After a normal run every slot is empty; after a
-/// failed one some may not be.
-void release(std::int32_t filledSlots) {
+/// Frees the group list with everything it owns, and the table. The polygons themselves, in
+/// groups or still in the table, go with the run's arena.
+void release() {
     delete groupList;
     groupList = nullptr;
-    if (polyTable != nullptr) {
-        for (std::int32_t i = 0; i < filledSlots; ++i) {
-            delete polyTable[i];
-        }
-        delete[] polyTable;
-        polyTable = nullptr;
-    }
+    delete[] polyTable;
+    polyTable = nullptr;
 }
 
 using PointList = std::unique_ptr<BoundaryPoint>;
@@ -70,26 +67,27 @@ void sortOwnedByAngle(PointList& list) {
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
 /// nothing, when either group has no boundary (every edge shared, as with a duplicated
 /// polygon): such a pair is left as it was.
-bool linkPair(PolyGroup& group, const MeshEditOp& edit) {
+bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team) {
     PolyGroup& partner = *group.partner;
     PointList first;
     PointList second;
     {
         const StageClock clock(Stage::boundaries);
-        first.reset(extractBoundary(group));
-        second.reset(extractBoundary(partner));
+        // The two groups share no polygon, so each side's steps touch only its own records.
+        team.both([&] { first.reset(extractBoundary(group)); },
+                  [&] { second.reset(extractBoundary(partner)); });
         if (first == nullptr || second == nullptr) {
             return false;
         }
         AlignFrame frame = group.buildAlignFrame();
         frame.computeAngles();
         // One frame for both, each about its own centre, so both loops lie around (0, 0).
-        flattenIntoFrame(group, frame, group.centre);
-        flattenIntoFrame(partner, frame, partner.centre);
-        normaliseToBox(first.get());
-        normaliseToBox(second.get());
-        sortOwnedByAngle(first);
-        sortOwnedByAngle(second);
+        auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
+            flattenIntoFrame(side, frame, side.centre);
+            normaliseToBox(boundary.get());
+            sortOwnedByAngle(boundary);
+        };
+        team.both([&] { flatten(group, first); }, [&] { flatten(partner, second); });
         if (count(first.get()) < count(second.get())) {
             first.swap(second);
         }
@@ -108,8 +106,8 @@ void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
 
 /// Everything between the scan and the closing of the edit. Throws std::bad_alloc when memory
 /// runs out; the caller releases what is left.
-Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
-                  std::int32_t& captured) {
+Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
+                  EDError& scanResult, std::int32_t& captured) {
     {
         const StageClock clock(Stage::capture);
         // The capture allocates the table as polygons come. Slots beyond those it fills are
@@ -117,7 +115,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
         assert(polyTable == nullptr && groupList == nullptr);  // released by the last run
         polyTable = nullptr;
         unassignedCount = 0;
-        CaptureContext capture{&edit, selected, 0, false};
+        CaptureContext capture{&edit, &records, selected, 0, false};
         scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
         captured = unassignedCount;
         if (capture.outOfMemory) {
@@ -135,12 +133,21 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
             return Outcome::tooFewGroups;
         }
     }
+    const WorkerTeam team(static_cast<std::size_t>(captured));
     {
         const StageClock clock(Stage::pairing);
+        std::vector<PolyGroup*> groups;
         for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
-            addMemberNormals(*g);
-            computeCentre(*g);
+            groups.push_back(g);
         }
+        // Each group's sums in member order, as one thread would take them.
+        team.forRanges(groups.size(), team.grainFor(groups.size(), 4096),
+                       [&groups](std::size_t begin, std::size_t end) {
+                           for (std::size_t i = begin; i < end; ++i) {
+                               addMemberNormals(*groups[i]);
+                               computeCentre(*groups[i]);
+                           }
+                       });
         pairGroups(groupList);
         groupList = keepPaired(groupList);
         if (listLength(groupList) == 0) {
@@ -152,7 +159,7 @@ Outcome runStages(MeshEditOp& edit, std::int32_t selected, EDError& scanResult,
     std::vector<bool> linked;
     for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
         if (g->partner != nullptr) {
-            linked.push_back(linkPair(*g, edit));
+            linked.push_back(linkPair(*g, edit, team));
         }
     }
     const StageClock clock(Stage::removal);
@@ -195,8 +202,11 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     std::int32_t captured = 0;
     EDError closeError = kErrorNone;
     int closeSelection = kSelectionUnchanged;
+    // Every record of the run, freed with the groups and the table before the edit closes.
+    // Making the arena allocates nothing.
+    std::optional<RecordArena> records(std::in_place);
     try {
-        switch (runStages(*edit, selected, scanResult, captured)) {
+        switch (runStages(*edit, *records, selected, scanResult, captured)) {
             case Outcome::completed:
                 closeError = scanResult;
                 closeSelection = kSelectionCompleted;
@@ -217,7 +227,8 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     }
     {
         const StageClock clock(Stage::removal);
-        release(captured);
+        release();
+        records.reset();
     }
     unassignedCount = 0;
     messageFuncs = nullptr;

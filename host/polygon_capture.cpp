@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
-#include <memory>
 #include <new>
 
 #include "host/polygon_flags.h"
+#include "host/record_arena.h"
 #include "host/run_state.h"
 #include "host/selected_poly.h"
 
@@ -13,14 +13,17 @@ namespace tarvel {
 
 namespace {
 
-std::unique_ptr<SelectedPoly> copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info) {
-    auto poly = std::make_unique<SelectedPoly>();
-    poly->polygonId = info.pol;
+SelectedPoly* copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info, RecordArena& records) {
     // A negative count, or a count without identifiers, is read as an empty polygon.
     const int n = info.numPnts > 0 && info.points != nullptr ? info.numPnts : 0;
+    // The arrays first: should one fail, the record never was.
+    auto* positions = records.array<Vector3>(static_cast<std::size_t>(n));
+    auto* pointIds = records.array<LWPntID>(static_cast<std::size_t>(n));
+    auto* poly = records.create<SelectedPoly>();
+    poly->polygonId = info.pol;
     poly->pointCount = n;
-    poly->pointIds = new LWPntID[n];
-    poly->positions = new Vector3[n];
+    poly->pointIds = pointIds;
+    poly->positions = positions;
     for (int i = 0; i < n; ++i) {
         poly->pointIds[i] = info.points[i];
         // A point the host cannot describe keeps the position (0, 0, 0).
@@ -65,7 +68,7 @@ extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygo
         }
         assert(unassignedCount < context->allocated);
         // The record goes into its slot only once it is complete.
-        polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon).release();
+        polyTable[unassignedCount] = copyPolygon(*context->edit, *polygon, *context->records);
         ++unassignedCount;
     } catch (const std::bad_alloc&) {
         context->outOfMemory = true;

@@ -6,10 +6,14 @@
 
 namespace tarvel {
 
+class RecordArena;
+
 /// What the capture callback needs from the run that started the scan. Lives on the
 /// activation's stack for the length of the scan.
 struct CaptureContext {
     MeshEditOp* edit = nullptr;
+    /// Where the records and their arrays go; lives as long as the run.
+    RecordArena* records = nullptr;
     /// The most polygons the table takes: what polyCount reported.
     std::int32_t slotCount = 0;
     /// Slots allocated so far. The table grows as polygons come, up to slotCount, so that a
@@ -21,7 +25,8 @@ struct CaptureContext {
 
 /// The scan callback handed to the host's polyScan, with a CaptureContext as user data.
 /// Copies a selected "FACE" or "PTCH" polygon with its point identifiers, positions and normal
-/// into polyTable[unassignedCount], growing the table, and counts it. Always returns 0 so that the
+/// into a record in the context's arena, puts it in polyTable[unassignedCount], growing the
+/// table, and counts it. Always returns 0 so that the
 /// scan goes on, and never throws. Selected polygons beyond the table's slots are skipped, and so
 /// is everything once memory has run out.
 extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygonInfo* polygon);

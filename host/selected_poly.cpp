@@ -2,14 +2,8 @@
 
 namespace tarvel {
 
-PolyShape::~PolyShape() {
-    delete[] positions;
-    positions = nullptr;
-}
+PolyShape::~PolyShape() = default;
 
-SelectedPoly::~SelectedPoly() {
-    delete[] pointIds;
-    pointIds = nullptr;
-}
+SelectedPoly::~SelectedPoly() = default;
 
 }  // namespace tarvel

@@ -8,6 +8,9 @@
 namespace tarvel {
 
 /// A polygon's geometry. Exists only as the base part of a SelectedPoly.
+///
+/// A run places its records and their arrays in one RecordArena, which frees them all at the
+/// end of the run: destroying a record frees nothing, and its arrays are never freed alone.
 class PolyShape {
 public:
     PolyShape() = default;
@@ -16,8 +19,9 @@ public:
     virtual ~PolyShape();
 
     std::int32_t pointCount = 0;
-    /// Owning array of pointCount positions, in the polygon's point order. Model space after
-    /// capture; flattening and box normalisation later rewrite entries in place.
+    /// Array of pointCount positions, in the polygon's point order, held where the record is
+    /// held. Model space after capture; flattening and box normalisation later rewrite entries
+    /// in place.
     Vector3* positions = nullptr;
     /// As the host's polyNormal reported it, not normalised.
     Vector3 normal;
@@ -30,10 +34,11 @@ public:
     SelectedPoly() = default;
     ~SelectedPoly() override;
 
-    /// Owning array of pointCount host point identifiers; entry i is the point at positions[i].
+    /// Array of pointCount host point identifiers, held where the record is held; entry i is
+    /// the point at positions[i].
     LWPntID* pointIds = nullptr;
-    /// Next polygon of the owning group's member chain. Not owning; null outside a group and
-    /// at the chain's end. Destroying this polygon leaves it alone.
+    /// Next polygon of the group's member chain. Not owning; null outside a group and at the
+    /// chain's end.
     SelectedPoly* nextMember = nullptr;
 };
 

@@ -32,7 +32,8 @@ bool writeScene(const std::filesystem::path& folder, const std::string& kind, in
 
 /// Facing grids of every shape up to 7 by 7 (a few far larger), some shuffled; curved noisy
 /// patches; several pairs side by side; soups of awkward polygons, every other one with NaN and
-/// infinite values. Fixed seeds: the same files every time.
+/// infinite values; and two selections of over 20,000 polygons. Fixed seeds: the same files
+/// every time.
 bool writeAll(const std::filesystem::path& folder, int perKind) {
     std::mt19937_64 random(20240611);
     const auto pick = [&](int n) {
@@ -65,6 +66,15 @@ bool writeAll(const std::filesystem::path& folder, int perKind) {
             !writeScene(folder, "pairs", i, pairs) ||
             !writeScene(folder, "soup", i,
                         scenes::randomSoup(static_cast<std::uint64_t>(i), i % 2 == 0))) {
+            return false;
+        }
+    }
+    // Two selections large enough that the module shares its work among threads.
+    if (perKind > 0) {
+        standin::Scene grids = scenes::facingGrids(110, 100, 2.0, 3, 0.25);
+        scenes::shufflePolygons(grids, random());
+        if (!writeScene(folder, "threads", 0, grids) ||
+            !writeScene(folder, "threads", 1, scenes::curvedPatches(105, 100, 0.05, random()))) {
             return false;
         }
     }

@@ -12,32 +12,36 @@ namespace tarvel::testing {
 
 namespace {
 
+/// One watched run at a time, on whichever threads it uses: the module's worker threads are
+/// watched with the thread that runs it, and never run host code.
 struct Watch {
-    bool active = false;
-    std::uint64_t failAt = 0;
-    std::uint64_t requested = 0;
-    std::int64_t live = 0;
-    bool failed = false;
-    bool failedQuietly = false;
-    std::size_t largest = 0;
+    std::atomic<bool> active{false};
+    std::atomic<std::uint64_t> failAt{0};
+    std::atomic<std::uint64_t> requested{0};
+    std::atomic<std::int64_t> live{0};
+    std::atomic<bool> failed{false};
+    std::atomic<bool> failedQuietly{false};
+    std::atomic<std::size_t> largest{0};
 };
 
 // Constant-initialised: operator new may run before any constructor does.
-thread_local Watch watch;
+Watch watch;
 std::atomic<std::int64_t> heapBytes{0};
 
 bool watched() {
-    return watch.active && !standin::inHostCode();
+    return watch.active.load() && !standin::inHostCode();
 }
 
 void* allocate(std::size_t size, bool quiet) noexcept {
     const bool counted = watched();
-    if (counted && size > watch.largest) {
-        watch.largest = size;
+    if (counted) {
+        std::size_t largest = watch.largest.load();
+        while (size > largest && !watch.largest.compare_exchange_weak(largest, size)) {
+        }
     }
-    if (counted && ++watch.requested == watch.failAt) {
-        watch.failed = true;
+    if (counted && ++watch.requested == watch.failAt.load()) {
         watch.failedQuietly = quiet;
+        watch.failed = true;
         return nullptr;
     }
     void* block = std::malloc(size == 0 ? 1 : size);
@@ -75,7 +79,13 @@ void* allocateOrThrow(std::size_t size) {
 }  // namespace
 
 ModuleAllocations::ModuleAllocations(std::uint64_t failAt) {
-    watch = Watch{true, failAt, 0, 0, false, false, 0};
+    watch.failAt = failAt;
+    watch.requested = 0;
+    watch.live = 0;
+    watch.failed = false;
+    watch.failedQuietly = false;
+    watch.largest = 0;
+    watch.active = true;
 }
 
 ModuleAllocations::~ModuleAllocations() {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "boundary/point_matching.h"
@@ -18,6 +19,7 @@ namespace tarvel {
 namespace {
 
 const double kNan = std::numeric_limits<double>::quiet_NaN();
+const double kInfinity = std::numeric_limits<double>::infinity();
 const double kInf = std::numeric_limits<double>::infinity();
 
 TEST(FrameTransformTest, matchesTheFrameBitForBit) {
@@ -44,6 +46,27 @@ TEST(FrameTransformTest, matchesTheFrameBitForBit) {
     }
 }
 
+/// The order DistanceOrder gives for groups 0..n-1 against the list insertByDistance builds.
+void expectSameOrder(std::vector<PolyGroup>& groups, const std::string& what) {
+    const auto n = groups.size();
+    DistanceOrder fast(0, groups[0].partnerDistance, n);
+    PolyGroup* head = &groups[0];
+    for (std::size_t i = 1; i < n; ++i) {
+        fast.insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
+                    groups[i].partnerDistance);
+        head = insertByDistance(head, &groups[i]);
+    }
+    std::vector<std::uint32_t> expected;
+    for (const PolyGroup* g = head; g != nullptr; g = g->next) {
+        expected.push_back(static_cast<std::uint32_t>(g - groups.data()));
+    }
+    EXPECT_EQ(fast.items(), expected) << what;
+    for (PolyGroup& g : groups) {
+        g.partner = nullptr;
+        g.next = nullptr;
+    }
+}
+
 TEST(DistanceOrderTest, reproducesInsertionByDistance) {
     std::mt19937_64 random(11);
     const std::vector<double> values{0.0, 0.5, 1.0, 1.0, 2.0, 3.0, kNan};
@@ -58,22 +81,25 @@ TEST(DistanceOrderTest, reproducesInsertionByDistance) {
                     values[random() % (round % 2 == 0 ? values.size() - 1 : values.size())];
             }
         }
-        DistanceOrder fast(0, groups[0].partnerDistance, groups.size());
-        PolyGroup* head = &groups[0];
-        for (int i = 1; i < n; ++i) {
-            fast.insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
-                        groups[i].partnerDistance);
-            head = insertByDistance(head, &groups[static_cast<std::size_t>(i)]);
-        }
-        std::vector<std::uint32_t> expected;
-        for (const PolyGroup* g = head; g != nullptr; g = g->next) {
-            expected.push_back(static_cast<std::uint32_t>(g - groups.data()));
-        }
-        EXPECT_EQ(fast.items(), expected) << "round " << round;
+        expectSameOrder(groups, "round " + std::to_string(round));
+    }
+}
+
+TEST(DistanceOrderTest, sortsDistancesOfEveryMagnitudeAndBothZeros) {
+    // Every group paired and no NaN: the order comes from one sort by the distances' bits.
+    std::mt19937_64 random(12);
+    const std::vector<double> values{-0.0, 0.0, 5e-324, 1e-310, 1e-20, 0.5,
+                                     1.0,  1.0, 3.0,    7e15,   1e300, kInfinity};
+    for (int round = 0; round < 60; ++round) {
+        const std::size_t n = 1 + random() % (round < 50 ? 60 : 5000);
+        std::vector<PolyGroup> groups(n);
+        PolyGroup partner;
         for (PolyGroup& g : groups) {
-            g.partner = nullptr;
-            g.next = nullptr;
+            g.partner = &partner;
+            g.partnerDistance = round % 3 == 0 ? values[random() % values.size()]
+                                               : static_cast<double>(random() % 1000) * 0.125;
         }
+        expectSameOrder(groups, "round " + std::to_string(round));
     }
 }
 

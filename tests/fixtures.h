@@ -5,22 +5,30 @@
 #include <vector>
 
 #include "geometry/vector3.h"
+#include "host/record_arena.h"
 #include "host/selected_poly.h"
 
 namespace tarvel::testing {
+
+/// Where the tests' polygons live, as a run's do in its arena; freed when the program ends.
+inline RecordArena& testRecords() {
+    static RecordArena arena;
+    return arena;
+}
 
 /// A host point identifier for point number i (never null, as the host's are not).
 inline LWPntID pointId(std::uintptr_t i) {
     return reinterpret_cast<LWPntID>(i + 1);
 }
 
-/// A captured polygon, built as the capture would: ids, positions and the host's normal.
+/// A captured polygon, built as the capture would: ids, positions and the host's normal, in
+/// the tests' arena.
 inline SelectedPoly* makePoly(std::initializer_list<int> ids, std::initializer_list<Vector3> at,
                               Vector3 normal = {0.0, 0.0, 1.0}) {
-    auto* poly = new SelectedPoly;
+    auto* poly = testRecords().create<SelectedPoly>();
     poly->pointCount = static_cast<std::int32_t>(ids.size());
-    poly->pointIds = new LWPntID[ids.size()];
-    poly->positions = new Vector3[ids.size()];
+    poly->pointIds = testRecords().array<LWPntID>(ids.size());
+    poly->positions = testRecords().array<Vector3>(ids.size());
     std::size_t i = 0;
     for (int id : ids) {
         poly->pointIds[i++] = pointId(static_cast<std::uintptr_t>(id));

@@ -139,9 +139,6 @@ std::vector<int> orderOf(std::vector<SelectedPoly*> polys) {
         }
         EXPECT_EQ(p->nextMember, nullptr);
     }
-    for (SelectedPoly* p : polys) {
-        delete p;
-    }
     return order;
 }
 

@@ -55,9 +55,6 @@ TEST(PolygonsByPointTest, findsTheFirstRemainingHolderOfAnEdge) {
     table[0] = nullptr;
     EXPECT_EQ(find(1, 0), 2);
     EXPECT_EQ(find(3, 2), -1);
-    for (SelectedPoly* p : original) {
-        delete p;
-    }
 }
 
 TEST(PolygonsByPointTest, numbersEveryPointOnceInFirstSeenOrder) {
@@ -69,9 +66,6 @@ TEST(PolygonsByPointTest, numbersEveryPointOnceInFirstSeenOrder) {
               (std::vector<std::uint32_t>{0, 1, 2, 1}));
     EXPECT_EQ((std::vector<std::uint32_t>(second, second + 3)),
               (std::vector<std::uint32_t>{2, 3, 0}));
-    for (SelectedPoly* p : table) {
-        delete p;
-    }
 }
 
 }  // namespace

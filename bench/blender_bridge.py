@@ -1,0 +1,86 @@
+# Blender's own answer to the tool's job, timed for the benchmark: two facing grids of quads,
+# every face selected in edit mode, and Bridge Edge Loops, which removes the faces and joins
+# the two boundary loops. Only the operator is timed.
+#
+#   blender --background --factory-startup --python-exit-code 1 \
+#       --python bench/blender_bridge.py -- NX NY GAP
+#
+# The grids are those of the benchmark's "two facing grids": NX by NY unit quads at z = 0
+# facing +z, and the same above at z = GAP facing down. Prints one line:
+#
+#   bridge seconds: 1.734213 faces: 999698 faces left: 2828 edges: 2002224 -> 8484
+import array
+import sys
+import time
+
+import bmesh
+import bpy
+
+
+def grid(nx, ny, z, flip, base, coordinates, corners):
+    """Appends the points and quads of an nx by ny grid, its points numbered from `base`."""
+    for j in range(ny + 1):
+        for i in range(nx + 1):
+            coordinates.extend((i, j, z))
+    for j in range(ny):
+        for i in range(nx):
+            a = base + j * (nx + 1) + i
+            b, c, d = a + 1, a + nx + 2, a + nx + 1
+            corners.extend((a, d, c, b) if flip else (a, b, c, d))
+    return base + (nx + 1) * (ny + 1)
+
+
+def build(nx, ny, gap):
+    coordinates = array.array("f")
+    corners = array.array("i")
+    upper = grid(nx, ny, 0.0, False, 0, coordinates, corners)
+    grid(nx, ny, gap, True, upper, coordinates, corners)
+    faces = len(corners) // 4
+
+    mesh = bpy.data.meshes.new("facing_grids")
+    mesh.vertices.add(len(coordinates) // 3)
+    mesh.vertices.foreach_set("co", coordinates)
+    mesh.loops.add(len(corners))
+    mesh.loops.foreach_set("vertex_index", corners)
+    mesh.polygons.add(faces)
+    mesh.polygons.foreach_set("loop_start", array.array("i", range(0, len(corners), 4)))
+    mesh.polygons.foreach_set("loop_total", array.array("i", [4]) * faces)
+    mesh.update(calc_edges=True)
+    mesh.validate()
+
+    obj = bpy.data.objects.new("facing_grids", mesh)
+    bpy.context.collection.objects.link(obj)
+    bpy.context.view_layer.objects.active = obj
+    obj.select_set(True)
+    return obj
+
+
+def main():
+    args = sys.argv[sys.argv.index("--") + 1 :] if "--" in sys.argv else []
+    nx, ny, gap = int(args[0]), int(args[1]), float(args[2])
+    for other in list(bpy.data.objects):
+        bpy.data.objects.remove(other)
+    obj = build(nx, ny, gap)
+    faces = len(obj.data.polygons)
+    edges_before = len(obj.data.edges)
+
+    bpy.ops.object.mode_set(mode="EDIT")
+    bpy.ops.mesh.select_mode(type="FACE")
+    bpy.ops.mesh.select_all(action="SELECT")
+    start = time.perf_counter()
+    result = bpy.ops.mesh.bridge_edge_loops()
+    seconds = time.perf_counter() - start
+    if result != {"FINISHED"}:
+        print("bridge failed:", result)
+        sys.exit(1)
+
+    edit = bmesh.from_edit_mesh(obj.data)
+    remaining_faces = len(edit.faces)
+    edges_after = len(edit.edges)
+    print(
+        "bridge seconds: %.6f faces: %d faces left: %d edges: %d -> %d"
+        % (seconds, faces, remaining_faces, edges_before, edges_after)
+    )
+
+
+main()

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <new>
+
+namespace tarvel {
+
+/// Storage for the records of one run: a few large blocks handed out piece by piece and freed
+/// all at once when the arena goes. Nothing placed here is destroyed one by one, so only
+/// types whose destruction frees nothing of their own belong here. Not thread-safe.
+class RecordArena {
+public:
+    RecordArena() = default;
+    /// Frees every block, and so everything ever placed here.
+    ~RecordArena();
+    RecordArena(const RecordArena&) = delete;
+    RecordArena& operator=(const RecordArena&) = delete;
+
+    /// A new T, value-initialised. Throws std::bad_alloc when memory runs out.
+    template <typename T>
+    T* create() {
+        return new (allocate(sizeof(T), alignof(T))) T();
+    }
+
+    /// An array of `count` value-initialised T (none for 0). Throws std::bad_alloc.
+    template <typename T>
+    T* array(std::size_t count) {
+        if (count > kLargest / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return new (allocate(count * sizeof(T), alignof(T))) T[count]();
+    }
+
+    /// Bytes taken from the system so far.
+    std::size_t reserved() const { return reserved_; }
+
+private:
+    static constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max() / 2;
+
+    /// Bytes aligned to `alignment` (at most that of std::max_align_t).
+    void* allocate(std::size_t bytes, std::size_t alignment);
+    void addBlock(std::size_t atLeast);
+
+    struct Block;
+    Block* blocks_ = nullptr;  // the newest first; each owns the next
+    char* next_ = nullptr;     // the free part of the newest block
+    char* end_ = nullptr;
+    std::size_t reserved_ = 0;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,117 @@
+// The module's worker threads: the same trace for any number of them, on the scene families
+// the differential tests use, and a clean end when memory runs out on a worker. The threads
+// are set to work on every selection, however small, so that each family meets them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "host/worker_team.h"
+#include "scenes/scene_generators.h"
+#include "standin/trace_writer.h"
+#include "tests/linked_module.h"
+#include "tests/run_invariants.h"
+
+namespace tarvel {
+namespace {
+
+using standin::CallOp;
+using testing::runWatched;
+
+/// Shares the work from the first polygon on, with `threads` threads; undone on leaving.
+class SharedFromTheStart {
+public:
+    explicit SharedFromTheStart(int threads) : smallest_(WorkerTeam::smallestShared()) {
+        WorkerTeam::setSmallestShared(0);
+        setenv("TARVEL_THREADS", std::to_string(threads).c_str(), 1);
+    }
+    ~SharedFromTheStart() {
+        WorkerTeam::setSmallestShared(smallest_);
+        unsetenv("TARVEL_THREADS");
+    }
+    SharedFromTheStart(const SharedFromTheStart&) = delete;
+    SharedFromTheStart& operator=(const SharedFromTheStart&) = delete;
+
+private:
+    std::size_t smallest_;
+};
+
+void expectSameForEveryThreadCount(const standin::Scene& scene, const std::string& what) {
+    std::string one;
+    for (int threads : {1, 2, 3, 8}) {
+        const SharedFromTheStart shared(threads);
+        const testing::WatchedRun run = runWatched(scene);
+        EXPECT_EQ(run.live, 0) << what << ", " << threads << " threads";
+        const std::string trace = standin::traceText(run.trace);
+        if (threads == 1) {
+            one = trace;
+            const std::vector<std::string> broken = testing::brokenRunInvariants(scene, run.trace);
+            EXPECT_TRUE(broken.empty()) << what << ":\n" << testing::describeBroken(broken);
+        } else {
+            EXPECT_TRUE(trace == one) << what << ": " << threads << " threads differ from one";
+        }
+    }
+}
+
+TEST(ThreadCountTest, facingGridsCurvedPatchesAndPairs) {
+    std::mt19937_64 random(3);
+    for (int round = 0; round < 60; ++round) {
+        const int nx = 1 + static_cast<int>(random() % 9);
+        const int ny = 1 + static_cast<int>(random() % 9);
+        const int shrink =
+            static_cast<int>(random() % static_cast<std::uint64_t>(std::min(nx, ny)));
+        standin::Scene grids = scenes::facingGrids(nx, ny, 1.0 + static_cast<double>(round % 3),
+                                                   shrink, static_cast<double>(round % 5) * 0.25);
+        if (round % 2 == 0) {
+            scenes::shufflePolygons(grids, random());
+        }
+        expectSameForEveryThreadCount(grids, "grids round " + std::to_string(round));
+        const int n = 2 + static_cast<int>(random() % 8);
+        standin::Scene curved = scenes::curvedPatches(n, n + 1, 0.05, random());
+        scenes::shufflePolygons(curved, random());
+        expectSameForEveryThreadCount(curved, "curved round " + std::to_string(round));
+        standin::Scene pairs = scenes::severalPairs(2 + static_cast<int>(random() % 6),
+                                                    1 + static_cast<int>(random() % 4));
+        scenes::shufflePolygons(pairs, random());
+        expectSameForEveryThreadCount(pairs, "pairs round " + std::to_string(round));
+    }
+    expectSameForEveryThreadCount(scenes::curvedPatches(60, 50, 0.08, 9), "larger curved");
+    expectSameForEveryThreadCount(scenes::severalPairs(40, 6), "forty pairs");
+}
+
+TEST(ThreadCountTest, soupsOfAwkwardPolygons) {
+    for (std::uint64_t seed = 0; seed < 400; ++seed) {
+        expectSameForEveryThreadCount(scenes::randomSoup(seed, seed % 3 == 0),
+                                      "soup " + std::to_string(seed));
+    }
+}
+
+TEST(ThreadCountTest, aFailedAllocationOnAnyThreadAbandonsTheEditCleanly) {
+    const SharedFromTheStart shared(3);
+    for (const standin::Scene& scene :
+         {scenes::facingGrids(4, 3, 1.0, 1, 0.5), scenes::severalPairs(4, 2)}) {
+        const testing::WatchedRun clean = runWatched(scene);
+        ASSERT_EQ(clean.live, 0);
+        for (std::uint64_t k = 1; k <= clean.requested; ++k) {
+            const testing::WatchedRun run = runWatched(scene, k);
+            const std::string where = "allocation " + std::to_string(k);
+            ASSERT_TRUE(run.failed) << where;
+            EXPECT_EQ(run.live, 0) << where;
+            if (run.failedQuietly) {
+                EXPECT_EQ(standin::traceText(run.trace), standin::traceText(clean.trace)) << where;
+                continue;
+            }
+            EXPECT_TRUE(testing::moduleAtRest()) << where;
+            const standin::CallLog& log = run.trace.calls;
+            ASSERT_EQ(log.count(CallOp::done), 1u) << where;
+            const standin::CallArguments done = log.arguments(log.size() - 1);
+            EXPECT_EQ(done.numbers[0], 1) << where;
+            EXPECT_EQ(done.numbers[1], 0) << where;
+            EXPECT_EQ(log.count(CallOp::remPoly), 0u) << where;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvel
