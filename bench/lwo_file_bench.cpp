@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/host_program.h"
-#include "cli/run_command.h"
+#include "cli/console.h"
+#include "cli/output_files.h"
 #include "cli/run_summary.h"
+#include "cli/tarvel_program.h"
 #include "formats/byte_writer.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
@@ -96,20 +97,23 @@ Figures measureOnce(const fs::path& input, const fs::path& output, const fs::pat
         std::exit(1);
     }
     const std::vector<std::byte> edited = file.editedBytes(*trace.mesh);
-    tarvelhost::writeFileInPlace(output, [&edited](std::ostream& stream) {
-        stream.write(reinterpret_cast<const char*>(edited.data()),
-                     static_cast<std::streamsize>(edited.size()));
-    });
+    {
+        tarvelhost::OutputFiles files;
+        files.stage(output, edited);
+        files.commit();
+    }
     const auto t3 = Clock::now();
     const tarvelhost::RunCounts counts = tarvelhost::countRun(trace, figures.polygons);
     figures.links = counts.linksAdded;
     figures.removed = counts.polygonsRemoved;
 
+    std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
-    const std::vector<std::string> args = {"run", input.string(), "-o", output.string()};
+    tarvelhost::Console console{in, out, err, false};
+    const std::vector<std::string> args = {"run", input.string(), "--all", "-o", output.string()};
     const auto t4 = Clock::now();
-    if (tarvelhost::runTarvel(args, module, out, err) != 0) {
+    if (tarvelhost::runTarvel(args, module, console) != 0) {
         std::fprintf(stderr, "%s", err.str().c_str());
         std::exit(1);
     }

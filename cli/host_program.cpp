@@ -1,95 +1,55 @@
 #include "cli/host_program.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <new>
+#include <sstream>
 
-#include "cli/command_line.h"
+#include "cli/exit_codes.h"
+#include "cli/failure_exit.h"
+#include "cli/output_files.h"
 #include "cli/run_summary.h"
 #include "standin/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
-#include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define TARVEL_GETPID _getpid
-#else
-#include <unistd.h>
-#define TARVEL_GETPID getpid
-#endif
 
 namespace tarvelhost {
 
-namespace {
+int runExitCode(const standin::Trace& trace, std::size_t scenePolygons) {
+    const RunCounts counts = countRun(trace, scenePolygons);
+    return counts.linksAdded > 0 || counts.polygonsRemoved > 0 ? kExitOk : kExitToolStopped;
+}
 
-constexpr const char* kProgram = "tarvel-host";
-
-}  // namespace
-
-void writeFileInPlace(const std::filesystem::path& path,
-                      const std::function<void(std::ostream&)>& write) {
-    // The process id keeps two runs that write the same trace from sharing a temporary file.
-    std::filesystem::path temporary = path;
-    temporary += ".tmp" + std::to_string(TARVEL_GETPID());
-    const auto fail = [&](const std::string& why) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw standin::InputError(path.string() + ": cannot write: " + why);
-    };
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            fail(std::strerror(errno));
-        }
-        write(file);
-        file.close();
-        if (!file) {
-            fail("write failed");
-        }
+int runHost(const HostOptions& options, const std::filesystem::path& defaultModule,
+            Console& console) {
+    if (options.trace && sameFile(options.scene, *options.trace)) {
+        throw UsageError(options.trace->string() + ": the trace would replace the scene file");
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        fail(error.message());
+    standin::Scene scene = standin::loadScene(options.scene);
+    const std::size_t scenePolygons = scene.mesh.polygons.size();
+    const standin::LoadedModule module(options.module.value_or(defaultModule));
+    const standin::Trace trace = standin::runTool(module.module(), std::move(scene));
+    writeMessages(trace, console.err);
+    if (options.trace) {
+        std::ostringstream text;
+        standin::writeTrace(trace, text);
+        OutputFiles files;
+        files.stage(*options.trace, text.str());
+        files.commit();
+    } else {
+        writeSummary(trace, scenePolygons, console.out);
     }
+    return runExitCode(trace, scenePolygons);
 }
 
 int runHostProgram(std::span<const std::string> args, const std::filesystem::path& defaultModule,
-                   std::ostream& out, std::ostream& err) {
-    CommandLine line;
-    try {
-        line = parseCommandLine(args);
-    } catch (const standin::InputError& error) {
-        err << kProgram << ": " << error.what() << '\n';
-        return kExitUsageError;
-    }
-    if (line.help) {
-        out << kUsage << '\n';
-        return kExitOk;
-    }
-    try {
-        standin::Scene scene = standin::loadScene(line.scene);
-        const std::size_t scenePolygons = scene.mesh.polygons.size();
-        const standin::LoadedModule module(line.module.value_or(defaultModule));
-        const standin::Trace trace = standin::runTool(module.module(), std::move(scene));
-        if (line.trace) {
-            writeFileInPlace(*line.trace,
-                             [&trace](std::ostream& file) { standin::writeTrace(trace, file); });
-        } else {
-            writeSummary(trace, scenePolygons, out);
+                   Console& console) {
+    return exitCodeOf("tarvel-host", "", console.err, [&] {
+        const CommandLine line = parseHostCommandLine(args);
+        if (line.command == Command::help) {
+            console.out << line.help;
+            return kExitOk;
         }
-        return kExitOk;
-    } catch (const standin::InputError& error) {
-        err << kProgram << ": " << error.what() << '\n';
-    } catch (const std::bad_alloc&) {
-        err << kProgram << ": out of memory\n";
-    } catch (const std::exception& error) {
-        err << kProgram << ": " << error.what() << '\n';
-    }
-    return kExitInputError;
+        return runHost(line.host, defaultModule, console);
+    });
 }
 
 }  // namespace tarvelhost

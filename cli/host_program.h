@@ -1,30 +1,30 @@
-// tarvel-host: runs a plug-in module on a scene and writes what happened.
+// tarvel-host and `tarvel host`: runs a plug-in module on a scene and writes what happened.
 #pragma once
 
 #include <filesystem>
-#include <functional>
-#include <ostream>
 #include <span>
 #include <string>
 
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "standin/stand_in_host.h"
+
 namespace tarvelhost {
 
-inline constexpr int kExitOk = 0;
-/// Unreadable or refused input: scene, module, or the trace could not be written.
-inline constexpr int kExitInputError = 1;
-inline constexpr int kExitUsageError = 2;
+/// Reads the scene, loads the module (`defaultModule` unless --module names one), runs it,
+/// and writes the trace file or, without --trace, a summary on the console's out. The tool's
+/// messages go to its err. A trace file appears only complete. Returns kExitOk when the run
+/// changed the mesh and kExitToolStopped when it did not; throws on any failure.
+int runHost(const HostOptions& options, const std::filesystem::path& defaultModule,
+            Console& console);
 
-/// The whole program for the arguments after its name: reads the scene, loads the module
-/// (`defaultModule` unless --module names one), runs it, and writes the trace file or, without
-/// --trace, a summary on `out`. A trace file appears only complete: it is written beside its
-/// final name and renamed into place. Any failure is one line on `err` and a non-zero result,
-/// and leaves no trace file.
+/// Whether a run changed the mesh (added or removed polygons): kExitOk, or
+/// kExitToolStopped.
+int runExitCode(const standin::Trace& trace, std::size_t scenePolygons);
+
+/// The whole of tarvel-host for the arguments after its name. Any failure is one line on err
+/// and its exit code; no trace file is left.
 int runHostProgram(std::span<const std::string> args, const std::filesystem::path& defaultModule,
-                   std::ostream& out, std::ostream& err);
-
-/// Writes `text` to `path` through a temporary file in the same folder, so that `path` is
-/// either left alone or holds the whole of it. Throws standin::InputError naming `path`.
-void writeFileInPlace(const std::filesystem::path& path,
-                      const std::function<void(std::ostream&)>& write);
+                   Console& console);
 
 }  // namespace tarvelhost

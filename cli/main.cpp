@@ -2,12 +2,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/console.h"
 #include "cli/executable_path.h"
 #include "cli/host_program.h"
+#include "cli/output_files.h"
 
 int main(int argc, char** argv) {
+    tarvelhost::removeTemporaryFilesOnSignals();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The module built with the program sits beside it.
     const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
-    return tarvelhost::runHostProgram(args, module, std::cout, std::cerr);
+    tarvelhost::Console console{std::cin, std::cout, std::cerr, false};
+    return tarvelhost::runHostProgram(args, module, console);
 }

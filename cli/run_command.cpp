@@ -1,16 +1,18 @@
 #include "cli/run_command.h"
 
 #include <chrono>
-#include <new>
+#include <set>
 #include <sstream>
-#include <string_view>
 
+#include "cli/exit_codes.h"
+#include "cli/failure_exit.h"
 #include "cli/host_program.h"
+#include "cli/mesh_input.h"
+#include "cli/output_files.h"
 #include "cli/report/html_report.h"
 #include "cli/run_summary.h"
 #include "cli/svg_picture.h"
 #include "formats/format_error.h"
-#include "formats/mesh_file.h"
 #include "standin/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
@@ -18,204 +20,236 @@
 
 namespace tarvelhost {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-constexpr const char* kProgram = "tarvel";
-constexpr const char* kTarvelUsage =
-    "usage: tarvel run INPUT -o OUTPUT [options] | tarvel host SCENE.json [options] | "
-    "tarvel COMMAND --help";
+using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void refuse(const std::string& why) {
-    throw standin::InputError(why + " (" + kRunUsage + ")");
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void writeBytesInPlace(const std::filesystem::path& path, const std::vector<std::byte>& bytes) {
-    writeFileInPlace(path, [&bytes](std::ostream& file) {
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    });
+/// Where the result of `input` goes: -o, or its own name in --out-dir; empty for a dry run
+/// without either.
+fs::path outputFor(const RunOptions& options, const fs::path& input) {
+    if (options.outDir) {
+        return *options.outDir / input.filename();
+    }
+    return options.output.value_or(fs::path());
 }
 
-}  // namespace
-
-RunOptions parseRunOptions(std::span<const std::string> args) {
-    RunOptions options;
-    bool haveInput = false;
-    bool haveOutput = false;
-    bool optionsEnded = false;
-    std::optional<std::string> polygons;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
-        if (!isOption) {
-            if (haveInput) {
-                refuse("more than one input given: '" + std::string(arg) + "'");
-            }
-            options.input = std::string(arg);
-            haveInput = true;
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        const std::string name(arg.substr(0, equals));
-        std::string value;
-        if (equals != std::string_view::npos) {
-            value = std::string(arg.substr(equals + 1));
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        }
-        const auto take = [&](auto& target, bool given) {
-            if (given) {
-                refuse(name + " given twice");
-            }
-            if (value.empty()) {
-                refuse(name + " needs a value");
-            }
-            target = value;
-        };
-        if (name == "-o" || name == "--output") {
-            take(options.output, haveOutput);
-            haveOutput = true;
-        } else if (name == "--select-surface") {
-            take(options.selection.surface, options.selection.surface.has_value());
-        } else if (name == "--select-part") {
-            take(options.selection.part, options.selection.part.has_value());
-        } else if (name == "--select-polygons") {
-            take(polygons, polygons.has_value());
-        } else if (name == "--layer") {
-            take(options.layer, options.layer.has_value());
-        } else if (name == "--svg") {
-            take(options.svg, options.svg.has_value());
-        } else if (name == "--html") {
-            take(options.html, options.html.has_value());
-        } else if (name == "--trace") {
-            take(options.trace, options.trace.has_value());
-        } else if (name == "--module") {
-            take(options.module, options.module.has_value());
-        } else {
-            refuse("unknown option '" + std::string(arg) + "'");
+/// Refuses outputs that would destroy the input: the output itself unless --in-place, the
+/// picture and the trace always.
+void refuseOverwritingInput(const RunOptions& options, const fs::path& input,
+                            const fs::path& output) {
+    if (input == "-") {
+        return;
+    }
+    if (!output.empty() && output != "-" && !options.inPlace && sameFile(input, output)) {
+        throw UsageError(inputName(input) + ": the output " + output.string() +
+                         " is the input file: give --in-place to replace it");
+    }
+    const std::pair<const std::optional<fs::path>*, const char*> extras[] = {
+        {&options.svg, "picture"}, {&options.html, "report page"}, {&options.trace, "trace"}};
+    for (const auto& [extra, what] : extras) {
+        if (*extra && sameFile(input, **extra)) {
+            throw UsageError(inputName(input) + ": " + (*extra)->string() +
+                             " is the input file: the " + what + " would replace it");
         }
     }
-    if (options.help) {
-        return options;
-    }
-    if (!haveInput) {
-        refuse("no input file given");
-    }
-    if (!haveOutput) {
-        refuse("no output file given (-o OUTPUT)");
-    }
-    if (polygons) {
-        options.selection.polygons = parseIndexRanges(*polygons, "--select-polygons");
-    }
-    return options;
 }
 
-int runRunCommand(std::span<const std::string> args, const std::filesystem::path& defaultModule,
-                  std::ostream& out, std::ostream& err) {
-    RunOptions options;
-    try {
-        options = parseRunOptions(args);
-    } catch (const standin::InputError& error) {
-        err << kProgram << " run: " << error.what() << '\n';
-        return kExitUsageError;
+/// One input, start to finish. Fills `report`; returns the exit code; throws on failure.
+int runOneFile(const RunOptions& options, const fs::path& input,
+               const standin::PluginModule& module, Console& console, std::ostream& messages,
+               FileReport& report) {
+    const Clock::time_point start = Clock::now();
+    const fs::path output = outputFor(options, input);
+    const std::optional<std::string> layer =
+        options.layers.empty() ? std::nullopt : std::optional<std::string>(options.layers.front());
+    const formats::MeshFile file = readMeshInput(input, options.format, console.in, layer);
+    report.format = formatKey(file.format());
+    if (!output.empty() && output != "-") {
+        const std::optional<formats::MeshFormat> outputFormat = formats::formatFromName(output);
+        if (outputFormat && *outputFormat != file.format()) {
+            throw UsageError(output.string() + ": the output must be a " +
+                             formats::formatName(file.format()) + ", as the input is");
+        }
     }
-    if (options.help) {
-        out << kRunUsage << '\n';
-        return kExitOk;
+    refuseOverwritingInput(options, input, output);
+    if (file.mesh().polygons.empty()) {
+        throw formats::FormatError(file.name() + ": no polygons" + file.meshPlace() +
+                                   ": nothing to run the tool on");
     }
-    try {
-        const auto start = std::chrono::steady_clock::now();
-        const formats::MeshFile input = formats::MeshFile::load(options.input, options.layer);
-        const std::optional<formats::MeshFormat> outputFormat =
-            formats::formatFromName(options.output);
-        if (outputFormat && *outputFormat != input.format()) {
-            throw standin::InputError(options.output.string() + ": the output must be a " +
-                                      formats::formatName(input.format()) + ", as the input is");
-        }
-        if (input.mesh().polygons.empty()) {
-            throw formats::FormatError(input.name() + ": no polygons" + input.meshPlace() +
-                                       ": nothing to run the tool on");
-        }
-        standin::Scene scene;
-        scene.mesh = input.mesh();
-        applySelection(scene.mesh, options.selection);
-        const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
-        const std::size_t scenePolygons = scene.mesh.polygons.size();
+    checkSelection(file.mesh(), options.selection, file.name());
 
-        const standin::LoadedModule module(options.module.value_or(defaultModule));
-        const standin::Trace trace = standin::runTool(
-            module.module(), std::move(scene),
-            options.trace ? standin::CallLogging::full : standin::CallLogging::countsOnly);
-        if (!trace.mesh) {
-            throw standin::InputError(options.input.string() +
-                                      ": the module closed no edit; nothing written");
-        }
-        const std::vector<std::byte> edited = input.editedBytes(*trace.mesh);
-        // The time is the run's: reading, running and editing, before any file is written.
-        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-        const RunCounts counts = countRun(trace, scenePolygons);
-        const std::string summary = runSummaryLine(options.input.string(), counts, seconds.count());
+    standin::Scene scene;
+    scene.mesh = file.mesh();
+    report.selectedPolygons = applySelection(scene.mesh, options.selection);
+    const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
+    const std::size_t scenePolygons = scene.mesh.polygons.size();
+    const standin::Trace trace = standin::runTool(
+        module, std::move(scene),
+        options.trace ? standin::CallLogging::full : standin::CallLogging::countsOnly);
+    if (!trace.mesh) {
+        throw standin::InputError(file.name() + ": the module closed no edit; nothing written");
+    }
+    report.counts = countRun(trace, scenePolygons);
+    report.messages = messageTexts(trace);
+    if (!options.quiet && !options.json) {
+        writeMessages(trace, messages);
+    }
+    const int code = runExitCode(trace, scenePolygons);
+    report.exitCode = code;
 
+    if (!options.dryRun) {
+        const std::vector<std::byte> edited = file.editedBytes(*trace.mesh);
+        OutputFiles files;
         if (options.svg) {
-            writeFileInPlace(*options.svg, [&](std::ostream& file) {
-                writeSvg(before, *trace.mesh, options.input.filename().string(), file);
-            });
+            std::ostringstream svg;
+            writeSvg(before, *trace.mesh,
+                     input == "-" ? "standard input" : input.filename().string(), svg);
+            files.stage(*options.svg, svg.str());
         }
         if (options.html) {
-            const report::ReportRun run{options.input.filename().string(),
+            // The page shows the run's summary line, timed up to here.
+            const std::string summary =
+                runSummaryLine(report.input, report.counts, secondsSince(start));
+            const report::ReportRun run{input == "-" ? "standard input" : input.filename().string(),
                                         summary,
-                                        counts,
+                                        report.counts,
                                         trace.calls.messages(),
                                         before,
                                         *trace.mesh};
-            writeFileInPlace(*options.html,
-                             [&run](std::ostream& file) { report::writeHtmlReport(run, file); });
+            std::ostringstream page;
+            report::writeHtmlReport(run, page);
+            files.stage(*options.html, page.str());
         }
         if (options.trace) {
-            writeFileInPlace(*options.trace,
-                             [&trace](std::ostream& file) { standin::writeTrace(trace, file); });
+            std::ostringstream text;
+            standin::writeTrace(trace, text);
+            files.stage(*options.trace, text.str());
         }
-        writeBytesInPlace(options.output, edited);
-        writeMessages(trace, out);
-        out << summary << '\n';
-        return kExitOk;
-    } catch (const standin::InputError& error) {
-        err << kProgram << ": " << error.what() << '\n';
-    } catch (const std::bad_alloc&) {
-        err << kProgram << ": " << options.input.string() << ": out of memory\n";
-    } catch (const std::exception& error) {
-        err << kProgram << ": " << error.what() << '\n';
+        if (output != "-") {
+            files.stage(output, edited);
+        }
+        files.commit();
+        if (output == "-") {
+            console.out.write(reinterpret_cast<const char*>(edited.data()),
+                              static_cast<std::streamsize>(edited.size()));
+            console.out.flush();
+        }
+        report.output = output == "-" ? "-" : output.string();
     }
-    return kExitInputError;
+    report.seconds = secondsSince(start);
+    return code;
 }
 
-int runTarvel(std::span<const std::string> args, const std::filesystem::path& defaultModule,
-              std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << kProgram << ": no command given (" << kTarvelUsage << ")\n";
-        return kExitUsageError;
+/// Refuses, before anything runs, two inputs whose results would land on the same name.
+void refuseCollidingOutputs(const RunOptions& options) {
+    if (!options.outDir) {
+        return;
     }
-    const std::string& command = args[0];
-    if (command == "run") {
-        return runRunCommand(args.subspan(1), defaultModule, out, err);
+    std::set<fs::path> names;
+    for (const fs::path& input : options.inputs) {
+        if (!names.insert(input.filename()).second) {
+            throw UsageError("--out-dir: two inputs are named " + input.filename().string() +
+                             ": their results would replace each other");
+        }
     }
-    if (command == "host") {
-        return runHostProgram(args.subspan(1), defaultModule, out, err);
+}
+
+/// The line that shows how far a long call has come; it is rewritten in place.
+class Progress {
+public:
+    Progress(Console& console, std::size_t total, bool shown)
+        : console_(console), total_(total), shown_(shown) {}
+    void show(std::size_t done, const fs::path& input) {
+        if (shown_) {
+            console_.err << "\r\033[K[" << done + 1 << '/' << total_ << "] " << input.string()
+                         << std::flush;
+        }
     }
-    if (command == "--help" || command == "-h" || command == "help") {
-        out << kTarvelUsage << '\n';
-        return kExitOk;
+    void clear() {
+        if (shown_) {
+            console_.err << "\r\033[K" << std::flush;
+        }
     }
-    err << kProgram << ": unknown command '" << command << "' (" << kTarvelUsage << ")\n";
-    return kExitUsageError;
+
+private:
+    Console& console_;
+    std::size_t total_;
+    bool shown_;
+};
+
+/// A progress line is worth drawing from this many files on.
+constexpr std::size_t kProgressFiles = 4;
+
+}  // namespace
+
+int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& console) {
+    refuseCollidingOutputs(options);
+    if (options.layers.size() > 1) {
+        // The tool edits the primary foreground layer alone, as in the modeller.
+        throw UsageError("--layer: the tool runs on one layer at a time: give --layer once");
+    }
+    const Clock::time_point start = Clock::now();
+    const standin::LoadedModule module(options.module.value_or(defaultModule));
+    if (options.outDir && !options.dryRun) {
+        std::error_code error;
+        fs::create_directories(*options.outDir, error);
+        if (error) {
+            throw standin::InputError(options.outDir->string() +
+                                      ": cannot make the folder: " + error.message());
+        }
+    }
+    // The mesh on standard output leaves the reports to standard error.
+    std::ostream& reports = options.output == fs::path("-") ? console.err : console.out;
+    Progress progress(
+        console, options.inputs.size(),
+        console.errIsTerminal && !options.quiet && options.inputs.size() >= kProgressFiles);
+
+    std::vector<FileReport> done;
+    int worst = kExitOk;
+    for (const fs::path& input : options.inputs) {
+        progress.show(done.size(), input);
+        FileReport report;
+        report.input = inputName(input);
+        report.dryRun = options.dryRun;
+        std::ostringstream messages;
+        std::ostringstream failure;
+        const Clock::time_point fileStart = Clock::now();
+        report.exitCode = exitCodeOf("tarvel", report.input, failure, [&] {
+            return runOneFile(options, input, module.module(), console, messages, report);
+        });
+        progress.clear();
+        console.err << messages.str() << failure.str();
+        if (!failure.str().empty()) {
+            report.output.clear();
+            report.seconds = secondsSince(fileStart);
+            std::string why = failure.str();
+            why = why.substr(why.find(": ") + 2);
+            report.error = why.substr(0, why.find('\n'));
+        }
+        worst = worseExit(worst, report.exitCode);
+        if (options.json) {
+            reports << reportJson(report) << '\n';
+        } else if (!options.quiet && report.error.empty()) {
+            reports << runSummaryLine(report.input, report.counts, report.seconds)
+                    << (options.dryRun ? " (dry run: nothing written)" : "") << '\n';
+        }
+        reports.flush();
+        done.push_back(std::move(report));
+    }
+    if (done.size() > 1) {
+        if (options.json) {
+            reports << totalJson(done, secondsSince(start), worst) << '\n';
+        } else if (!options.quiet) {
+            reports << totalLine(done, secondsSince(start)) << '\n';
+        }
+    }
+    return worst;
 }
 
 }  // namespace tarvelhost

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <map>
 
+#include "cli/exit_codes.h"
+#include "standin/json_writer.h"
+
 namespace tarvelhost {
 
 namespace {
@@ -79,8 +82,142 @@ std::string runSummaryLine(const std::string& name, const RunCounts& counts, dou
            time;
 }
 
+std::vector<std::string> messageTexts(const standin::Trace& trace) {
+    std::vector<std::string> texts;
+    for (const standin::ShownMessage& message : trace.calls.messages()) {
+        std::string text = message.text.value_or("");
+        if (message.text2) {
+            text += "\n" + *message.text2;
+        }
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+namespace {
+
+void appendKey(std::string& out, const char* key) {
+    out += out.back() == '{' ? "" : ", ";
+    standin::appendJsonString(out, key);
+    out += ": ";
+}
+
+void appendCount(std::string& out, const char* key, std::size_t value) {
+    appendKey(out, key);
+    standin::appendJsonInteger(out, static_cast<std::uint64_t>(value));
+}
+
+void appendSeconds(std::string& out, double seconds) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%.6f", seconds);
+    appendKey(out, "seconds");
+    out += time;
+}
+
+}  // namespace
+
+std::string reportJson(const FileReport& report) {
+    std::string out = "{";
+    appendKey(out, "input");
+    standin::appendJsonString(out, report.input);
+    appendKey(out, "output");
+    if (report.output.empty()) {
+        out += "null";
+    } else {
+        standin::appendJsonString(out, report.output);
+    }
+    appendKey(out, "format");
+    if (report.format.empty()) {
+        out += "null";
+    } else {
+        standin::appendJsonString(out, report.format);
+    }
+    appendCount(out, "selected_polygons", report.selectedPolygons);
+    appendCount(out, "pairs_linked", report.counts.pairs);
+    appendKey(out, "links");
+    out += "{";
+    for (const auto& [tag, count] : report.counts.links) {
+        appendCount(out, tag.c_str(), count);
+    }
+    out += "}";
+    appendCount(out, "links_added", report.counts.linksAdded);
+    appendCount(out, "polygons_removed", report.counts.polygonsRemoved);
+    appendKey(out, "messages");
+    out += "[";
+    for (std::size_t k = 0; k < report.messages.size(); ++k) {
+        out += k > 0 ? ", " : "";
+        standin::appendJsonString(out, report.messages[k]);
+    }
+    out += "]";
+    appendSeconds(out, report.seconds);
+    appendKey(out, "exit_code");
+    standin::appendJsonInteger(out, static_cast<std::int64_t>(report.exitCode));
+    appendKey(out, "dry_run");
+    out += report.dryRun ? "true" : "false";
+    if (!report.error.empty()) {
+        appendKey(out, "error");
+        standin::appendJsonString(out, report.error);
+    }
+    return out + "}";
+}
+
+namespace {
+
+struct Totals {
+    std::size_t completed = 0;
+    std::size_t stopped = 0;
+    std::size_t failed = 0;
+    std::size_t pairs = 0;
+    std::size_t links = 0;
+    std::size_t removed = 0;
+};
+
+Totals totalsOf(const std::vector<FileReport>& reports) {
+    Totals totals;
+    for (const FileReport& report : reports) {
+        totals.completed += report.exitCode == kExitOk ? 1 : 0;
+        totals.stopped += report.exitCode == kExitToolStopped ? 1 : 0;
+        totals.failed += report.exitCode != kExitOk && report.exitCode != kExitToolStopped ? 1 : 0;
+        totals.pairs += report.counts.pairs;
+        totals.links += report.counts.linksAdded;
+        totals.removed += report.counts.polygonsRemoved;
+    }
+    return totals;
+}
+
+}  // namespace
+
+std::string totalLine(const std::vector<FileReport>& reports, double seconds) {
+    const Totals totals = totalsOf(reports);
+    char time[32];
+    std::snprintf(time, sizeof time, "%.3f s", seconds);
+    return "total: " + plural(reports.size(), "file", "files") + " (" +
+           std::to_string(totals.completed) + " completed, " + std::to_string(totals.stopped) +
+           " stopped, " + std::to_string(totals.failed) + " failed), " +
+           plural(totals.pairs, "pair", "pairs") + " linked, " +
+           plural(totals.links, "link", "links") + ", " +
+           plural(totals.removed, "polygon", "polygons") + " removed, " + time;
+}
+
+std::string totalJson(const std::vector<FileReport>& reports, double seconds, int exitCode) {
+    const Totals totals = totalsOf(reports);
+    std::string out = "{";
+    appendKey(out, "total");
+    out += "true";
+    appendCount(out, "files", reports.size());
+    appendCount(out, "completed", totals.completed);
+    appendCount(out, "stopped", totals.stopped);
+    appendCount(out, "failed", totals.failed);
+    appendCount(out, "pairs_linked", totals.pairs);
+    appendCount(out, "links_added", totals.links);
+    appendCount(out, "polygons_removed", totals.removed);
+    appendSeconds(out, seconds);
+    appendKey(out, "exit_code");
+    standin::appendJsonInteger(out, static_cast<std::int64_t>(exitCode));
+    return out + "}";
+}
+
 void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::ostream& out) {
-    writeMessages(trace, out);
     if (!trace.mesh) {
         out << "Mesh unchanged: the plug-in closed no edit\n";
     } else {

@@ -12,8 +12,7 @@
 
 namespace tarvelhost {
 
-/// Writes the messages the plug-in showed, as the modeller's message boxes show them, the
-/// polygons added (counted by their "COLR" tag), the polygons removed, and the result.
+/// Writes the polygons added (counted by their "COLR" tag), the polygons removed, and the result.
 /// `scenePolygons` is the number of polygons the scene had: polygons past it were added.
 void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::ostream& out);
 
@@ -35,8 +34,40 @@ struct RunCounts {
 /// Counts what the run whose trace is `trace` did to a mesh of `scenePolygons` polygons.
 RunCounts countRun(const standin::Trace& trace, std::size_t scenePolygons);
 
+/// The messages the plug-in showed, each as its text (a second line after a newline).
+std::vector<std::string> messageTexts(const standin::Trace& trace);
+
 /// One line: "NAME: 1 pair linked, 16 links (Red 1, DkRed 15, Blue 0), 25 polygons removed,
 /// 0.004 s".
 std::string runSummaryLine(const std::string& name, const RunCounts& counts, double seconds);
+
+/// What `tarvel run` did with one input file.
+struct FileReport {
+    std::string input;
+    /// Where the result went; empty when nothing was written.
+    std::string output;
+    /// "lwo" or "obj"; empty when the file could not be read.
+    std::string format;
+    std::size_t selectedPolygons = 0;
+    RunCounts counts;
+    std::vector<std::string> messages;
+    double seconds = 0.0;
+    int exitCode = 0;
+    /// Why the file failed, without the program's name; empty when it did not.
+    std::string error;
+    bool dryRun = false;
+};
+
+/// One JSON object on one line: input, output (null when nothing was written), format,
+/// selected_polygons, pairs_linked, links (by tag), links_added, polygons_removed, messages,
+/// seconds, exit_code, dry_run, and error when the file failed.
+std::string reportJson(const FileReport& report);
+
+/// The closing line of a call on several files: "total: 3 files (2 completed, 1 stopped, 0
+/// failed), 2 pairs linked, 32 links, 50 polygons removed, 0.012 s".
+std::string totalLine(const std::vector<FileReport>& reports, double seconds);
+
+/// The same as one JSON object with "total": true and the worst exit code.
+std::string totalJson(const std::vector<FileReport>& reports, double seconds, int exitCode);
 
 }  // namespace tarvelhost

@@ -1,8 +1,11 @@
 #include "cli/selection.h"
 
+#include <algorithm>
 #include <charconv>
 
-#include "standin/input_error.h"
+#include "cli/exit_codes.h"
+#include "cli/polygon_names.h"
+#include "host/lwsdk.h"
 
 namespace tarvelhost {
 
@@ -25,8 +28,8 @@ std::size_t wholeNumber(std::string_view text, std::string_view item, const std:
     std::size_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        throw standin::InputError(option + ": '" + std::string(item) +
-                                  "' is not an index or a range of indices such as 0-99");
+        throw UsageError(option + ": '" + std::string(item) +
+                         "' is not an index or a range of indices such as 0-99");
     }
     return value;
 }
@@ -40,12 +43,32 @@ bool inRanges(std::size_t index, const std::vector<IndexRange>& ranges) {
     return false;
 }
 
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void checkNames(const std::vector<std::string>& wanted, const std::vector<NameCount>& present,
+                const char* option, const char* kind, const std::string& file) {
+    for (const std::string& name : wanted) {
+        const bool found = std::any_of(present.begin(), present.end(),
+                                       [&](const NameCount& entry) { return entry.name == name; });
+        if (!found) {
+            throw UsageError(file + ": " + option + " '" + name + "': no polygon has this " + kind +
+                             " (" + kind + "s: " + listNames(present) + ")");
+        }
+    }
+}
+
+std::string indexSpan(std::size_t count) {
+    return count == 0 ? "none" : count == 1 ? "0" : "0-" + std::to_string(count - 1);
+}
+
 }  // namespace
 
 std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::string& option) {
     std::vector<IndexRange> ranges;
     if (trimmed(text).empty()) {
-        throw standin::InputError(option + ": an empty list of polygons");
+        throw UsageError(option + ": an empty list of polygons");
     }
     std::size_t at = 0;
     for (;;) {
@@ -53,7 +76,7 @@ std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::strin
         const std::string_view item = trimmed(
             text.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at));
         if (item.empty()) {
-            throw standin::InputError(option + ": an empty item in '" + std::string(text) + "'");
+            throw UsageError(option + ": an empty item in '" + std::string(text) + "'");
         }
         IndexRange range;
         const std::size_t dash = item.find('-');
@@ -66,8 +89,8 @@ std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::strin
             if (!end.empty()) {
                 range.last = wholeNumber(end, item, option);
                 if (*range.last < range.first) {
-                    throw standin::InputError(option + ": the range '" + std::string(item) +
-                                              "' ends before it starts");
+                    throw UsageError(option + ": the range '" + std::string(item) +
+                                     "' ends before it starts");
                 }
             }
         }
@@ -80,19 +103,46 @@ std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::strin
     return ranges;
 }
 
+void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules,
+                    const std::string& name) {
+    const PolygonNames names = polygonNames(mesh);
+    if (!rules.given()) {
+        throw UsageError(name +
+                         ": no selection: name the polygons to run on with --select-surface "
+                         "(surfaces: " +
+                         listNames(names.surfaces) + "), --select-part (parts: " +
+                         listNames(names.parts) + ") or --select-polygons (" +
+                         indexSpan(mesh.polygons.size()) + "), or take them all with --all");
+    }
+    checkNames(rules.surfaces, names.surfaces, "--select-surface", "surface", name);
+    checkNames(rules.parts, names.parts, "--select-part", "part", name);
+    const std::size_t count = mesh.polygons.size();
+    for (const IndexRange& range : rules.polygons) {
+        const std::size_t beyond = range.last.value_or(range.first);
+        if (beyond >= count) {
+            throw UsageError(name + ": --select-polygons: polygon " + std::to_string(beyond) +
+                             " is beyond the " + std::to_string(count) + " polygons there are (" +
+                             indexSpan(count) + ")");
+        }
+    }
+}
+
 std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules) {
     std::size_t selected = 0;
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
         standin::Polygon& polygon = mesh.polygons[j];
         bool take = true;
-        if (rules.surface && polygon.surface != *rules.surface) {
+        if (rules.all) {
+            take = polygon.type == kTypeFace || polygon.type == kTypePatch;
+        }
+        if (!rules.surfaces.empty() && !contains(rules.surfaces, polygon.surface)) {
             take = false;
         }
-        if (rules.part) {
+        if (!rules.parts.empty()) {
             const std::string* part = standin::findTag(polygon, kTagPart);
-            take = take && part != nullptr && *part == *rules.part;
+            take = take && part != nullptr && contains(rules.parts, *part);
         }
-        if (rules.polygons && !inRanges(j, *rules.polygons)) {
+        if (!rules.polygons.empty() && !inRanges(j, rules.polygons)) {
             take = false;
         }
         polygon.flags = take ? (polygon.flags | 1) : (polygon.flags & ~1);

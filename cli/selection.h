@@ -18,19 +18,33 @@ struct IndexRange {
 };
 
 /// Reads a list such as "0-99,150,200-": indices and ranges separated by commas, blanks
-/// allowed around each. Throws standin::InputError naming `option` for an empty list or item,
-/// a number that is not a whole non-negative number, and a range that ends before it starts.
+/// allowed around each. Throws UsageError naming `option` for an empty list or item, a number
+/// that is not a whole non-negative number, and a range that ends before it starts.
 std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::string& option);
 
-/// What selects a polygon; a polygon must match every rule given. No rule selects them all.
+/// What selects a polygon. Within a kind a polygon matches when it bears any of the names
+/// given; it must match every kind given.
 struct SelectionRules {
-    /// The polygon's surface.
-    std::optional<std::string> surface;
-    /// The polygon's "PART" tag: the part of an LWO2 polygon, the group of an OBJ element.
-    std::optional<std::string> part;
-    /// The polygon's index in the layer (LWO2) or among the file's elements (OBJ), from 0.
-    std::optional<std::vector<IndexRange>> polygons;
+    /// Every FACE and PTCH polygon (the kinds the tool takes); excludes the other rules.
+    bool all = false;
+    /// Surface names.
+    std::vector<std::string> surfaces;
+    /// "PART" tags: the part of an LWO2 polygon, the group of an OBJ element.
+    std::vector<std::string> parts;
+    /// Polygon indices in the layer (LWO2) or among the file's elements (OBJ), from 0; the
+    /// union of the lists given.
+    std::vector<IndexRange> polygons;
+
+    /// Whether any rule is given.
+    bool given() const { return all || !surfaces.empty() || !parts.empty() || !polygons.empty(); }
 };
+
+/// Refuses, before anything runs, rules that cannot express what the user meant on `mesh`
+/// (read from the file named `name`): no rule at all (the message lists the surfaces and
+/// parts there are and names --all), a surface or part no polygon bears (listing those that
+/// exist), and a polygon number beyond the polygons there are. Throws UsageError.
+void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules,
+                    const std::string& name);
 
 /// Sets bit 0 of the flags of every polygon of `mesh` that the rules select and clears it on
 /// the others. Returns the number selected.

@@ -50,6 +50,11 @@ public:
     /// FormatError naming the file when the result cannot be written in its format.
     std::vector<std::byte> editedBytes(const standin::Mesh& edited) const;
 
+    /// The file as read: the LWO2 object, or null for an OBJ file.
+    const LwoObject* lwoObject() const { return std::get_if<LwoObject>(&content_); }
+    /// The OBJ model, or null for an LWO2 file.
+    const ObjModel* objModel() const { return std::get_if<ObjModel>(&content_); }
+
 private:
     MeshFormat format_;
     std::string name_;

@@ -31,6 +31,13 @@ std::size_t finalBackslash(const std::string& text) {
     return end > 0 && text[end - 1] == '\\' ? end - 1 : std::string::npos;
 }
 
+/// The line ending of `text`: "\r\n" when the last line ended by a newline ends so, "\n"
+/// otherwise. The added lines follow that line.
+std::string lineEnding(const std::string& text) {
+    const std::size_t end = text.rfind('\n');
+    return end != std::string::npos && end > 0 && text[end - 1] == '\r' ? "\r\n" : "\n";
+}
+
 }  // namespace
 
 standin::Mesh objMesh(const ObjModel& model) {
@@ -75,6 +82,8 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
     }
     out.append(model.text, copied, std::string::npos);
 
+    // Added lines end as the file's own lines do.
+    const std::string newline = lineEnding(model.text);
     bool first = true;
     std::string group;
     std::string surface;
@@ -84,8 +93,10 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
             continue;
         }
         if (first && !out.empty()) {
-            if (out.back() != '\n') {
-                out.push_back('\n');
+            if (out.back() == '\r' && newline == "\r\n") {
+                out.push_back('\n');  // a CR LF cut short
+            } else if (out.back() != '\n') {
+                out += newline;
             }
             // A backslash at the end of the file's last line is part of its statement only
             // while no line follows; a space after it keeps it so, rather than continuing the
@@ -96,11 +107,11 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
         }
         const std::string polygonGroup = groupOf(polygon);
         if (first || polygonGroup != group) {
-            out += "g " + polygonGroup + "\n";
+            out += "g " + polygonGroup + newline;
             group = polygonGroup;
         }
         if (first || polygon.surface != surface) {
-            out += "usemtl " + polygon.surface + "\n";
+            out += "usemtl " + polygon.surface + newline;
             surface = polygon.surface;
         }
         first = false;
@@ -108,7 +119,7 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
         for (const std::int32_t point : polygon.points) {
             out += ' ' + std::to_string(point + 1);
         }
-        out += '\n';
+        out += newline;
     }
     return out;
 }

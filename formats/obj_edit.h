@@ -19,7 +19,8 @@ standin::Mesh objMesh(const ObjModel& model);
 /// removed, and the polygons after them were added. The text is kept as it was, less the
 /// statements of removed elements; the added polygons follow at the end, each run of one
 /// "COLR" tag (or "PART" tag) and surface under its own `g` and `usemtl`, two-point polygons
-/// as `l` and the others as `f`.
+/// as `l` and the others as `f`. Added lines end as the file's last ended line does (CR LF or LF);
+/// a last line without its line ending gets one before them.
 std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited);
 
 }  // namespace formats

@@ -12,8 +12,9 @@ sudo=""
 # clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
 # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer for readable reports in
 # llvm-14.
+# libcli11-dev: the header-only option parser of the command-line programs.
 packages=(cmake g++ make libgtest-dev clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine wine32:i386 wine64 clang-14 libclang-rt-14-dev llvm-14 chromium)
+  wine wine32:i386 wine64 clang-14 libclang-rt-14-dev llvm-14 chromium libcli11-dev)
 # npm may come with a Node.js of another origin than Debian's; then Debian's would conflict.
 command -v npm >/dev/null || packages+=(npm)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

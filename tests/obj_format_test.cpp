@@ -105,6 +105,32 @@ TEST(ObjFormatTest, anEditKeepsTheTextLessRemovedElementsAndAppendsTheLinks) {
               "v 0 0 0\nv 1 0 0\nl 1 2\ng Blue\nusemtl test\nl 2 1\n");
 }
 
+TEST(ObjFormatTest, addedLinesEndAsTheFilesOwnLinesDo) {
+    const auto linked = [](const std::string& text) {
+        const ObjModel model = readText(text);
+        standin::Mesh edited = objMesh(model);
+        standin::Polygon polygon;
+        polygon.points = {1, 0};
+        polygon.surface = "test";
+        polygon.tags.push_back(standin::PolygonTag{kTagColour, "Red"});
+        edited.polygons.push_back(polygon);
+        return applyMeshEdit(model, edited);
+    };
+    EXPECT_EQ(linked("v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\n"),
+              "v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\ng Red\r\nusemtl test\r\nl 2 1\r\n");
+    // The last line is ended in the file's way before anything follows it.
+    EXPECT_EQ(linked("v 0 0 0\r\nv 1 0 0\r\nl 1 2"),
+              "v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\ng Red\r\nusemtl test\r\nl 2 1\r\n");
+    EXPECT_EQ(linked("v 0 0 0\r\nv 1 0 0\r\nl 1 2\r"),
+              "v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\ng Red\r\nusemtl test\r\nl 2 1\r\n");
+    // A CR LF file whose last line ends in a continuation backslash: the added lines stay
+    // statements of their own.
+    const std::string continued = linked("v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\n# a note \\\r\n");
+    EXPECT_EQ(continued,
+              "v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\n# a note \\ \r\ng Red\r\nusemtl test\r\nl 2 1\r\n");
+    EXPECT_EQ(objMesh(readText(continued)).polygons.size(), 2u);
+}
+
 TEST(ObjFormatTest, refusesWhatIsNotAMeshWithTheLine) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "m.obj: empty file"},

@@ -18,11 +18,14 @@
 #define getpid _getpid
 #endif
 
+#include "cli/command_line.h"
+#include "cli/exit_codes.h"
 #include "cli/host_program.h"
 #include "cli/run_command.h"
 #include "cli/run_summary.h"
 #include "cli/selection.h"
 #include "cli/svg_picture.h"
+#include "cli/tarvel_program.h"
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
 #include "formats/lwo_reader.h"
@@ -47,9 +50,9 @@ constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
 std::string refusal(const std::function<void()>& action) {
     try {
         action();
-    } catch (const standin::InputError& error) {
+    } catch (const UsageError& error) {
         const std::string message = error.what();
-        return message.substr(0, message.find(" (usage:"));
+        return message.substr(0, message.find(" (see tarvel"));
     }
     return "accepted";
 }
@@ -96,62 +99,148 @@ TEST(SelectionTest, aPolygonMustMatchEveryRuleGiven) {
         }
         return flags;
     };
-    const auto rules = [](std::optional<std::string> surface, std::optional<std::string> part,
+    const auto rules = [](std::vector<std::string> surfaces, std::vector<std::string> parts,
                           const char* indices) {
         SelectionRules result;
-        result.surface = std::move(surface);
-        result.part = std::move(part);
+        result.surfaces = std::move(surfaces);
+        result.parts = std::move(parts);
         if (indices != nullptr) {
             result.polygons = parseIndexRanges(indices, "p");
         }
         return result;
     };
-    EXPECT_EQ(selected(rules({}, {}, nullptr)), "11111");
-    EXPECT_EQ(selected(rules("Floor", {}, nullptr)), "11011");
-    EXPECT_EQ(selected(rules({}, "a", nullptr)), "10101");
-    EXPECT_EQ(selected(rules("Floor", "a", nullptr)), "10001");
+    EXPECT_EQ(selected(rules({"Floor"}, {}, nullptr)), "11011");
+    EXPECT_EQ(selected(rules({}, {"a"}, nullptr)), "10101");
+    EXPECT_EQ(selected(rules({"Floor"}, {"a"}, nullptr)), "10001");
     EXPECT_EQ(selected(rules({}, {}, "1-3")), "01110");
-    EXPECT_EQ(selected(rules("Floor", {}, "3-")), "00011");
-    EXPECT_EQ(selected(rules("Roof", {}, nullptr)), "00000");
+    EXPECT_EQ(selected(rules({"Floor"}, {}, "3-")), "00011");
+    EXPECT_EQ(selected(rules({"Roof"}, {}, nullptr)), "00000");
+    // Names of one kind add up; kinds narrow each other.
+    EXPECT_EQ(selected(rules({"Wall", "Roof"}, {}, nullptr)), "00100");
+    EXPECT_EQ(selected(rules({}, {"a", "b"}, nullptr)), "11101");
+    EXPECT_EQ(selected(rules({"Floor", "Wall"}, {"b", "a"}, "1-2")), "01100");
+    // --all takes the kinds the tool takes, FACE and PTCH, and no other.
+    mesh.polygons[1].type = kTypePatch;
+    mesh.polygons[3].type = LWID_('C', 'U', 'R', 'V');
+    SelectionRules all;
+    all.all = true;
+    EXPECT_EQ(selected(all), "11101");
+}
+
+TEST(SelectionTest, refusesASelectionTheFileCannotMeet) {
+    standin::Mesh mesh;
+    mesh.points = {{0, 0, 0}};
+    for (const char* surface : {"Floor", "Floor", "Wall"}) {
+        standin::Polygon polygon;
+        polygon.surface = surface;
+        polygon.tags.push_back(standin::PolygonTag{kTagPartId, "lid"});
+        mesh.polygons.push_back(polygon);
+    }
+    const auto refused = [&mesh](const SelectionRules& rules) {
+        return refusal([&] { checkSelection(mesh, rules, "m.lwo"); });
+    };
+    SelectionRules rules;
+    EXPECT_EQ(refused(rules),
+              "m.lwo: no selection: name the polygons to run on with --select-surface (surfaces: "
+              "Floor (2), Wall (1)), --select-part (parts: lid (3)) or --select-polygons (0-2), or "
+              "take them all with --all");
+    rules.all = true;
+    EXPECT_EQ(refused(rules), "accepted");
+    rules = SelectionRules();
+    rules.surfaces = {"Floor", "Flor"};
+    EXPECT_EQ(refused(rules),
+              "m.lwo: --select-surface 'Flor': no polygon has this surface (surfaces: Floor (2), "
+              "Wall (1))");
+    rules = SelectionRules();
+    rules.parts = {"base"};
+    EXPECT_EQ(refused(rules),
+              "m.lwo: --select-part 'base': no polygon has this part (parts: lid (3))");
+    rules = SelectionRules();
+    rules.polygons = parseIndexRanges("0-2", "p");
+    EXPECT_EQ(refused(rules), "accepted");
+    for (const char* beyond : {"3", "1-3", "3-", "0,7"}) {
+        rules.polygons = parseIndexRanges(beyond, "p");
+        EXPECT_EQ(refused(rules).rfind("m.lwo: --select-polygons: polygon ", 0), 0u) << beyond;
+    }
+    rules.polygons = parseIndexRanges("1-5", "p");
+    EXPECT_EQ(refused(rules),
+              "m.lwo: --select-polygons: polygon 5 is beyond the 3 polygons there are (0-2)");
+}
+
+RunOptions runOptions(std::vector<std::string> words) {
+    words.insert(words.begin(), "run");
+    const CommandLine line = parseTarvelCommandLine(words);
+    EXPECT_EQ(line.command, Command::run);
+    return line.run;
 }
 
 TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
-    const std::vector<std::string> args = {"in.lwo",
+    const RunOptions options = runOptions({"in.lwo",
                                            "-o",
                                            "out.lwo",
                                            "--select-surface",
                                            "Floor",
                                            "--select-part=lid",
+                                           "--select-part",
+                                           "base",
                                            "--select-polygons",
                                            "0-24",
+                                           "--select-polygons=30",
                                            "--svg",
                                            "p.svg",
-                                           "--trace=t.json"};
-    const RunOptions options = parseRunOptions(args);
-    EXPECT_EQ(options.input, "in.lwo");
-    EXPECT_EQ(options.output, "out.lwo");
-    EXPECT_EQ(options.selection.surface, "Floor");
-    EXPECT_EQ(options.selection.part, "lid");
-    ASSERT_TRUE(options.selection.polygons.has_value());
-    EXPECT_EQ(options.selection.polygons->at(0).last, 24u);
+                                           "--trace=t.json",
+                                           "--layer",
+                                           "2",
+                                           "--layer",
+                                           "Top",
+                                           "--dry-run",
+                                           "--json",
+                                           "-q"});
+    EXPECT_EQ(options.inputs, std::vector<fs::path>{"in.lwo"});
+    EXPECT_EQ(options.output, fs::path("out.lwo"));
+    EXPECT_EQ(options.selection.surfaces, std::vector<std::string>{"Floor"});
+    EXPECT_EQ(options.selection.parts, (std::vector<std::string>{"lid", "base"}));
+    ASSERT_EQ(options.selection.polygons.size(), 2u);
+    EXPECT_EQ(options.selection.polygons[0].last, 24u);
+    EXPECT_EQ(options.selection.polygons[1].first, 30u);
+    EXPECT_EQ(options.layers, (std::vector<std::string>{"2", "Top"}));
     EXPECT_EQ(options.svg, fs::path("p.svg"));
     EXPECT_EQ(options.trace, fs::path("t.json"));
     EXPECT_FALSE(options.module.has_value());
+    EXPECT_TRUE(options.dryRun && options.json && options.quiet);
+    EXPECT_FALSE(options.inPlace || options.selection.all);
+
+    const RunOptions several = runOptions({"a.obj", "b.obj", "--all", "--out-dir", "out"});
+    EXPECT_EQ(several.inputs.size(), 2u);
+    EXPECT_EQ(several.outDir, fs::path("out"));
+    EXPECT_EQ(runOptions({"m.obj", "--all", "--in-place"}).output, fs::path("m.obj"));
+    EXPECT_EQ(runOptions({"-", "--format", "obj", "--all", "-o", "-"}).format,
+              formats::MeshFormat::obj);
 
     const auto refused = [](std::vector<std::string> words) {
-        return refusal([&words] { parseRunOptions(words); });
+        return refusal([&words] {
+            words.insert(words.begin(), "run");
+            parseTarvelCommandLine(words);
+        });
     };
-    EXPECT_EQ(refused({"in.lwo"}), "no output file given (-o OUTPUT)");
-    EXPECT_EQ(refused({"-o", "out.lwo"}), "no input file given");
-    EXPECT_EQ(refused({"a.lwo", "b.lwo", "-o", "c.lwo"}), "more than one input given: 'b.lwo'");
-    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--output=d.lwo"}), "--output given twice");
-    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--svg"}), "--svg needs a value");
-    EXPECT_EQ(
-        parseRunOptions(std::vector<std::string>{"a.lwo", "-o", "c.lwo", "--layer", "Top"}).layer,
-        "Top");
-    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--layer=2", "--layer", "3"}),
-              "--layer given twice");
-    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--select"}), "unknown option '--select'");
+    EXPECT_EQ(refused({"in.lwo", "--all"}),
+              "no output given: -o OUTPUT, --out-dir DIR, --in-place or --dry-run");
+    EXPECT_EQ(refused({"-o", "out.lwo"}), "INPUT is required");
+    EXPECT_EQ(refused({"a.lwo", "b.lwo", "-o", "c.lwo"}),
+              "-o names one output, and 2 inputs are given: use --out-dir DIR");
+    EXPECT_EQ(refused({"a.lwo", "b.lwo", "--out-dir", "d", "--svg", "p.svg"}),
+              "--svg names one file: give one input with it");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--out-dir", "d"}),
+              "-o and --out-dir do not go together: give one");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--output=d.lwo"}),
+              "--output: At Most 1 required but received 2");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--svg"}), "--svg: 1 required PICTURE.svg missing");
+    EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--all", "--select-part", "x"}),
+              "--all selects every polygon: give it without --select options");
+    EXPECT_EQ(refused({"-", "-o", "c.lwo"}), "standard input needs --format lwo or --format obj");
+    EXPECT_EQ(refused({"-", "--format", "stl", "-o", "c.lwo"}).substr(0, 9), "--format:");
+    EXPECT_EQ(refused({"-", "a.lwo", "--format", "lwo", "--out-dir", "d"}),
+              "standard input (-) can only be the one input");
     EXPECT_EQ(refused({"a.lwo", "-o", "c.lwo", "--select-polygons", "x"}),
               "--select-polygons: 'x' is not an index or a range of indices such as 0-99");
 }
@@ -171,7 +260,9 @@ protected:
     int run(std::vector<std::string> args) {
         std::ostringstream outStream;
         std::ostringstream errStream;
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, outStream, errStream);
+        std::istringstream inStream(in);
+        Console console{inStream, outStream, errStream, errIsTerminal};
+        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
         out = outStream.str();
         err = errStream.str();
         return code;
@@ -197,6 +288,9 @@ protected:
     }
 
     fs::path folder_;
+    /// What the program reads as standard input.
+    std::string in;
+    bool errIsTerminal = false;
     std::string out;
     std::string err;
 };
@@ -296,10 +390,27 @@ TEST_F(TarvelRunTest, anLwo3ObjectIsEditedInTheChosenLayerAndWrittenAsLwo3) {
                    static_cast<std::streamsize>(bytes.size()));
     }
 
-    // The first layer is the box, which has no gap: the file comes back as it was.
+    // The first layer is the box, which has no gap: the tool stops, and the file comes back as
+    // it was.
     const fs::path output = folder_ / "out.lwo";
-    ASSERT_EQ(run({"run", input.string(), "-o", output.string()}), kExitOk) << err;
+    ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--all"}), kExitToolStopped)
+        << err;
     EXPECT_EQ(formats::readFileBytes(output), bytes);
+
+    // tarvel info lists both layers and the names of the one chosen.
+    ASSERT_EQ(run({"info", input.string(), "--layer", "grids"}), kExitOk) << err;
+    EXPECT_NE(out.find("\n  5 \"box\": 8 points, 6 polygons (FACE 6)\n* 2 \"grids\": "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("in layer 2 (*), which a run takes: polygons 0-25\n"
+                       "  surfaces: Floor (16), Ceiling (9), Wall (1)\n"),
+              std::string::npos)
+        << out;
+    // The tool edits one layer.
+    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--all", "--layer", "2",
+                   "--layer", "grids"}),
+              kExitUsageError);
+    EXPECT_EQ(err, "tarvel: --layer: the tool runs on one layer at a time: give --layer once\n");
 
     // The grids, by name and by number, as the LWO2 example runs.
     const fs::path example = copyExample("facing_grids.lwo");
@@ -344,17 +455,18 @@ TEST_F(TarvelRunTest, aRunThatStopsEarlyShowsTheMessageAndWritesTheFileUnchanged
     const fs::path input = copyExample("facing_grids.lwo");
     const fs::path output = folder_ / "out.lwo";
     ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--select-polygons", "0-15"}),
-              kExitOk)
+              kExitToolStopped)
         << err;
-    EXPECT_EQ(summary(), "Error: Need at least two groups of polys\n" + input.string() +
+    EXPECT_EQ(err, "Error: Need at least two groups of polys\n");
+    EXPECT_EQ(summary(), input.string() +
                              ": 0 pairs linked, 0 links (Red 0, DkRed 0, Blue 0), 0 polygons "
                              "removed, T s\n");
     EXPECT_EQ(formats::readFileBytes(output), formats::readFileBytes(input));
 
     ASSERT_EQ(run({"run", input.string(), "-o", output.string(), "--select-surface", "Wall"}),
-              kExitOk);
-    EXPECT_EQ(out.substr(0, out.find('\n')),
-              "Error: Need at least two directly selected polys in primary foreground layer");
+              kExitToolStopped);
+    EXPECT_EQ(err,
+              "Error: Need at least two directly selected polys in primary foreground layer\n");
 }
 
 TEST_F(TarvelRunTest, badInputIsOneLineAnExitCodeAndAnUntouchedOutput) {
@@ -379,9 +491,6 @@ TEST_F(TarvelRunTest, badInputIsOneLineAnExitCodeAndAnUntouchedOutput) {
         {{"run", (folder_ / "absent.lwo").string(), "-o", output.string()},
          "tarvel: " + (folder_ / "absent.lwo").string() +
              ": cannot open: No such file or directory"},
-        {{"run", (kSource / "examples/facing_grids.obj").string(), "-o", output.string()},
-         "tarvel: " + output.string() +
-             ": the output must be a Wavefront OBJ (.obj), as the input is"},
         {{"run", (kSource / "examples/facing_grids.json").string(), "-o", output.string()},
          "tarvel: " + (kSource / "examples/facing_grids.json").string() +
              ": unknown format: name the file .lwo (LightWave) or .obj (Wavefront)"},
@@ -390,8 +499,15 @@ TEST_F(TarvelRunTest, badInputIsOneLineAnExitCodeAndAnUntouchedOutput) {
         EXPECT_EQ(run(args), kExitInputError);
         EXPECT_EQ(err, expected + "\n");
     }
-    EXPECT_EQ(run({"run", "--bogus"}), kExitUsageError);
-    EXPECT_EQ(err.rfind("tarvel run: unknown option '--bogus' (usage: tarvel run INPUT", 0), 0u);
+    // An output of the other format is a usage error.
+    EXPECT_EQ(run({"run", (kSource / "examples/facing_grids.obj").string(), "-o", output.string(),
+                   "--all"}),
+              kExitUsageError);
+    EXPECT_EQ(err, "tarvel: " + output.string() +
+                       ": the output must be a Wavefront OBJ (.obj), as the input is\n");
+    EXPECT_EQ(run({"run", "in.lwo", "-o", "x.lwo", "--bogus"}), kExitUsageError);
+    EXPECT_EQ(err,
+              "tarvel: The following argument was not expected: --bogus (see tarvel run --help)\n");
     EXPECT_EQ(run({"frobnicate"}), kExitUsageError);
 
     // An LWO2 file whose first layer has no polygons has nothing to run on.

@@ -1,0 +1,20 @@
+// The streams a command talks through, so that a test can stand in for the terminal.
+#pragma once
+
+#include <istream>
+#include <ostream>
+
+namespace tarvelhost {
+
+struct Console {
+    /// Standard input: a mesh read from "-".
+    std::istream& in;
+    /// Standard output: the summary, or the mesh written to "-".
+    std::ostream& out;
+    /// Standard error: the tool's messages and every refusal.
+    std::ostream& err;
+    /// Whether standard error is a terminal, where a progress line may update in place.
+    bool errIsTerminal = false;
+};
+
+}  // namespace tarvelhost

@@ -1,0 +1,31 @@
+// The names a mesh's polygons bear, with how many bear each: what a selection can name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "standin/scene.h"
+
+namespace tarvelhost {
+
+struct NameCount {
+    std::string name;
+    std::size_t polygons = 0;
+};
+
+struct PolygonNames {
+    /// Each list in the order the names first appear.
+    std::vector<NameCount> surfaces;
+    /// The "PART" tags: LWO2 parts, OBJ groups.
+    std::vector<NameCount> parts;
+    /// The "SMGP" tags, by number.
+    std::vector<NameCount> smoothingGroups;
+};
+
+PolygonNames polygonNames(const standin::Mesh& mesh);
+
+/// "Floor (16), Ceiling (9)", or "none"; past `shown` names, "... and N more".
+std::string listNames(const std::vector<NameCount>& names, std::size_t shown = 20);
+
+}  // namespace tarvelhost
