@@ -407,8 +407,8 @@ TEST_F(TarvelRunTest, anLwo3ObjectIsEditedInTheChosenLayerAndWrittenAsLwo3) {
               std::string::npos)
         << out;
     // The tool edits one layer.
-    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--all", "--layer", "2",
-                   "--layer", "grids"}),
+    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--all", "--layer", "2", "--layer",
+                   "grids"}),
               kExitUsageError);
     EXPECT_EQ(err, "tarvel: --layer: the tool runs on one layer at a time: give --layer once\n");
 
