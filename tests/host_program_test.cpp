@@ -28,48 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string usageRefusal(std::vector<std::string> args) {
-    try {
-        parseHostCommandLine(args);
-    } catch (const UsageError& error) {
-        const std::string message = error.what();
-        return message.substr(0, message.find(" (see tarvel-host --help)"));
-    }
-    return "accepted";
-}
-
-TEST(CommandLineTest, takesTheSceneAndBothOptionsInEitherForm) {
-    const std::vector<std::string> args = {"--trace", "out.json", "s.json", "--module=m.p"};
-    const CommandLine line = parseHostCommandLine(args);
-    EXPECT_EQ(line.command, Command::host);
-    EXPECT_EQ(line.host.scene, "s.json");
-    EXPECT_EQ(line.host.trace, fs::path("out.json"));
-    EXPECT_EQ(line.host.module, fs::path("m.p"));
-
-    const CommandLine plain = parseHostCommandLine(std::vector<std::string>{"s.json"});
-    EXPECT_FALSE(plain.host.trace.has_value());
-    EXPECT_FALSE(plain.host.module.has_value());
-    // After "--" a name that starts with '-' is the scene.
-    EXPECT_EQ(parseHostCommandLine(std::vector<std::string>{"--", "-odd.json"}).host.scene,
-              "-odd.json");
-    const CommandLine help = parseHostCommandLine(std::vector<std::string>{"--help"});
-    EXPECT_EQ(help.command, Command::help);
-    EXPECT_NE(help.help.find("--trace"), std::string::npos);
-    EXPECT_NE(help.help.find("Exit codes:"), std::string::npos);
-}
-
-TEST(CommandLineTest, refusesWhatItCannotUse) {
-    EXPECT_EQ(usageRefusal({"s.json", "--tracefile", "t"}),
-              "The following arguments were not expected: t --tracefile");
-    EXPECT_EQ(usageRefusal({"s.json", "--trace"}), "--trace: 1 required TRACE.json missing");
-    EXPECT_EQ(usageRefusal({"s.json", "--trace", "a", "--trace=b"}),
-              "--trace: At Most 1 required but received 2");
-    EXPECT_EQ(usageRefusal({"a.json", "b.json"}),
-              "The following argument was not expected: b.json");
-    EXPECT_EQ(usageRefusal({}), "SCENE is required");
-    EXPECT_EQ(usageRefusal({"--trace", "t.json"}), "SCENE is required");
-}
-
 /// Two unit quads one above the other, facing each other, both selected.
 const char* const kFacingQuads = R"({
   "points": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0],
