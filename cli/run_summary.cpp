@@ -11,7 +11,13 @@ namespace tarvelhost {
 
 namespace {
 
-const char* boxTitle(standin::CallOp kind) {
+std::string plural(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+const char* messageBoxTitle(standin::CallOp kind) {
     switch (kind) {
         case standin::CallOp::info:
             return "Info";
@@ -22,15 +28,9 @@ const char* boxTitle(standin::CallOp kind) {
     }
 }
 
-std::string plural(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + ' ' + (count == 1 ? one : many);
-}
-
-}  // namespace
-
 void writeMessages(const standin::Trace& trace, std::ostream& out) {
     for (const standin::ShownMessage& message : trace.calls.messages()) {
-        const std::string title = boxTitle(message.kind);
+        const std::string title = messageBoxTitle(message.kind);
         out << title << ": " << message.text.value_or("") << '\n';
         if (message.text2) {
             out << std::string(title.size() + 2, ' ') << *message.text2 << '\n';

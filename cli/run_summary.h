@@ -16,6 +16,9 @@ namespace tarvelhost {
 /// `scenePolygons` is the number of polygons the scene had: polygons past it were added.
 void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::ostream& out);
 
+/// The title of a message box of `kind`, as the modeller shows it: "Info", "Warning" or "Error".
+const char* messageBoxTitle(standin::CallOp kind);
+
 /// Writes the messages the plug-in showed, one box per message, as the modeller shows them:
 /// "Error: " and the first line, the second line indented below it.
 void writeMessages(const standin::Trace& trace, std::ostream& out);

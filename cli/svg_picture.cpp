@@ -1,5 +1,6 @@
 #include "cli/svg_picture.h"
 
+#include "cli/markup_text.h"
 #include "cli/mesh_outline.h"
 
 #include <algorithm>
@@ -66,30 +67,6 @@ std::string coarse(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
-}
-
-/// Text safe inside an SVG element or attribute.
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 /// Maps model points into a panel: the same scale for both panels, the picture centred.
@@ -229,7 +206,7 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
                 projection.at(mesh.points[static_cast<std::size_t>(polygon.points[0])], left);
             const auto to =
                 projection.at(mesh.points[static_cast<std::size_t>(polygon.points[1])], left);
-            out << "  <line class=\"link " << escaped(tag) << "\" x1=\"" << number(from[0])
+            out << "  <line class=\"link " << escapedMarkup(tag) << "\" x1=\"" << number(from[0])
                 << "\" y1=\"" << number(from[1]) << "\" x2=\"" << number(to[0]) << "\" y2=\""
                 << number(to[1]) << "\" stroke=\"" << linkColour(tag) << "\" stroke-width=\""
                 << (redPass ? "2.5" : "1.5") << "\"/>\n";
@@ -336,7 +313,7 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         << "  </style>\n"
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
-        << escaped(title) << "</text>\n";
+        << escapedMarkup(title) << "</text>\n";
     // Of the polygons the run did not select, the outline alone: where they end, and where
     // they turn away from the viewer.
     std::vector<bool> unselected(before.polygons.size(), false);
@@ -372,8 +349,8 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
     for (const std::string& colour : colours) {
         out << "  <line x1=\"" << x << "\" y1=\"" << y - 5.0 << "\" x2=\"" << x + 24.0 << "\" y2=\""
             << y - 5.0 << "\" stroke=\"" << linkColour(colour) << "\" stroke-width=\"3\"/>\n"
-            << "  <text class=\"count\" data-tag=\"" << escaped(colour) << "\" x=\"" << x + 30.0
-            << "\" y=\"" << y << "\">" << escaped(colour) << ": " << links[colour]
+            << "  <text class=\"count\" data-tag=\"" << escapedMarkup(colour) << "\" x=\""
+            << x + 30.0 << "\" y=\"" << y << "\">" << escapedMarkup(colour) << ": " << links[colour]
             << (links[colour] == 1 ? " link" : " links") << "</text>\n";
         x += 150.0;
     }

@@ -2,32 +2,12 @@
 
 #include <string_view>
 
+#include "cli/markup_text.h"
 #include "cli/report/report_assets.h"
 
 namespace tarvelhost::report {
 
 namespace {
-
-/// Text safe inside an HTML element.
-std::string escapedHtml(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 /// A module's text as a <script> element the page's loader turns into the module
 /// `specifier`. The browser does not run a script of this type.
@@ -47,11 +27,11 @@ void writeHtmlReport(const ReportRun& run, std::ostream& out) {
         out << rest.substr(0, at);
         rest.remove_prefix(at == std::string_view::npos ? rest.size() : at + marker.size());
         if (marker == "@TITLE@") {
-            out << escapedHtml(run.file) << " \xe2\x80\x94 tarvel run";
+            out << escapedMarkup(run.file) << " \xe2\x80\x94 tarvel run";
         } else if (marker == "@DATA@") {
             out << reportJson(run);
         } else if (marker == "@LICENCE@") {
-            out << escapedHtml(kThreeLicence);
+            out << escapedMarkup(kThreeLicence);
         } else if (marker == "@MODULES@") {
             writeModuleText("three/core", kThreeCore, out);
             writeModuleText("three", kThreeModule, out);

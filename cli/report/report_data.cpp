@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "cli/mesh_outline.h"
+#include "cli/run_summary.h"
 #include "standin/json_writer.h"
 
 namespace tarvelhost::report {
@@ -160,17 +161,6 @@ void evenSample(std::vector<Item>& list, std::size_t size) {
     list.resize(size);
 }
 
-const char* messageTitle(standin::CallOp kind) {
-    switch (kind) {
-        case standin::CallOp::info:
-            return "Info";
-        case standin::CallOp::warning:
-            return "Warning";
-        default:
-            return "Error";
-    }
-}
-
 }  // namespace
 
 std::string reportJson(const ReportRun& run) {
@@ -269,7 +259,7 @@ std::string reportJson(const ReportRun& run) {
     json += '[';
     for (std::size_t k = 0; k < run.messages.size(); ++k) {
         json += k > 0 ? ",{\"title\":" : "{\"title\":";
-        standin::appendJsonString(json, messageTitle(run.messages[k].kind));
+        standin::appendJsonString(json, messageBoxTitle(run.messages[k].kind));
         appendKey(json, "text");
         standin::appendJsonString(json, run.messages[k].text.value_or(""));
         appendKey(json, "text2");
