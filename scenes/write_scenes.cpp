@@ -97,6 +97,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", kUsage);
         return 2;
     }
+    // An option is never a folder name: "--help" asks for the usage, anything else is refused.
+    if (argv[1][0] == '-') {
+        const bool help = std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h";
+        std::fprintf(help ? stdout : stderr, "%s\n", kUsage);
+        return help ? 0 : 2;
+    }
     const std::filesystem::path folder = argv[1];
     std::error_code error;
     std::filesystem::create_directories(folder, error);
