@@ -3,11 +3,14 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <sstream>
+#include <string>
 
 #include "cli/svg_picture.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
 #include "standin/stand_in_host.h"
+#include "tests/grid_mesh.h"
 
 namespace tarvelhost {
 namespace {
@@ -15,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSource = TARVEL_SOURCE_DIR;
+using testmesh::addGrid;
 
 TEST(SvgPictureTest, theViewLooksAcrossTheGapOfTheFirstPair) {
     const standin::LoadedModule module(TARVEL_MODULE_FILE);
@@ -39,5 +43,33 @@ TEST(SvgPictureTest, theViewLooksAcrossTheGapOfTheFirstPair) {
     EXPECT_EQ(front.up, (std::array<double, 3>{0.0, 1.0, 0.0}));
 }
 
+TEST(SvgPictureScaleTest, thePictureGrowsWithTheSelectionNotTheModel) {
+    standin::Mesh mesh;
+    addGrid(mesh, 2, 2, 0.0, false, true);
+    addGrid(mesh, 2, 2, 1.0, true, true);
+    addGrid(mesh, 100, 100, -5.0, false, false);  // 10,000 unselected polygons
+    const standin::LoadedModule module(TARVEL_MODULE_FILE);
+    standin::Scene scene;
+    scene.mesh = mesh;
+    const standin::Trace trace = standin::runTool(module.module(), scene);
+    std::ostringstream out;
+    tarvelhost::writeSvg(mesh, *trace.mesh, "big", out);
+    const std::string svg = out.str();
+    std::size_t polygons = 0;
+    std::size_t outline = 0;
+    for (std::size_t at = svg.find("<polygon"); at != std::string::npos;
+         at = svg.find("<polygon", at + 1)) {
+        ++polygons;
+    }
+    for (std::size_t at = svg.find("class=\"outline\""); at != std::string::npos;
+         at = svg.find("class=\"outline\"", at + 1)) {
+        ++outline;
+    }
+    // Before: the eight selected polygons; after: none. Of the flat unselected grid, at most
+    // its boundary (400 edges) in each panel, less what lies beside the frame.
+    EXPECT_EQ(polygons, 8u);
+    EXPECT_LE(outline, 2u * 400u);
+    EXPECT_LT(svg.size(), 150'000u);
+}
 }  // namespace
 }  // namespace tarvelhost

@@ -1,0 +1,100 @@
+// The report page's data of a run. tests/report/report_browser_test.mjs opens whole pages in
+// a browser.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "cli/report/report_data.h"
+#include "cli/run_summary.h"
+#include "standin/module_loader.h"
+#include "standin/stand_in_host.h"
+#include "testing/json_value.h"
+#include "tests/grid_mesh.h"
+
+namespace {
+
+namespace report = tarvelhost::report;
+using tarvelhost::testmesh::addGrid;
+
+/// Runs the module on `mesh` and gives the page's data as JSON.
+standin::JsonValue reportOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj") {
+    const standin::LoadedModule module(TARVEL_MODULE_FILE);
+    standin::Scene scene;
+    scene.mesh = mesh;
+    const standin::Trace trace = standin::runTool(module.module(), scene);
+    const tarvelhost::RunCounts counts = tarvelhost::countRun(trace, mesh.polygons.size());
+    const report::ReportRun run{file, "summary", counts, trace.calls.messages(), mesh, *trace.mesh};
+    const std::string json = report::reportJson(run);
+    EXPECT_EQ(json.find('<'), std::string::npos);
+    return standin::parseJson(json);
+}
+
+TEST(ReportDataTest, removedKeptContextAndLinksOfARun) {
+    standin::Mesh mesh;
+    addGrid(mesh, 4, 4, 0.0, false, true);
+    addGrid(mesh, 3, 3, 2.0, true, true);
+    addGrid(mesh, 2, 2, -3.0, false, false);
+    const standin::JsonValue data = reportOf(mesh, "a</script><b>.obj");
+    EXPECT_EQ(data.at("file").string(), "a</script><b>.obj");
+    EXPECT_EQ(data.at("removedCount").number(), 25.0);
+    EXPECT_EQ(data.at("keptCount").number(), 0.0);
+    EXPECT_EQ(data.at("contextCount").number(), 4.0);
+    EXPECT_EQ(data.at("contextEdgeCount").number(), 0.0);
+    EXPECT_EQ(data.at("contextNote").string(), "");
+    EXPECT_EQ(data.at("pairs").number(), 1.0);
+    // Two points per link, one tag per link; the points hold every point drawn (the wall's
+    // and both grids'), as 32-bit floats.
+    EXPECT_EQ(data.at("linkTags").string().size(), 4 * ((data.at("linksAdded").number() + 2) / 3));
+    EXPECT_EQ(data.at("points").string().size(), 4 * ((12 * (25 + 16 + 9) + 2) / 3));
+}
+
+TEST(ReportDataTest, pointsAtOnePlaceAreStoredOnce) {
+    // Two quads side by side that share no points, and a line between two NaN points.
+    standin::Mesh mesh;
+    addGrid(mesh, 1, 1, 0.0, false, false);
+    addGrid(mesh, 1, 1, 0.0, false, false);
+    for (standin::Point& point : mesh.points) {
+        point[0] += &point >= &mesh.points[4] ? 1.0 : 0.0;
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    mesh.points.push_back({nan, 0.0, 0.0});
+    mesh.points.push_back({nan, 0.0, 0.0});
+    standin::Polygon line;
+    line.points = {8, 9};
+    line.flags = 0;
+    mesh.polygons.push_back(line);
+    const standin::JsonValue data = reportOf(mesh);
+    EXPECT_EQ(data.at("contextCount").number(), 3.0);
+    EXPECT_EQ(data.at("points").string().size(), 4 * ((12 * 7 + 2) / 3));
+}
+
+TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
+    standin::Mesh mesh;
+    addGrid(mesh, 2, 2, 0.0, false, true);
+    addGrid(mesh, 2, 2, 1.0, true, true);
+    addGrid(mesh, 400, 260, -5.0, false, false);  // 104,000 polygons, over the limit
+    const standin::JsonValue data = reportOf(mesh);
+    EXPECT_EQ(data.at("contextTotal").number(), 104000.0);
+    EXPECT_LE(data.at("contextCount").number(), double(report::kContextSampleSize));
+    EXPECT_GE(data.at("contextCount").number(), 0.9 * report::kContextSampleSize);
+    EXPECT_EQ(data.at("contextEdgeCount").number(), 2.0 * (400 + 260));
+    EXPECT_NE(data.at("contextNote").string().find("104,000 unselected polygons"),
+              std::string::npos);
+    EXPECT_EQ(data.at("removedCount").number(), 8.0);
+}
+
+TEST(ReportDataTest, aStoppedRunKeepsItsSelectionAndMessage) {
+    standin::Mesh mesh;
+    addGrid(mesh, 2, 2, 0.0, true, true);  // facing away from each other
+    addGrid(mesh, 2, 2, 1.0, false, true);
+    const standin::JsonValue data = reportOf(mesh);
+    EXPECT_EQ(data.at("keptCount").number(), 8.0);
+    EXPECT_EQ(data.at("removedCount").number(), 0.0);
+    EXPECT_EQ(data.at("links").string(), "");
+    ASSERT_EQ(data.at("messages").items().size(), 1u);
+    EXPECT_EQ(data.at("messages").at(std::size_t{0}).at("title").string(), "Error");
+    EXPECT_NE(data.at("messages").at(std::size_t{0}).at("text").string(), "");
+}
+
+}  // namespace
