@@ -22,6 +22,7 @@
 #include "standin/input_error.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
+#include "tests/test_folder.h"
 
 namespace tarvelhost {
 namespace {
@@ -38,13 +39,7 @@ const char* const kFacingQuads = R"({
 /// A fresh folder per test, removed afterwards.
 class HostProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("tarvel_cli_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
+    void SetUp() override { folder_ = testfolder::freshTestFolder("tarvel_cli_"); }
     void TearDown() override { fs::remove_all(folder_); }
 
     fs::path write(const std::string& name, const std::string& text) {

@@ -18,6 +18,7 @@
 #include "cli/output_files.h"
 #include "standin/input_error.h"
 #include "standin/scene_reader.h"
+#include "tests/test_folder.h"
 
 namespace tarvelhost {
 namespace {
@@ -27,13 +28,7 @@ namespace fs = std::filesystem;
 /// A fresh folder per test, removed afterwards (made writable again first).
 class OutputFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("tarvel_output_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
+    void SetUp() override { folder_ = testfolder::freshTestFolder("tarvel_output_"); }
     void TearDown() override {
         for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
             if (entry.is_directory()) {

@@ -19,6 +19,7 @@
 #include "lwo_bytes.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
+#include "tests/test_folder.h"
 
 namespace tarvelhost {
 namespace {
@@ -31,11 +32,7 @@ const fs::path kSource = TARVEL_SOURCE_DIR;
 class TarvelCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("tarvel_commands_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
+        folder_ = testfolder::freshTestFolder("tarvel_commands_");
         previous_ = fs::current_path();
         fs::current_path(folder_);
     }

@@ -38,6 +38,7 @@
 #include "standin/trace_writer.h"
 #include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
+#include "tests/test_folder.h"
 
 namespace tarvelhost {
 namespace {
@@ -50,13 +51,7 @@ constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
 /// A fresh folder per test, removed afterwards.
 class TarvelRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("tarvel_run_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
+    void SetUp() override { folder_ = testfolder::freshTestFolder("tarvel_run_"); }
     void TearDown() override { fs::remove_all(folder_); }
 
     int run(std::vector<std::string> args) {
