@@ -1,91 +1,172 @@
 #include "grouping/polygons_by_point.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
+#include "grouping/capture_order.h"
 #include "grouping/key_index.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
 
 PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount) {
-    // Number every corner's point, counting each polygon once per distinct point it holds
-    // (repeats are adjacent per point, since slots come in ascending order); then lay the
-    // lists of holders out one after another.
-    KeyIndex pointNumbers(static_cast<std::size_t>(slotCount));
-    cornerStart_.assign(static_cast<std::size_t>(slotCount) + 1, 0);
-    std::vector<std::uint64_t> keys;
-    for (std::int32_t s = 0; s < slotCount; ++s) {
-        const SelectedPoly& poly = *table[s];
+    const auto polygons = static_cast<std::uint32_t>(slotCount < 0 ? 0 : slotCount);
+    records_.reset(new SelectedPoly*[polygons]);
+    slotAndTaken_.reset(new std::uint32_t[polygons]);
+    orderByAddress(table, slotCount, records_.get(), slotAndTaken_.get());
+    localOfSlot_.reset(new std::uint32_t[polygons]);
+    for (std::uint32_t l = 0; l < polygons; ++l) {
+        localOfSlot_[slotAndTaken_[l]] = l;
+    }
+    cornerStart_.reset(new std::uint32_t[std::size_t{polygons} + 1]);
+    std::uint64_t corners = 0;
+    for (std::uint32_t l = 0; l < polygons; ++l) {
+        cornerStart_[l] = static_cast<std::uint32_t>(corners);
+        corners += static_cast<std::uint64_t>(std::max(records_[l]->pointCount, 0));
+        if (corners > std::numeric_limits<std::uint32_t>::max()) {
+            throw std::bad_alloc();  // more corners than the numbering can count
+        }
+    }
+    cornerStart_[polygons] = static_cast<std::uint32_t>(corners);
+    listHolders(polygons, numberPoints(polygons));
+}
+
+std::vector<std::uint32_t> PolygonsByPoint::numberPoints(std::uint32_t polygons) {
+    // Points are numbered in the order of the polygons in memory, a few thousand corners at a
+    // time, so that the keys in hand stay in the cache while their table slots are fetched.
+    constexpr std::size_t kBatch = 2048;
+    std::uint64_t keys[kBatch];
+    corners_.reset(new std::uint32_t[cornerStart_[polygons]]);
+    KeyIndex numbers(polygons);
+    std::vector<std::uint32_t> holderCount;
+    holderCount.reserve(polygons);
+    std::size_t numbered = 0;
+    std::size_t batch = 0;
+    auto flush = [&] {
+        std::uint32_t* out = corners_.get() + numbered;
+        numbers.numberAll(keys, batch, out);
+        for (std::size_t i = 0; i < batch; ++i) {
+            if (out[i] == holderCount.size()) {
+                holderCount.push_back(1);
+            } else {
+                ++holderCount[out[i]];
+            }
+        }
+        numbered += batch;
+        batch = 0;
+    };
+    for (std::uint32_t l = 0; l < polygons; ++l) {
+        const SelectedPoly& poly = *records_[l];
         for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            keys.push_back(keyOf(poly.pointIds[k]));
-        }
-        cornerStart_[static_cast<std::size_t>(s) + 1] = static_cast<std::uint32_t>(keys.size());
-    }
-    corners_.resize(keys.size());
-    pointNumbers.numberAll(keys.data(), keys.size(), corners_.data());
-    std::vector<std::int32_t> lastSlot(pointNumbers.size(), -1);
-    std::vector<std::uint32_t> holderCount(pointNumbers.size(), 0);
-    for (std::int32_t s = 0; s < slotCount; ++s) {
-        for (std::uint32_t c = cornerStart_[static_cast<std::size_t>(s)];
-             c < cornerStart_[static_cast<std::size_t>(s) + 1]; ++c) {
-            const std::uint32_t p = corners_[c];
-            if (lastSlot[p] != s) {
-                lastSlot[p] = s;
-                ++holderCount[p];
+            keys[batch++] = keyOf(poly.pointIds[k]);
+            if (batch == kBatch) {
+                flush();
             }
         }
     }
-    const std::size_t points = holderCount.size();
-    start_.assign(points + 1, 0);
-    for (std::size_t p = 0; p < points; ++p) {
-        start_[p + 1] = start_[p] + holderCount[p];
+    flush();
+    return holderCount;
+}
+
+void PolygonsByPoint::listHolders(std::uint32_t polygons,
+                                  const std::vector<std::uint32_t>& holderCount) {
+    // Each point's list gets room for every corner at it; a polygon holding the point more
+    // than once is listed once, its repeats adjacent since polygons are listed one by one.
+    holderRange_.resize(holderCount.size());
+    std::uint32_t listed = 0;
+    for (std::size_t p = 0; p < holderCount.size(); ++p) {
+        holderRange_[p] = {listed, listed};
+        listed += holderCount[p];
     }
-    live_.assign(start_.begin(), start_.end() - 1);
-    slots_.resize(start_[points]);
-    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
-    lastSlot.assign(points, -1);
-    for (std::int32_t s = 0; s < slotCount; ++s) {
-        for (std::uint32_t c = cornerStart_[static_cast<std::size_t>(s)];
-             c < cornerStart_[static_cast<std::size_t>(s) + 1]; ++c) {
-            const std::uint32_t p = corners_[c];
-            if (lastSlot[p] != s) {
-                lastSlot[p] = s;
-                slots_[fill[p]++] = s;
+    holders_.reset(new std::uint32_t[listed]);
+    for (std::uint32_t l = 0; l < polygons; ++l) {
+        for (std::uint32_t c = cornerStart_[l]; c < cornerStart_[l + 1]; ++c) {
+            HolderRange& range = holderRange_[corners_[c]];
+            if (range.end == range.live || holders_[range.end - 1] != l) {
+                holders_[range.end++] = l;
             }
         }
     }
-}
-
-std::uint32_t PolygonsByPoint::firstRemaining(std::uint32_t point, SelectedPoly* const* table) {
-    std::uint32_t& at = live_[point];
-    while (at < start_[point + 1] && table[slots_[at]] == nullptr) {
-        ++at;
-    }
-    return at;
-}
-
-std::int32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb,
-                                         SelectedPoly* const* table) {
-    // A polygon holding both is in both lists; walking the shorter one in slot order finds
-    // the first such polygon.
-    const std::uint32_t fromA = firstRemaining(pa, table);
-    const std::uint32_t fromB = firstRemaining(pb, table);
-    const bool walkA = start_[pa + 1] - fromA <= start_[pb + 1] - fromB;
-    const std::uint32_t walked = walkA ? pa : pb;
-    const std::uint32_t other = walkA ? pb : pa;
-    for (std::uint32_t i = walkA ? fromA : fromB; i < start_[walked + 1]; ++i) {
-        const std::int32_t slot = slots_[i];
-        if (table[slot] == nullptr) {
+    // Listed in memory order; choices are made in slot order.
+    auto bySlot = [this](std::uint32_t a, std::uint32_t b) {
+        return (slotAndTaken_[a] & ~kTaken) < (slotAndTaken_[b] & ~kTaken);
+    };
+    constexpr std::uint32_t kShortList = 16;
+    for (const HolderRange& range : holderRange_) {
+        std::uint32_t* begin = holders_.get() + range.live;
+        std::uint32_t* end = holders_.get() + range.end;
+        if (range.end - range.live > kShortList) {
+            std::sort(begin, end, bySlot);
             continue;
         }
-        const std::uint32_t* begin = corners(slot);
-        const std::uint32_t* end =
-            corners_.data() + cornerStart_[static_cast<std::size_t>(slot) + 1];
-        if (std::find(begin, end, other) != end) {
-            return slot;
+        for (std::uint32_t* i = begin + 1; i < end; ++i) {
+            const std::uint32_t moving = *i;
+            std::uint32_t* j = i;
+            for (; j > begin && bySlot(moving, j[-1]); --j) {
+                *j = j[-1];
+            }
+            *j = moving;
         }
     }
-    return -1;
+}
+
+std::uint32_t PolygonsByPoint::firstRemaining(std::uint32_t point) {
+    HolderRange& range = holderRange_[point];
+    while (range.live < range.end && taken(holders_[range.live])) {
+        ++range.live;
+    }
+    return range.live;
+}
+
+std::uint32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb) {
+    const std::uint32_t fromA = firstRemaining(pa);
+    if (pa == pb) {
+        return fromA < holderRange_[pa].end ? holders_[fromA] : kNone;
+    }
+    const std::uint32_t fromB = firstRemaining(pb);
+    // Walk the shorter list in slot order; look each remaining polygon up in the longer one,
+    // whose position only moves forward, by galloping, so that a point held by very many
+    // polygons costs a logarithm per look, not its length.
+    const bool walkA = holderRange_[pa].end - fromA <= holderRange_[pb].end - fromB;
+    std::uint32_t walk = walkA ? fromA : fromB;
+    const std::uint32_t walkEnd = holderRange_[walkA ? pa : pb].end;
+    std::uint32_t other = walkA ? fromB : fromA;
+    const std::uint32_t otherEnd = holderRange_[walkA ? pb : pa].end;
+    for (; walk < walkEnd; ++walk) {
+        const std::uint32_t local = holders_[walk];
+        if (taken(local)) {
+            continue;
+        }
+        const std::uint32_t slot = slotAndTaken_[local];
+        if (other < otherEnd && slotOfHolder(other) < slot) {
+            // Double the step while it stays below, then halve back onto the first at or
+            // above: slotOfHolder(other) < slot <= slotOfHolder(other + step), or the end.
+            std::uint32_t step = 1;
+            while (step < otherEnd - other && slotOfHolder(other + step) < slot) {
+                other += step;
+                step *= 2;
+            }
+            std::uint32_t high = std::min(step, otherEnd - other);
+            while (high > 1) {
+                const std::uint32_t half = high / 2;
+                if (slotOfHolder(other + half) < slot) {
+                    other += half;
+                    high -= half;
+                } else {
+                    high = half;
+                }
+            }
+            ++other;
+        }
+        if (other == otherEnd) {
+            return kNone;
+        }
+        if (slotOfHolder(other) == slot) {
+            return local;
+        }
+    }
+    return kNone;
 }
 
 }  // namespace tarvel

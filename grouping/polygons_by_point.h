@@ -1,36 +1,83 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tarvel {
 
 class SelectedPoly;
 
-/// For every point of the table's polygons, the slots of the polygons holding it, ascending.
-/// Built once over the ordered table; slots a group has taken are passed over lazily.
+/// The table's polygons, for growing regions over shared edges: for every point, the
+/// polygons holding it, and which polygons a group has taken.
+///
+/// Each polygon has a local number, the rank of its record's address (orderByAddress), and
+/// everything here is laid out by local number: the polygons the mesh has side by side sit
+/// side by side in memory, as growth walks them, while the table's order (by which every
+/// choice is made) may scatter them. Every list of holders is in slot order.
 class PolygonsByPoint {
 public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    /// Every slot below slotCount holds a polygon, none of them taken yet. Throws
+    /// std::bad_alloc when memory runs out.
     PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount);
 
-    /// Index of the first remaining polygon holding both points, numbered pa and pb, anywhere
-    /// in its point list, or -1.
-    std::int32_t findHolder(std::uint32_t pa, std::uint32_t pb, SelectedPoly* const* table);
+    /// Local number of the first remaining polygon in slot order holding both points, numbered
+    /// pa and pb, anywhere in its point list; kNone when there is none. With pa == pb, the
+    /// first remaining polygon holding the point.
+    std::uint32_t findHolder(std::uint32_t pa, std::uint32_t pb);
 
-    /// The numbers of the points of the polygon first in `slot`, in its point order.
-    const std::uint32_t* corners(std::int32_t slot) const {
-        return corners_.data() + cornerStart_[static_cast<std::size_t>(slot)];
+    /// Marks the polygon taken: no later findHolder gives it.
+    void take(std::uint32_t local) { slotAndTaken_[local] |= kTaken; }
+    bool taken(std::uint32_t local) const { return (slotAndTaken_[local] & kTaken) != 0; }
+
+    SelectedPoly* record(std::uint32_t local) const { return records_[local]; }
+    std::int32_t slot(std::uint32_t local) const {
+        return static_cast<std::int32_t>(slotAndTaken_[local] & ~kTaken);
+    }
+    std::uint32_t localOf(std::int32_t slot) const {
+        return localOfSlot_[static_cast<std::size_t>(slot)];
     }
 
-private:
-    /// Skips the taken slots at the front of the point's list; returns where it now starts.
-    std::uint32_t firstRemaining(std::uint32_t point, SelectedPoly* const* table);
+    /// The numbers of the polygon's points, in its point order, and how many there are.
+    const std::uint32_t* corners(std::uint32_t local) const {
+        return corners_.get() + cornerStart_[local];
+    }
+    std::int32_t cornerCount(std::uint32_t local) const {
+        return static_cast<std::int32_t>(cornerStart_[local + 1] - cornerStart_[local]);
+    }
 
-    std::vector<std::uint32_t> start_;  // point p's slots are slots_[start_[p] .. start_[p+1])
-    std::vector<std::uint32_t> live_;   // no slot before live_[p] in p's list remains
-    std::vector<std::int32_t> slots_;
-    std::vector<std::uint32_t> corners_;      // every polygon's point numbers, slot after slot
-    std::vector<std::uint32_t> cornerStart_;  // slot s's numbers start at cornerStart_[s]
+    /// How many distinct points the polygons hold; points are numbered 0 .. pointCount() - 1.
+    std::uint32_t pointCount() const { return static_cast<std::uint32_t>(holderRange_.size()); }
+
+private:
+    static constexpr std::uint32_t kTaken = 0x80000000u;
+
+    /// A point's holders are holders_[live .. end): none before live remains, and live only
+    /// moves forward, past holders found taken.
+    struct HolderRange {
+        std::uint32_t live;
+        std::uint32_t end;
+    };
+
+    std::uint32_t slotOfHolder(std::uint32_t at) const {
+        return slotAndTaken_[holders_[at]] & ~kTaken;
+    }
+    /// Moves the point's live start past its taken holders; returns it.
+    std::uint32_t firstRemaining(std::uint32_t point);
+
+    /// Fills corners_; gives how many corners each point has.
+    std::vector<std::uint32_t> numberPoints(std::uint32_t polygons);
+    void listHolders(std::uint32_t polygons, const std::vector<std::uint32_t>& holderCount);
+
+    std::unique_ptr<SelectedPoly*[]> records_;       // by local number
+    std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
+    std::unique_ptr<std::uint32_t[]> localOfSlot_;   // by slot
+    std::unique_ptr<std::uint32_t[]> cornerStart_;   // local l's corners start here; one more
+    std::unique_ptr<std::uint32_t[]> corners_;       // point numbers, polygon after polygon
+    std::vector<HolderRange> holderRange_;           // by point number
+    std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
 };
 
 }  // namespace tarvel

@@ -23,54 +23,54 @@ void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount) {
 
 namespace {
 
-/// A polygon whose edges are being followed, and the next of its edges to look at: edge 0 runs
-/// from the last point to the first, edge k > 0 from point k - 1 to point k.
+/// A polygon whose edges are being followed, by local number, and the next of its edges to
+/// look at: edge 0 runs from the last point to the first, edge k > 0 from point k - 1 to
+/// point k.
 struct EdgeCursor {
-    const SelectedPoly* poly;
-    std::int32_t slot;
+    std::uint32_t local;
     std::int32_t edge;
 };
 
-/// Takes into `group`, depth first from its member `from` (first in `fromSlot`), every remaining
-/// polygon reachable through shared edges whose normal is less than 60 degrees from the seed's: the
-/// closing edge first, then the edges in point order, a neighbour's whole region before the next
-/// edge. Each taken polygon is linked right after the seed. Uses a heap stack, never the call
-/// stack.
-void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, SelectedPoly** table,
-              PolygonsByPoint& holders) {
+/// Takes into `group`, depth first from its member `from`, every remaining polygon reachable
+/// through shared edges whose normal is less than 60 degrees from the seed's: the closing edge
+/// first, then the edges in point order, a neighbour's whole region before the next edge. Each
+/// taken polygon is linked right after the seed. Uses `stack`, never the call stack.
+void growFrom(PolyGroup& group, std::uint32_t from, SelectedPoly** table, PolygonsByPoint& holders,
+              std::vector<EdgeCursor>& stack) {
     if (unassignedCount <= 0) {
         return;
     }
     const double maxTurn = PI / 3;  // 60 degrees from the seed's normal
-    std::vector<EdgeCursor> stack{{from, fromSlot, 0}};
+    stack.assign(1, {from, 0});
     while (!stack.empty()) {
         EdgeCursor& top = stack.back();
-        const std::int32_t n = top.poly->pointCount;
+        const std::int32_t n = holders.cornerCount(top.local);
         if (top.edge >= n) {
             stack.pop_back();
             continue;
         }
-        const std::uint32_t* numbers = holders.corners(top.slot);
+        const std::uint32_t* numbers = holders.corners(top.local);
         const std::int32_t k = top.edge++;
         const std::int32_t first = k == 0 ? n - 1 : k - 1;
         const std::int32_t second = k == 0 ? 0 : k;
-        const std::int32_t index = holders.findHolder(numbers[first], numbers[second], table);
-        if (index < 0) {
+        const std::uint32_t found = holders.findHolder(numbers[first], numbers[second]);
+        if (found == PolygonsByPoint::kNone) {
             continue;
         }
-        SelectedPoly* neighbour = table[index];
-        assert(neighbour != nullptr && index != top.slot);  // a remaining polygon, not this one
+        SelectedPoly* neighbour = holders.record(found);
+        assert(table[holders.slot(found)] == neighbour);  // a remaining polygon
         if (!(neighbour->normal.angleBetween(group.normal) < maxTurn)) {
             continue;
         }
         neighbour->nextMember = group.firstMember->nextMember;
         group.firstMember->nextMember = neighbour;
-        table[index] = nullptr;
+        holders.take(found);
+        table[holders.slot(found)] = nullptr;
         --unassignedCount;
         assert(unassignedCount >= 0);
         // The neighbour's whole region comes before this polygon's next edge.
         if (unassignedCount > 0) {
-            stack.push_back({neighbour, index, 0});
+            stack.push_back({found, 0});
         }
     }
 }
@@ -80,6 +80,7 @@ void growFrom(PolyGroup& group, SelectedPoly* from, std::int32_t fromSlot, Selec
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) {
     head = new PolyGroup;
     PolygonsByPoint holders(table, slotCount);
+    std::vector<EdgeCursor> stack;
     PolyGroup* current = head;
     std::int32_t seedFrom = 0;  // every slot before it is empty
     while (unassignedCount > 0) {
@@ -90,7 +91,9 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) 
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
-        growFrom(*current, current->firstMember, seedFrom, table, holders);
+        const std::uint32_t seed = holders.localOf(seedFrom);
+        holders.take(seed);
+        growFrom(*current, seed, table, holders, stack);
         if (unassignedCount > 0) {
             current->next = new PolyGroup;
             current = current->next;
