@@ -1,6 +1,7 @@
 #include "grouping/polygons_by_point.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <new>
 
@@ -9,6 +10,14 @@
 #include "host/selected_poly.h"
 
 namespace tarvel {
+
+bool PolygonsByPoint::KeySpan::compact(std::uint64_t corners) {
+    if (!any) {
+        return false;
+    }
+    shift = differing == 0 ? 0 : std::countr_zero(differing);
+    return ((highest - lowest) >> shift) < 2 * corners + 64;
+}
 
 PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount) {
     const auto polygons = static_cast<std::uint32_t>(slotCount < 0 ? 0 : slotCount);
@@ -20,16 +29,48 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
         localOfSlot_[slotAndTaken_[l]] = l;
     }
     cornerStart_.reset(new std::uint32_t[std::size_t{polygons} + 1]);
+    KeySpan keys;
     std::uint64_t corners = 0;
     for (std::uint32_t l = 0; l < polygons; ++l) {
         cornerStart_[l] = static_cast<std::uint32_t>(corners);
-        corners += static_cast<std::uint64_t>(std::max(records_[l]->pointCount, 0));
+        const SelectedPoly& poly = *records_[l];
+        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+            keys.add(keyOf(poly.pointIds[k]));
+        }
+        corners += static_cast<std::uint64_t>(std::max(poly.pointCount, 0));
         if (corners > std::numeric_limits<std::uint32_t>::max()) {
             throw std::bad_alloc();  // more corners than the numbering can count
         }
     }
     cornerStart_[polygons] = static_cast<std::uint32_t>(corners);
-    listHolders(polygons, numberPoints(polygons));
+    corners_.reset(new std::uint32_t[corners]);
+    listHolders(polygons, keys.compact(corners) ? numberCompactPoints(polygons, keys)
+                                                : numberPoints(polygons));
+}
+
+std::vector<std::uint32_t> PolygonsByPoint::numberCompactPoints(std::uint32_t polygons,
+                                                                const KeySpan& keys) {
+    // Keys that lie close together (a host numbering its points, or holding them in one array)
+    // index a table directly: no hashing, and the look-ups follow the mesh as the keys do.
+    const std::size_t span = keys.index(keys.highest) + 1;
+    std::unique_ptr<std::uint32_t[]> numberOf(new std::uint32_t[span]);
+    std::fill(numberOf.get(), numberOf.get() + span, kNone);
+    std::vector<std::uint32_t> holderCount;
+    holderCount.reserve(polygons);
+    std::uint32_t* out = corners_.get();
+    for (std::uint32_t l = 0; l < polygons; ++l) {
+        const SelectedPoly& poly = *records_[l];
+        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+            std::uint32_t& number = numberOf[keys.index(keyOf(poly.pointIds[k]))];
+            if (number == kNone) {
+                number = static_cast<std::uint32_t>(holderCount.size());
+                holderCount.push_back(0);
+            }
+            ++holderCount[number];
+            *out++ = number;
+        }
+    }
+    return holderCount;
 }
 
 std::vector<std::uint32_t> PolygonsByPoint::numberPoints(std::uint32_t polygons) {
@@ -37,7 +78,6 @@ std::vector<std::uint32_t> PolygonsByPoint::numberPoints(std::uint32_t polygons)
     // time, so that the keys in hand stay in the cache while their table slots are fetched.
     constexpr std::size_t kBatch = 2048;
     std::uint64_t keys[kBatch];
-    corners_.reset(new std::uint32_t[cornerStart_[polygons]]);
     KeyIndex numbers(polygons);
     std::vector<std::uint32_t> holderCount;
     holderCount.reserve(polygons);

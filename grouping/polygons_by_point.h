@@ -67,7 +67,36 @@ private:
     /// Moves the point's live start past its taken holders; returns it.
     std::uint32_t firstRemaining(std::uint32_t point);
 
-    /// Fills corners_; gives how many corners each point has.
+    /// The range of the points' keys, and the low bits all keys share.
+    struct KeySpan {
+        std::uint64_t lowest = ~std::uint64_t{0};
+        std::uint64_t highest = 0;
+        std::uint64_t first = 0;
+        std::uint64_t differing = 0;  // bits in which some key differs from the first
+        bool any = false;
+
+        void add(std::uint64_t key) {
+            first = any ? first : key;
+            any = true;
+            lowest = key < lowest ? key : lowest;
+            highest = key > highest ? key : highest;
+            differing |= key ^ first;
+        }
+        /// The key's place among the values the span can hold, counted in steps of the
+        /// shared low bits.
+        std::size_t index(std::uint64_t key) const {
+            return static_cast<std::size_t>((key - lowest) >> shift);
+        }
+        /// Whether a table with one entry per place is at most about twice the corners; sets
+        /// the shift that index() uses.
+        bool compact(std::uint64_t corners);
+
+        int shift = 0;
+    };
+
+    /// Fill corners_ with the points' numbers, in first-seen order; give how many corners
+    /// each point has. The compact form when the keys' span allows it, the hashed otherwise.
+    std::vector<std::uint32_t> numberCompactPoints(std::uint32_t polygons, const KeySpan& keys);
     std::vector<std::uint32_t> numberPoints(std::uint32_t polygons);
     void listHolders(std::uint32_t polygons, const std::vector<std::uint32_t>& holderCount);
 
