@@ -1,10 +1,12 @@
 #include "grouping/region_growing.h"
 
+#include <bit>
 #include <cassert>
 #include <vector>
 
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
+#include "grouping/seed_turn.h"
 #include "host/run_state.h"
 #include "host/selected_poly.h"
 
@@ -31,16 +33,45 @@ struct EdgeCursor {
     std::int32_t edge;
 };
 
+/// Which slots of the table groups have taken. The slots are emptied together when it goes
+/// (also when memory runs out part way), in one pass in slot order: clearing each as its
+/// polygon is taken would write all over the table, whose order need not follow the mesh.
+class TakenSlots {
+public:
+    TakenSlots(SelectedPoly** table, std::int32_t slotCount)
+        : table_(table), bits_((static_cast<std::size_t>(slotCount) + 63) / 64, 0) {}
+    TakenSlots(const TakenSlots&) = delete;
+    TakenSlots& operator=(const TakenSlots&) = delete;
+    ~TakenSlots() {
+        for (std::size_t w = 0; w < bits_.size(); ++w) {
+            for (std::uint64_t bits = bits_[w]; bits != 0; bits &= bits - 1) {
+                table_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))] = nullptr;
+            }
+        }
+    }
+
+    void take(std::int32_t slot) {
+        bits_[static_cast<std::size_t>(slot) / 64] |= std::uint64_t{1} << (slot % 64);
+    }
+    bool taken(std::int32_t slot) const {
+        return (bits_[static_cast<std::size_t>(slot) / 64] >> (slot % 64) & 1) != 0;
+    }
+
+private:
+    SelectedPoly** table_;
+    std::vector<std::uint64_t> bits_;
+};
+
 /// Takes into `group`, depth first from its member `from`, every remaining polygon reachable
 /// through shared edges whose normal is less than 60 degrees from the seed's: the closing edge
 /// first, then the edges in point order, a neighbour's whole region before the next edge. Each
 /// taken polygon is linked right after the seed. Uses `stack`, never the call stack.
-void growFrom(PolyGroup& group, std::uint32_t from, SelectedPoly** table, PolygonsByPoint& holders,
+void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, TakenSlots& slots,
               std::vector<EdgeCursor>& stack) {
     if (unassignedCount <= 0) {
         return;
     }
-    const double maxTurn = PI / 3;  // 60 degrees from the seed's normal
+    const SeedTurn turn(group.normal);  // the seed's normal, until the group is complete
     stack.assign(1, {from, 0});
     while (!stack.empty()) {
         EdgeCursor& top = stack.back();
@@ -58,14 +89,14 @@ void growFrom(PolyGroup& group, std::uint32_t from, SelectedPoly** table, Polygo
             continue;
         }
         SelectedPoly* neighbour = holders.record(found);
-        assert(table[holders.slot(found)] == neighbour);  // a remaining polygon
-        if (!(neighbour->normal.angleBetween(group.normal) < maxTurn)) {
+        assert(!slots.taken(holders.slot(found)));  // a remaining polygon
+        if (!turn.within(neighbour->normal)) {
             continue;
         }
         neighbour->nextMember = group.firstMember->nextMember;
         group.firstMember->nextMember = neighbour;
         holders.take(found);
-        table[holders.slot(found)] = nullptr;
+        slots.take(holders.slot(found));
         --unassignedCount;
         assert(unassignedCount >= 0);
         // The neighbour's whole region comes before this polygon's next edge.
@@ -81,10 +112,11 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) 
     head = new PolyGroup;
     PolygonsByPoint holders(table, slotCount);
     std::vector<EdgeCursor> stack;
+    TakenSlots slots(table, slotCount);
     PolyGroup* current = head;
-    std::int32_t seedFrom = 0;  // every slot before it is empty
+    std::int32_t seedFrom = 0;  // every slot before it is taken
     while (unassignedCount > 0) {
-        while (seedFrom < slotCount && table[seedFrom] == nullptr) {
+        while (seedFrom < slotCount && slots.taken(seedFrom)) {
             ++seedFrom;
         }
         takeSeed(*current, table + seedFrom, slotCount - seedFrom);
@@ -93,7 +125,8 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) 
         }
         const std::uint32_t seed = holders.localOf(seedFrom);
         holders.take(seed);
-        growFrom(*current, seed, table, holders, stack);
+        slots.take(seedFrom);
+        growFrom(*current, seed, holders, slots, stack);
         if (unassignedCount > 0) {
             current->next = new PolyGroup;
             current = current->next;
