@@ -128,25 +128,14 @@ void PolygonsByPoint::listHolders(std::uint32_t polygons,
             }
         }
     }
-    // Listed in memory order; choices are made in slot order.
+    // Listed in memory order. Long lists are put in slot order, so that a look-up can search
+    // them; a short one is read whole, in any order.
     auto bySlot = [this](std::uint32_t a, std::uint32_t b) {
         return (slotAndTaken_[a] & ~kTaken) < (slotAndTaken_[b] & ~kTaken);
     };
-    constexpr std::uint32_t kShortList = 16;
     for (const HolderRange& range : holderRange_) {
-        std::uint32_t* begin = holders_.get() + range.live;
-        std::uint32_t* end = holders_.get() + range.end;
         if (range.end - range.live > kShortList) {
-            std::sort(begin, end, bySlot);
-            continue;
-        }
-        for (std::uint32_t* i = begin + 1; i < end; ++i) {
-            const std::uint32_t moving = *i;
-            std::uint32_t* j = i;
-            for (; j > begin && bySlot(moving, j[-1]); --j) {
-                *j = j[-1];
-            }
-            *j = moving;
+            std::sort(holders_.get() + range.live, holders_.get() + range.end, bySlot);
         }
     }
 }
@@ -159,50 +148,108 @@ std::uint32_t PolygonsByPoint::firstRemaining(std::uint32_t point) {
     return range.live;
 }
 
+std::uint32_t PolygonsByPoint::firstInSlotOrder(std::uint32_t from, std::uint32_t end) const {
+    if (end - from > kShortList) {
+        return holders_[from];  // sorted, and the first remains
+    }
+    std::uint32_t best = kNone;
+    std::uint32_t bestSlot = kTaken;  // above every slot; a taken polygon is not below it
+    for (; from < end; ++from) {
+        const std::uint32_t slotAndTaken = slotAndTaken_[holders_[from]];
+        if (slotAndTaken < bestSlot) {
+            best = holders_[from];
+            bestSlot = slotAndTaken;
+        }
+    }
+    return best;
+}
+
+std::uint32_t PolygonsByPoint::findInSorted(std::uint32_t slot, std::uint32_t from,
+                                            std::uint32_t end) const {
+    while (from < end) {
+        const std::uint32_t middle = from + (end - from) / 2;
+        if (slotOfHolder(middle) < slot) {
+            from = middle + 1;
+        } else {
+            end = middle;
+        }
+    }
+    return from;
+}
+
 std::uint32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb) {
     const std::uint32_t fromA = firstRemaining(pa);
+    const std::uint32_t endA = holderRange_[pa].end;
     if (pa == pb) {
-        return fromA < holderRange_[pa].end ? holders_[fromA] : kNone;
+        return fromA < endA ? firstInSlotOrder(fromA, endA) : kNone;
     }
     const std::uint32_t fromB = firstRemaining(pb);
-    // Walk the shorter list in slot order; look each remaining polygon up in the longer one,
-    // whose position only moves forward, by galloping, so that a point held by very many
-    // polygons costs a logarithm per look, not its length.
-    const bool walkA = holderRange_[pa].end - fromA <= holderRange_[pb].end - fromB;
+    const std::uint32_t endB = holderRange_[pb].end;
+    // Walk the shorter list, and look for each remaining polygon of it in the longer one.
+    const bool walkA = endA - fromA <= endB - fromB;
     std::uint32_t walk = walkA ? fromA : fromB;
-    const std::uint32_t walkEnd = holderRange_[walkA ? pa : pb].end;
+    const std::uint32_t walkEnd = walkA ? endA : endB;
     std::uint32_t other = walkA ? fromB : fromA;
-    const std::uint32_t otherEnd = holderRange_[walkA ? pb : pa].end;
+    const std::uint32_t otherEnd = walkA ? endB : endA;
+    if (otherEnd - other <= kShortList) {
+        // Both short, perhaps unsorted: every pair, keeping the lowest slot.
+        std::uint32_t best = kNone;
+        std::uint32_t bestSlot = kTaken;  // above every slot; a taken polygon is not below it
+        for (; walk < walkEnd; ++walk) {
+            const std::uint32_t local = holders_[walk];
+            const std::uint32_t slotAndTaken = slotAndTaken_[local];
+            if (slotAndTaken >= bestSlot) {
+                continue;  // taken, or after the best so far
+            }
+            for (std::uint32_t i = other; i < otherEnd; ++i) {
+                if (holders_[i] == local) {
+                    best = local;
+                    bestSlot = slotAndTaken;
+                    break;
+                }
+            }
+        }
+        return best;
+    }
+    if (walkEnd - walk <= kShortList) {
+        // A short list against a long sorted one: a binary search per remaining polygon.
+        std::uint32_t best = kNone;
+        std::uint32_t bestSlot = kTaken;  // above every slot; a taken polygon is not below it
+        for (; walk < walkEnd; ++walk) {
+            const std::uint32_t local = holders_[walk];
+            const std::uint32_t slotAndTaken = slotAndTaken_[local];
+            if (slotAndTaken >= bestSlot) {
+                continue;
+            }
+            const std::uint32_t at = findInSorted(slotAndTaken, other, otherEnd);
+            if (at < otherEnd && holders_[at] == local) {
+                best = local;
+                bestSlot = slotAndTaken;
+            }
+        }
+        return best;
+    }
+    // Both long, so both sorted: walk the shorter in slot order; the position in the longer
+    // only moves forward, by galloping, so that a point held by very many polygons costs a
+    // logarithm per look, not its length.
     for (; walk < walkEnd; ++walk) {
         const std::uint32_t local = holders_[walk];
         if (taken(local)) {
             continue;
         }
         const std::uint32_t slot = slotAndTaken_[local];
-        if (other < otherEnd && slotOfHolder(other) < slot) {
-            // Double the step while it stays below, then halve back onto the first at or
-            // above: slotOfHolder(other) < slot <= slotOfHolder(other + step), or the end.
+        if (slotOfHolder(other) < slot) {
             std::uint32_t step = 1;
             while (step < otherEnd - other && slotOfHolder(other + step) < slot) {
                 other += step;
                 step *= 2;
             }
-            std::uint32_t high = std::min(step, otherEnd - other);
-            while (high > 1) {
-                const std::uint32_t half = high / 2;
-                if (slotOfHolder(other + half) < slot) {
-                    other += half;
-                    high -= half;
-                } else {
-                    high = half;
-                }
-            }
-            ++other;
+            other = findInSorted(slot, other + 1, other + std::min(step, otherEnd - other));
         }
         if (other == otherEnd) {
             return kNone;
         }
-        if (slotOfHolder(other) == slot) {
+        if (holders_[other] == local) {
             return local;
         }
     }

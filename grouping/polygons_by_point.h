@@ -14,7 +14,7 @@ class SelectedPoly;
 /// Each polygon has a local number, the rank of its record's address (orderByAddress), and
 /// everything here is laid out by local number: the polygons the mesh has side by side sit
 /// side by side in memory, as growth walks them, while the table's order (by which every
-/// choice is made) may scatter them. Every list of holders is in slot order.
+/// choice is made) may scatter them.
 class PolygonsByPoint {
 public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -66,6 +66,14 @@ private:
     }
     /// Moves the point's live start past its taken holders; returns it.
     std::uint32_t firstRemaining(std::uint32_t point);
+    /// The remaining holder with the lowest slot among holders_[from .. end), which must hold
+    /// one.
+    std::uint32_t firstInSlotOrder(std::uint32_t from, std::uint32_t end) const;
+    /// In holders_[from .. end), sorted by slot: where the first at or after `slot` stands.
+    std::uint32_t findInSorted(std::uint32_t slot, std::uint32_t from, std::uint32_t end) const;
+
+    /// Lists up to this long are kept in memory order and read whole; longer ones are sorted.
+    static constexpr std::uint32_t kShortList = 8;
 
     /// The range of the points' keys, and the low bits all keys share.
     struct KeySpan {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "grouping/polygons_by_point.h"
@@ -67,6 +69,106 @@ TEST(PolygonsByPointTest, numbersEveryPointOnceInFirstSeenOrder) {
               (std::vector<std::uint32_t>{0, 1, 2, 1}));
     EXPECT_EQ((std::vector<std::uint32_t>(second, second + 3)),
               (std::vector<std::uint32_t>{2, 3, 0}));
+}
+
+/// A polygon holding the given host identifiers, in the tests' arena.
+SelectedPoly* polyOf(const std::vector<LWPntID>& ids) {
+    auto* poly = testing::testRecords().create<SelectedPoly>();
+    poly->pointCount = static_cast<std::int32_t>(ids.size());
+    poly->pointIds = testing::testRecords().array<LWPntID>(ids.size());
+    std::copy(ids.begin(), ids.end(), poly->pointIds);
+    return poly;
+}
+
+/// The first remaining slot whose polygon holds both identifiers, by reading every slot.
+std::int32_t scanForHolder(const std::vector<SelectedPoly*>& table, const std::vector<bool>& taken,
+                           LWPntID a, LWPntID b) {
+    for (std::size_t s = 0; s < table.size(); ++s) {
+        const SelectedPoly& poly = *table[s];
+        const LWPntID* begin = poly.pointIds;
+        const LWPntID* end = begin + poly.pointCount;
+        if (!taken[s] && std::find(begin, end, a) != end && std::find(begin, end, b) != end) {
+            return static_cast<std::int32_t>(s);
+        }
+    }
+    return -1;
+}
+
+TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
+    // Random polygons over few points, so that points and edges are shared by many (hubs
+    // held by most polygons, an edge held by dozens of two-point polygons), polygons hold a
+    // point more than once, and records lie in memory in another order than the slots.
+    // Identifiers are either close together or spread over the whole address range.
+    std::mt19937 random(17);
+    auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(random() % n); };
+    for (int scene = 0; scene < 60; ++scene) {
+        const std::uint32_t pointCount = 4 + pick(40);
+        std::vector<LWPntID> ids(pointCount);
+        for (std::uint32_t i = 0; i < pointCount; ++i) {
+            const std::uintptr_t spread = scene % 2 == 0 ? i + 1 : (random() | 1u);
+            ids[i] = reinterpret_cast<LWPntID>(spread);
+        }
+        std::vector<SelectedPoly*> table;
+        const std::uint32_t polygons = 1 + pick(scene % 3 == 0 ? 400 : 60);
+        for (std::uint32_t k = 0; k < polygons; ++k) {
+            std::vector<LWPntID> corners;
+            if (pick(4) == 0) {
+                corners = {ids[0], ids[1]};  // the shared edge
+            } else {
+                const std::uint32_t size = pick(7);
+                for (std::uint32_t c = 0; c < size; ++c) {
+                    corners.push_back(ids[pick(3) == 0 ? pick(2) + 2 : pick(pointCount)]);
+                }
+            }
+            table.push_back(polyOf(corners));
+        }
+        std::shuffle(table.begin(), table.end(), random);
+        std::vector<SelectedPoly*> slots = table;
+        PolygonsByPoint holders(slots.data(), static_cast<std::int32_t>(slots.size()));
+        ASSERT_LE(holders.pointCount(), pointCount);
+
+        // A point's number, read off a corner that holds it.
+        std::vector<std::int64_t> numberOf(pointCount, -1);
+        for (std::size_t s = 0; s < table.size(); ++s) {
+            const std::uint32_t local = holders.localOf(static_cast<std::int32_t>(s));
+            ASSERT_EQ(holders.record(local), table[s]);
+            ASSERT_EQ(holders.slot(local), static_cast<std::int32_t>(s));
+            ASSERT_EQ(holders.cornerCount(local), table[s]->pointCount);
+            for (std::int32_t c = 0; c < table[s]->pointCount; ++c) {
+                const auto i = static_cast<std::size_t>(
+                    std::find(ids.begin(), ids.end(), table[s]->pointIds[c]) - ids.begin());
+                ASSERT_TRUE(numberOf[i] < 0 || numberOf[i] == holders.corners(local)[c]);
+                numberOf[i] = holders.corners(local)[c];
+            }
+        }
+
+        std::vector<bool> taken(table.size(), false);
+        for (std::size_t left = table.size(); left > 0;) {
+            for (int ask = 0; ask < 8; ++ask) {
+                const std::uint32_t a = pick(4) == 0 ? 0 : pick(pointCount);
+                const std::uint32_t b = pick(4) == 0 ? pick(4) : pick(pointCount);
+                if (numberOf[a] < 0 || numberOf[b] < 0) {
+                    continue;
+                }
+                const std::uint32_t found =
+                    holders.findHolder(static_cast<std::uint32_t>(numberOf[a]),
+                                       static_cast<std::uint32_t>(numberOf[b]));
+                ASSERT_EQ(found == PolygonsByPoint::kNone ? -1 : holders.slot(found),
+                          scanForHolder(table, taken, ids[a], ids[b]))
+                    << "scene " << scene << ", points " << a << ' ' << b;
+            }
+            // Take a few, often the one a look-up would give next.
+            for (int t = 0; t < 3 && left > 0; ++t) {
+                std::size_t s = pick(static_cast<std::uint32_t>(table.size()));
+                while (taken[s]) {
+                    s = (s + 1) % table.size();
+                }
+                taken[s] = true;
+                holders.take(holders.localOf(static_cast<std::int32_t>(s)));
+                --left;
+            }
+        }
+    }
 }
 
 }  // namespace
