@@ -16,7 +16,7 @@ bool PolygonsByPoint::KeySpan::compact(std::uint64_t corners) {
         return false;
     }
     shift = differing == 0 ? 0 : std::countr_zero(differing);
-    return ((highest - lowest) >> shift) < 2 * corners + 64;
+    return highest - lowest <= 0xFFFFFFFFu && ((highest - lowest) >> shift) < 2 * corners + 64;
 }
 
 PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount) {
@@ -29,13 +29,18 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
         localOfSlot_[slotAndTaken_[l]] = l;
     }
     cornerStart_.reset(new std::uint32_t[std::size_t{polygons} + 1]);
+    // One pass over the records: where each polygon's corners start, and every key's low 32
+    // bits, which are all the compact numbering needs.
     KeySpan keys;
+    corners_.reserve(std::size_t{polygons} * 4);
     std::uint64_t corners = 0;
     for (std::uint32_t l = 0; l < polygons; ++l) {
         cornerStart_[l] = static_cast<std::uint32_t>(corners);
         const SelectedPoly& poly = *records_[l];
         for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            keys.add(keyOf(poly.pointIds[k]));
+            const std::uint64_t key = keyOf(poly.pointIds[k]);
+            keys.add(key);
+            corners_.push_back(static_cast<std::uint32_t>(key));
         }
         corners += static_cast<std::uint64_t>(std::max(poly.pointCount, 0));
         if (corners > std::numeric_limits<std::uint32_t>::max()) {
@@ -43,55 +48,51 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
         }
     }
     cornerStart_[polygons] = static_cast<std::uint32_t>(corners);
-    corners_.reset(new std::uint32_t[corners]);
-    listHolders(polygons, keys.compact(corners) ? numberCompactPoints(polygons, keys)
-                                                : numberPoints(polygons));
+    // Room for a point per polygon, as in a closed mesh of quads, before the array grows.
+    holderRange_.reserve(std::size_t{polygons} + polygons / 4);
+    if (keys.compact(corners)) {
+        numberCompactPoints(keys);
+    } else {
+        numberPoints(polygons);
+    }
+    listHolders(polygons);
 }
 
-std::vector<std::uint32_t> PolygonsByPoint::numberCompactPoints(std::uint32_t polygons,
-                                                                const KeySpan& keys) {
+void PolygonsByPoint::numberCompactPoints(const KeySpan& keys) {
     // Keys that lie close together (a host numbering its points, or holding them in one array)
-    // index a table directly: no hashing, and the look-ups follow the mesh as the keys do.
+    // index a table directly: no hashing, and the look-ups follow the mesh as the keys do. The
+    // keys span less than 2^32, so their low bits give their offsets from the lowest.
     const std::size_t span = keys.index(keys.highest) + 1;
     std::unique_ptr<std::uint32_t[]> numberOf(new std::uint32_t[span]);
     std::fill(numberOf.get(), numberOf.get() + span, kNone);
-    std::vector<std::uint32_t> holderCount;
-    holderCount.reserve(polygons);
-    std::uint32_t* out = corners_.get();
-    for (std::uint32_t l = 0; l < polygons; ++l) {
-        const SelectedPoly& poly = *records_[l];
-        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            std::uint32_t& number = numberOf[keys.index(keyOf(poly.pointIds[k]))];
-            if (number == kNone) {
-                number = static_cast<std::uint32_t>(holderCount.size());
-                holderCount.push_back(0);
-            }
-            ++holderCount[number];
-            *out++ = number;
+    const auto lowest = static_cast<std::uint32_t>(keys.lowest);
+    for (std::uint32_t& corner : corners_) {
+        std::uint32_t& number = numberOf[static_cast<std::uint32_t>(corner - lowest) >> keys.shift];
+        if (number == kNone) {
+            number = static_cast<std::uint32_t>(holderRange_.size());
+            holderRange_.push_back({0, 0});
         }
+        ++holderRange_[number].end;
+        corner = number;
     }
-    return holderCount;
 }
 
-std::vector<std::uint32_t> PolygonsByPoint::numberPoints(std::uint32_t polygons) {
+void PolygonsByPoint::numberPoints(std::uint32_t polygons) {
     // Points are numbered in the order of the polygons in memory, a few thousand corners at a
     // time, so that the keys in hand stay in the cache while their table slots are fetched.
     constexpr std::size_t kBatch = 2048;
     std::uint64_t keys[kBatch];
     KeyIndex numbers(polygons);
-    std::vector<std::uint32_t> holderCount;
-    holderCount.reserve(polygons);
     std::size_t numbered = 0;
     std::size_t batch = 0;
     auto flush = [&] {
-        std::uint32_t* out = corners_.get() + numbered;
+        std::uint32_t* out = corners_.data() + numbered;
         numbers.numberAll(keys, batch, out);
         for (std::size_t i = 0; i < batch; ++i) {
-            if (out[i] == holderCount.size()) {
-                holderCount.push_back(1);
-            } else {
-                ++holderCount[out[i]];
+            if (out[i] == holderRange_.size()) {
+                holderRange_.push_back({0, 0});
             }
+            ++holderRange_[out[i]].end;
         }
         numbered += batch;
         batch = 0;
@@ -106,18 +107,16 @@ std::vector<std::uint32_t> PolygonsByPoint::numberPoints(std::uint32_t polygons)
         }
     }
     flush();
-    return holderCount;
 }
 
-void PolygonsByPoint::listHolders(std::uint32_t polygons,
-                                  const std::vector<std::uint32_t>& holderCount) {
+void PolygonsByPoint::listHolders(std::uint32_t polygons) {
     // Each point's list gets room for every corner at it; a polygon holding the point more
     // than once is listed once, its repeats adjacent since polygons are listed one by one.
-    holderRange_.resize(holderCount.size());
     std::uint32_t listed = 0;
-    for (std::size_t p = 0; p < holderCount.size(); ++p) {
-        holderRange_[p] = {listed, listed};
-        listed += holderCount[p];
+    for (HolderRange& range : holderRange_) {
+        const std::uint32_t count = range.end;
+        range = {listed, listed};
+        listed += count;
     }
     holders_.reset(new std::uint32_t[listed]);
     for (std::uint32_t l = 0; l < polygons; ++l) {

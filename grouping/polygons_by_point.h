@@ -42,7 +42,7 @@ public:
 
     /// The numbers of the polygon's points, in its point order, and how many there are.
     const std::uint32_t* corners(std::uint32_t local) const {
-        return corners_.get() + cornerStart_[local];
+        return corners_.data() + cornerStart_[local];
     }
     std::int32_t cornerCount(std::uint32_t local) const {
         return static_cast<std::int32_t>(cornerStart_[local + 1] - cornerStart_[local]);
@@ -95,24 +95,26 @@ private:
         std::size_t index(std::uint64_t key) const {
             return static_cast<std::size_t>((key - lowest) >> shift);
         }
-        /// Whether a table with one entry per place is at most about twice the corners; sets
-        /// the shift that index() uses.
+        /// Whether the keys span less than 2^32 and a table with one entry per place is at most
+        /// about twice the corners; sets the shift that index() uses.
         bool compact(std::uint64_t corners);
 
         int shift = 0;
     };
 
-    /// Fill corners_ with the points' numbers, in first-seen order; give how many corners
-    /// each point has. The compact form when the keys' span allows it, the hashed otherwise.
-    std::vector<std::uint32_t> numberCompactPoints(std::uint32_t polygons, const KeySpan& keys);
-    std::vector<std::uint32_t> numberPoints(std::uint32_t polygons);
-    void listHolders(std::uint32_t polygons, const std::vector<std::uint32_t>& holderCount);
+    /// Fill corners_ with the points' numbers, in first-seen order, and add a range per point
+    /// whose end counts the corners at it. The compact form when the keys' span allows it,
+    /// the hashed otherwise.
+    void numberCompactPoints(const KeySpan& keys);
+    void numberPoints(std::uint32_t polygons);
+    /// Lays the lists out from those counts and fills them.
+    void listHolders(std::uint32_t polygons);
 
     std::unique_ptr<SelectedPoly*[]> records_;       // by local number
     std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
     std::unique_ptr<std::uint32_t[]> localOfSlot_;   // by slot
     std::unique_ptr<std::uint32_t[]> cornerStart_;   // local l's corners start here; one more
-    std::unique_ptr<std::uint32_t[]> corners_;       // point numbers, polygon after polygon
+    std::vector<std::uint32_t> corners_;             // point numbers, polygon after polygon
     std::vector<HolderRange> holderRange_;           // by point number
     std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
 };
