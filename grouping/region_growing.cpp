@@ -119,6 +119,8 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) 
         while (seedFrom < slotCount && slots.taken(seedFrom)) {
             ++seedFrom;
         }
+        // Slots are emptied only at the end, but one not taken still holds its polygon.
+        assert(seedFrom == slotCount || table[seedFrom] != nullptr);
         takeSeed(*current, table + seedFrom, slotCount - seedFrom);
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
