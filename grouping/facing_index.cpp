@@ -95,8 +95,12 @@ AlignFrame frameOf(const PolyGroup& g) {
 
 }  // namespace
 
+double facingCosine(double maxAngle) {
+    return portableCos(PI - maxAngle);
+}
+
 FacingQuery::FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                         std::uint32_t firstCandidate, double maxAngleLimit)
+                         std::uint32_t firstCandidate, double maxAngleLimit, double cosine)
     : group(&g),
       frame(&transform),
       origin(g.centre),
@@ -106,7 +110,11 @@ FacingQuery::FacingQuery(const PolyGroup& g, const FrameTransform& transform, st
       index(self),
       first(firstCandidate),
       maxAngle(maxAngleLimit),
-      cosLimit(portableCos(PI - maxAngleLimit) + kCosineMargin) {}
+      cosLimit(cosine + kCosineMargin),
+      normalLength(portableSqrt(g.normal.x * g.normal.x + g.normal.y * g.normal.y +
+                                g.normal.z * g.normal.z)),
+      surelyPasses(cosine - kCosineMargin),
+      surelyMisses(cosine + kCosineMargin) {}
 
 FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
     : groups_(std::move(groups)), removed_(groups_.size(), 0) {
@@ -203,7 +211,8 @@ std::uint32_t FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, dou
         return kNone;
     }
     const FrameTransform transform(frameOf(group));
-    return search(FacingQuery(group, transform, g, first, maxAngle), stack_);
+    return search(FacingQuery(group, transform, g, first, maxAngle, facingCosine(maxAngle)),
+                  stack_);
 }
 
 void FacingIndex::findAllPartners(double maxAngle) {
@@ -213,6 +222,7 @@ void FacingIndex::findAllPartners(double maxAngle) {
     // cached nodes, a normal and a hint.
     const WorkerTeam team(groups_.size());
     const std::vector<FacingItem>& items = tree_.items();
+    const double cosine = facingCosine(maxAngle);
     std::vector<std::uint32_t> outside;  // the groups not in the tree, ascending
     for (std::uint32_t g = 0; g < groups_.size(); ++g) {
         if (tree_.leafOf(g) == kNone) {
@@ -244,7 +254,7 @@ void FacingIndex::findAllPartners(double maxAngle) {
                     haveFrame = true;
                 }
                 const std::uint32_t found =
-                    search(FacingQuery(group, transform, g, 0, maxAngle), stack, hint);
+                    search(FacingQuery(group, transform, g, 0, maxAngle, cosine), stack, hint);
                 if (found != kNone && slotOf_[found] != kNone) {
                     hint = slotOf_[found];
                 }

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cmath>
 
+#include "geometry/line_plane.h"
+#include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
 
 namespace tarvel {
@@ -24,7 +26,39 @@ namespace {
     return to < 0.0 ? -to : 0.0;
 }
 
+// A centre's height above the group's plane, taken along the unit normal, is within a few
+// units in the last place of the height the group's frame gives it (the frame's rotations turn
+// the normal onto +Z); this relative margin of the offset's size is far above that.
+constexpr double kHeightMargin = 1e-12;
+
 }  // namespace
+
+bool TreeSearch::facesAcrossTame(const PolyGroup& candidate, double& distance) const {
+    // The exact test, with its arc cosine and its frame transform worked out only where the
+    // cheaper cosine and height cannot tell. Both groups are tame, so nothing here overflows
+    // or is NaN.
+    const PolyGroup& group = *q_.group;
+    const Vector3& n = candidate.normal;
+    const Vector3& m = group.normal;
+    const double length = portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    const double cosine = (n.x * m.x + n.y * m.y + n.z * m.z) / (length * q_.normalLength);
+    if (!(cosine < q_.surelyPasses)) {
+        if (cosine > q_.surelyMisses || n.angleBetween(m) < PI - q_.maxAngle) {
+            return false;
+        }
+    }
+    const Vector3 offset = candidate.centre - q_.origin;
+    const double height = dot(offset, q_.axis);
+    const double margin =
+        kHeightMargin * (std::fabs(offset.x) + std::fabs(offset.y) + std::fabs(offset.z));
+    if (!(height > margin)) {
+        if (height < -margin || q_.frame->apply(candidate.centre, group.centre).z < 0.0) {
+            return false;
+        }
+    }
+    distance = distanceToAxis(candidate.centre, group.centre, group.normal);
+    return true;
+}
 
 [[gnu::always_inline]] inline bool TreeSearch::cannotPass(const FacingNode& node) const {
     if (node.alive == 0 || node.maxIndex < q_.first) {
@@ -70,7 +104,7 @@ inline void TreeSearch::consider(const FacingItem& item) {
         return;
     }
     double d = 0.0;
-    if (!facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+    if (!facesAcrossTame(*groups_[j], d)) {
         return;
     }
     if (best_ == kNone || d < bestDistance_ || (d == bestDistance_ && j < best_)) {

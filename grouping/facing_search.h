@@ -13,8 +13,9 @@ namespace tarvel {
 /// searching group itself, that pass the partner test for the group. Built by FacingIndex,
 /// beside the tests that sort groups into tree and one-by-one candidates.
 struct FacingQuery {
+    /// `cosLimit` is the cosine of PI - maxAngleLimit (see facingCosine).
     FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                std::uint32_t firstCandidate, double maxAngleLimit);
+                std::uint32_t firstCandidate, double maxAngleLimit, double cosLimit);
 
     const PolyGroup* group;
     const FrameTransform* frame;  // the group's frame, with its angles computed
@@ -29,7 +30,16 @@ struct FacingQuery {
     double maxAngle;
     // Normals whose cosine with the axis lies above this all miss the angle limit.
     double cosLimit;
+    // The length of the group's normal, as the angle between normals takes it.
+    double normalLength;
+    // The cosine between normals below which the angle surely passes the limit, and above
+    // which it surely misses it; between the two the angle itself decides.
+    double surelyPasses;
+    double surelyMisses;
 };
+
+/// The cosine of PI - maxAngle, the smallest angle between facing normals.
+double facingCosine(double maxAngle);
 
 /// What a tree search reads: the tree, the groups by number, which of them are removed, and
 /// the margin for rounding errors of distances and heights.
@@ -76,6 +86,8 @@ private:
     double nearestPossible(const FacingNode& node) const;
     /// Tests one item exactly and keeps it when it is the best so far.
     void consider(const FacingItem& item);
+    /// The partner test of a tame candidate, giving its distance when it passes.
+    bool facesAcrossTame(const PolyGroup& candidate, double& distance) const;
     /// Depth first below `root`, nearer child first.
     void searchBelow(std::uint32_t root, double rootNearest);
     /// Tests the hint and its leaf; whether the best found is near enough for climbing from
