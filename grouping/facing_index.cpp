@@ -31,8 +31,22 @@ constexpr double kRelativeSlack = 1e-12;
 constexpr double kSlackFloor = 1e-200;
 
 // The most searches a thread takes at a time when all groups look for partners: enough that
-// the hint and the cached nodes pay.
+// the guesses and the cached nodes pay.
 constexpr std::size_t kSearchesPerRun = 2048;
+
+// A search starts in a subtree of about this many items around where the partner likely is.
+constexpr std::uint32_t kStartItems = 16;
+
+/// Where the axis of a group meets the plane of the last partner found, a likely place for the
+/// group's own partner when the facing surface is smooth; false when the axis runs along the
+/// plane.
+bool guessAcross(const FacingQuery& q, const PolyGroup& lastPartner, Vector3& where) {
+    const Vector3& n = lastPartner.normal;
+    const double along = dot(n, q.axis);
+    const double t = dot(n, lastPartner.centre - q.origin) / along;
+    where = q.origin + t * q.axis;
+    return std::isfinite(where.x) && std::isfinite(where.y) && std::isfinite(where.z);
+}
 
 Vector3 unit(const Vector3& v) {
     return v / portableSqrt(dot(v, v));
@@ -157,13 +171,13 @@ FacingIndex::FirstNearest FacingIndex::searchOneByOne(const FacingQuery& q) cons
 
 FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q,
                                                          std::vector<TreeSearch::Pending>& stack,
-                                                         std::uint32_t hint) const {
+                                                         std::uint32_t start) const {
     // Tame candidates never give a NaN distance; the tree finds the first of the nearest.
     // Wild candidates are offered in order around it, which settles every NaN case: a NaN
     // distance wins only as the first candidate passing, and is never nearer after it.
     const FacingCandidates candidates{tree_, groups_, removed_, slack_};
     TreeSearch tree(candidates, q, stack);
-    const std::uint32_t treeBest = tree.run(hint);
+    const std::uint32_t treeBest = tree.run(start);
     const double treeDistance = tree.bestDistance();
     assert(treeBest == kNone || !std::isnan(treeDistance));
     FirstNearest best;
@@ -193,9 +207,9 @@ FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q,
 }
 
 std::uint32_t FacingIndex::search(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
-                                  std::uint32_t hint) const {
+                                  std::uint32_t start) const {
     const FirstNearest best =
-        isTame(*q.group) ? searchTreeAndWild(q, stack, hint) : searchOneByOne(q);
+        isTame(*q.group) ? searchTreeAndWild(q, stack, start) : searchOneByOne(q);
     if (best.index != kNone) {
         PolyGroup& searcher = *groups_[q.index];
         searcher.partner = groups_[best.index];
@@ -215,51 +229,63 @@ std::uint32_t FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, dou
                   stack_);
 }
 
-void FacingIndex::findAllPartners(double maxAngle) {
-    // Each search writes only its own group's partner and reads what no search changes, so
-    // runs of searches go to the team's threads and the result is the same for any number of
-    // them. A run is a stretch of the tree's order, so its neighbouring searches still share
-    // cached nodes, a normal and a hint.
-    const WorkerTeam team(groups_.size());
-    const std::vector<FacingItem>& items = tree_.items();
-    const double cosine = facingCosine(maxAngle);
-    std::vector<std::uint32_t> outside;  // the groups not in the tree, ascending
-    for (std::uint32_t g = 0; g < groups_.size(); ++g) {
-        if (tree_.leafOf(g) == kNone) {
-            outside.push_back(g);
+void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin,
+                                std::size_t end, double maxAngle, double cosine) const {
+    // Neighbouring searches in the tree's order often share a normal (flat patches); the frame
+    // of the last normal is kept. Their partners lie near each other on a smooth facing
+    // surface, so each search starts where its axis meets the plane of the last partner found.
+    std::vector<TreeSearch::Pending> stack;
+    Vector3 lastNormal;
+    FrameTransform transform{AlignFrame()};
+    bool haveFrame = false;
+    const PolyGroup* lastPartner = nullptr;
+    std::uint32_t lastStart = kNone;
+    for (std::size_t k = begin; k < end; ++k) {
+        const std::uint32_t g = order[k];
+        const PolyGroup& group = *groups_[g];
+        if (neverFaces(group)) {
+            continue;
+        }
+        if (!haveFrame || !sameBits(group.normal, lastNormal)) {
+            transform = FrameTransform(frameOf(group));
+            lastNormal = group.normal;
+            haveFrame = true;
+        }
+        const FacingQuery query(group, transform, g, 0, maxAngle, cosine);
+        Vector3 guess;
+        std::uint32_t start = kNone;
+        if (lastPartner != nullptr && guessAcross(query, *lastPartner, guess)) {
+            start = tree_.nodeNear(guess, kStartItems, lastStart);
+            lastStart = start;
+        }
+        const std::uint32_t found = search(query, stack, start);
+        if (found != kNone && slotOf_[found] != kNone) {
+            lastPartner = groups_[found];
         }
     }
-    const std::size_t count = items.size() + outside.size();
-    auto groupAt = [&](std::size_t k) {
-        return k < items.size() ? items[k].index : outside[k - items.size()];
-    };
-    team.forRanges(
-        count, team.grainFor(count, kSearchesPerRun), [&](std::size_t begin, std::size_t end) {
-            // Neighbouring searches in the tree's order often share a normal (flat patches); the
-            // frame of the last normal is kept.
-            std::vector<TreeSearch::Pending> stack;
-            Vector3 lastNormal;
-            FrameTransform transform{AlignFrame()};
-            bool haveFrame = false;
-            std::uint32_t hint = kNone;  // the last partner found, a likely near candidate
-            for (std::size_t k = begin; k < end; ++k) {
-                const std::uint32_t g = groupAt(k);
-                const PolyGroup& group = *groups_[g];
-                if (neverFaces(group)) {
-                    continue;
-                }
-                if (!haveFrame || !sameBits(group.normal, lastNormal)) {
-                    transform = FrameTransform(frameOf(group));
-                    lastNormal = group.normal;
-                    haveFrame = true;
-                }
-                const std::uint32_t found =
-                    search(FacingQuery(group, transform, g, 0, maxAngle, cosine), stack, hint);
-                if (found != kNone && slotOf_[found] != kNone) {
-                    hint = slotOf_[found];
-                }
-            }
-        });
+}
+
+void FacingIndex::findAllPartners(double maxAngle) {
+    // Each search writes only its own group's partner and reads what no search changes, so
+    // stretches of searches go to the team's threads and the result is the same for any
+    // number of them. A stretch is a run of the tree's order, so that its neighbouring
+    // searches share cached nodes, a normal and a guess where the partner is.
+    const WorkerTeam team(groups_.size());
+    std::vector<std::uint32_t> order;  // the tree's order, then the groups not in the tree
+    order.reserve(groups_.size());
+    for (const FacingItem& item : tree_.items()) {
+        order.push_back(item.index);
+    }
+    for (std::uint32_t g = 0; g < groups_.size(); ++g) {
+        if (tree_.leafOf(g) == kNone) {
+            order.push_back(g);
+        }
+    }
+    const double cosine = facingCosine(maxAngle);
+    team.forRanges(order.size(), team.grainFor(order.size(), kSearchesPerRun),
+                   [&](std::size_t begin, std::size_t end) {
+                       searchStretch(order, begin, end, maxAngle, cosine);
+                   });
 }
 
 void FacingIndex::remove(std::uint32_t g) {

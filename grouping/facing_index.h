@@ -55,16 +55,19 @@ private:
         }
     };
 
-    /// `hint`, an item to look at first (a place in the tree's order), or kNone. Sets the
+    /// `start`, a node of the tree to search first, or kNone. Sets the
     /// searching group's partner (its own, which no other search writes) and returns the group
     /// number found, or kNone. `stack` is the calling thread's scratch space.
     std::uint32_t search(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
-                         std::uint32_t hint = kNone) const;
+                         std::uint32_t start = kNone) const;
+    /// findPartner for the groups order[begin] to order[end - 1], over all the others.
+    void searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin, std::size_t end,
+                       double maxAngle, double cosine) const;
     /// The search of a wild group: every candidate in turn.
     FirstNearest searchOneByOne(const FacingQuery& q) const;
     /// The search of a tame group: the tree, then the wild candidates around its result.
     FirstNearest searchTreeAndWild(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
-                                   std::uint32_t hint) const;
+                                   std::uint32_t start) const;
 
     std::vector<PolyGroup*> groups_;
     std::vector<std::uint8_t> removed_;

@@ -144,23 +144,18 @@ void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
     }
 }
 
-bool TreeSearch::searchHintLeaf(std::uint32_t hint, std::uint32_t leaf) {
-    const FacingNode& node = nodes_[leaf];
-    if (!cannotPass(node)) {
-        consider(items_[hint]);
-        for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            consider(items_[k]);
-        }
-    }
-    // When the best lies farther off than the leaf is wide, the winner is likely elsewhere and
-    // a search from the root finds it sooner.
+bool TreeSearch::searchStart(std::uint32_t start) {
+    const FacingNode& node = nodes_[start];
+    searchBelow(start, nearestPossible(node));
+    // When the best lies farther off than the start is wide, the winner is likely elsewhere
+    // and a search from the root finds it sooner.
     const Vector3 size = node.high - node.low;
     return best_ != kNone && reach_ <= dot(size, size);
 }
 
-void TreeSearch::climbFrom(std::uint32_t leaf) {
-    std::uint32_t at = leaf;
-    for (std::uint32_t parent = nodes_[leaf].parent; parent != kNone;
+void TreeSearch::climbFrom(std::uint32_t node) {
+    std::uint32_t at = node;
+    for (std::uint32_t parent = nodes_[node].parent; parent != kNone;
          at = parent, parent = nodes_[parent].parent) {
         const FacingNode& up = nodes_[parent];
         const std::uint32_t sibling = up.left == at ? up.right : up.left;
@@ -171,20 +166,18 @@ void TreeSearch::climbFrom(std::uint32_t leaf) {
     }
 }
 
-std::uint32_t TreeSearch::run(std::uint32_t hint) {
+std::uint32_t TreeSearch::run(std::uint32_t start) {
     if (nodes_.empty()) {
         return kNone;
     }
-    // A good first candidate (a neighbour's partner) lets the search pass over most of the
-    // tree. Starting from its leaf, every sibling on the way up to the root is searched unless
-    // it cannot hold anything as near: together they are the whole tree, so the result is the
-    // same as from the root.
-    if (hint != kNone) {
-        assert(hint < items_.size());
-        const std::uint32_t leaf = tree_.leafOf(items_[hint].index);
-        assert(nodes_[leaf].isLeaf() && nodes_[leaf].begin <= hint && hint < nodes_[leaf].end);
-        if (searchHintLeaf(hint, leaf)) {
-            climbFrom(leaf);
+    // Starting where the partner likely is gives a near best at once, and with it the search
+    // passes over most of the tree. Every sibling on the way up from the start to the root is
+    // then searched unless it cannot hold anything as near: together they are the whole tree,
+    // so the result is the same as from the root.
+    if (start != kNone) {
+        assert(start < nodes_.size());
+        if (searchStart(start)) {
+            climbFrom(start);
             return best_;
         }
     }

@@ -67,10 +67,9 @@ public:
     TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
                std::vector<Pending>& stack);
 
-    /// Searches the whole tree, starting from the leaf of item `hint` (a place in the tree's
-    /// order) when it is not kNone. Returns the group number found, or kNone; the lowest
-    /// number among equally near ones.
-    std::uint32_t run(std::uint32_t hint);
+    /// Searches the whole tree, starting below node `start` when it is not kNone. Returns the
+    /// group number found, or kNone; the lowest number among equally near ones.
+    std::uint32_t run(std::uint32_t start);
     /// The distance of what run() found.
     double bestDistance() const { return bestDistance_; }
 
@@ -90,12 +89,12 @@ private:
     bool facesAcrossTame(const PolyGroup& candidate, double& distance) const;
     /// Depth first below `root`, nearer child first.
     void searchBelow(std::uint32_t root, double rootNearest);
-    /// Tests the hint and its leaf; whether the best found is near enough for climbing from
-    /// the leaf to pay.
-    bool searchHintLeaf(std::uint32_t hint, std::uint32_t leaf);
-    /// Searches every sibling on the way from `leaf` up to the root that may hold something
+    /// Searches below `start`; whether the best found is near enough for climbing from there
+    /// to pay.
+    bool searchStart(std::uint32_t start);
+    /// Searches every sibling on the way from `node` up to the root that may hold something
     /// as near as the best.
-    void climbFrom(std::uint32_t leaf);
+    void climbFrom(std::uint32_t node);
 
     const FacingTree& tree_;
     const std::vector<FacingItem>& items_;

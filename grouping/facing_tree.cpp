@@ -213,6 +213,30 @@ void FacingTree::boundFromChildren(std::uint32_t at) {
     node.alive = a.alive + b.alive;
 }
 
+std::uint32_t FacingTree::nodeNear(const Vector3& p, std::uint32_t items,
+                                   std::uint32_t from) const {
+    if (nodes_.empty()) {
+        return kNone;
+    }
+    // Squared distance from p to a node's box of centres: 0 inside it.
+    auto gap = [&](const FacingNode& node) {
+        const Vector3 below = node.low - p;
+        const Vector3 above = p - node.high;
+        const Vector3 out(std::max({below.x, above.x, 0.0}), std::max({below.y, above.y, 0.0}),
+                          std::max({below.z, above.z, 0.0}));
+        return dot(out, out);
+    };
+    std::uint32_t at = from == kNone ? 0 : from;
+    while (at != 0 && gap(nodes_[at]) > 0.0) {
+        at = nodes_[at].parent;
+    }
+    while (!nodes_[at].isLeaf() && nodes_[at].end - nodes_[at].begin > items) {
+        const FacingNode& node = nodes_[at];
+        at = gap(nodes_[node.right]) < gap(nodes_[node.left]) ? node.right : node.left;
+    }
+    return at;
+}
+
 void FacingTree::remove(std::uint32_t index) {
     for (std::uint32_t at = leafOf_[index]; at != kNone; at = nodes_[at].parent) {
         assert(nodes_[at].alive > 0);

@@ -49,6 +49,12 @@ public:
     /// The leaf holding group `index`, or kNone when the group is not in the tree.
     std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
 
+    /// A node of at most `items` items (a leaf where none is that small) whose box holds `p`,
+    /// or the nearer box at each step down. The way down starts at the root, or at the lowest
+    /// node above `from` (a node, or kNone) whose box holds p: a nearby node found last time
+    /// keeps both ways short.
+    std::uint32_t nodeNear(const Vector3& p, std::uint32_t items, std::uint32_t from) const;
+
     /// Counts group `index` out of the alive counts of its leaf and every node above it.
     void remove(std::uint32_t index);
 
