@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,6 +113,61 @@ TEST(FacingIndexTest, everyGroupFindsWhatTheFullSearchFinds) {
             expectSamePartner(*list[i], expected,
                               "round " + std::to_string(round) + " group " + std::to_string(i));
             expected.partner = nullptr;
+        }
+        groups.clearPartners();
+    }
+}
+
+/// Groups around a random axis whose normals lie within a few units in the last place of the
+/// angle limit and whose centres lie on, just off or well off each other's planes: where the
+/// cheap cosine and height tests must hand over to the exact ones.
+Groups atTheLimits(std::mt19937_64& random, int count) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const Vector3 tilted(unit(random), unit(random), unit(random));
+    const Vector3 axis = tilted / std::sqrt(dot(tilted, tilted));
+    const Vector3 across = cross(axis, Vector3(0.3, -0.7, 0.2));
+    const Vector3 side = across / std::sqrt(dot(across, across));
+    const double heights[] = {0.0, 1e-15, -1e-15, 1e-9, -1e-9, 0.5, 2.0};
+    Groups groups;
+    for (int i = 0; i < count; ++i) {
+        const Vector3 base = Vector3(std::round(unit(random) * 3), std::round(unit(random) * 3), 0);
+        if (random() % 2 == 0) {
+            groups.add(axis, base);
+            continue;
+        }
+        // A normal turned from straight back by about the limit, a few ulps either way: the
+        // angle between the normals is then close to PI - PI / 4.
+        const double limitTurn = std::numbers::pi - (PI - PI / 4);
+        const double turn =
+            limitTurn + static_cast<double>(static_cast<int>(random() % 9) - 4) * 2e-16;
+        const Vector3 normal = -1.0 * std::cos(turn) * axis + std::sin(turn) * side;
+        groups.add(normal, base + heights[random() % 7] * axis);
+    }
+    return groups;
+}
+
+TEST(FacingIndexTest, allSearchesAtTheLimitsFindWhatTheFullSearchFinds) {
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 60; ++round) {
+        Groups groups = atTheLimits(random, 20 + round * 7);
+        const std::vector<PolyGroup*> list = groups.list();
+        std::vector<PolyGroup> literal(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            AlignFrame frame = list[i]->buildAlignFrame();
+            frame.computeAngles();
+            for (PolyGroup* candidate : list) {
+                considerPartner(*list[i], frame, *candidate, PI / 4);
+            }
+            literal[i].partner = list[i]->partner;
+            literal[i].partnerDistance = list[i]->partnerDistance;
+        }
+        groups.clearPartners();
+        FacingIndex index(list);
+        index.findAllPartners(PI / 4);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            expectSamePartner(*list[i], literal[i],
+                              "round " + std::to_string(round) + " group " + std::to_string(i));
+            literal[i].partner = nullptr;
         }
         groups.clearPartners();
     }
