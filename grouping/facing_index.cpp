@@ -35,7 +35,7 @@ constexpr double kSlackFloor = 1e-200;
 constexpr std::size_t kSearchesPerRun = 2048;
 
 // A search starts in a subtree of about this many items around where the partner likely is.
-constexpr std::uint32_t kStartItems = 16;
+constexpr std::uint32_t kStartItems = 32;
 
 /// Where the axis of a group meets the plane of the last partner found, a likely place for the
 /// group's own partner when the facing surface is smooth; false when the axis runs along the

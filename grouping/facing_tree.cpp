@@ -9,7 +9,7 @@ namespace tarvel {
 
 namespace {
 
-constexpr std::uint32_t kLeafSize = 8;
+constexpr std::uint32_t kLeafSize = 16;
 constexpr double kCellsPerAxis = 2097151.0;  // 21 bits per axis: three make a 63-bit code
 
 Vector3 lower(const Vector3& a, const Vector3& b) {
