@@ -33,13 +33,12 @@ constexpr double kHeightMargin = 1e-12;
 
 }  // namespace
 
-bool TreeSearch::facesAcrossTame(const PolyGroup& candidate, double& distance) const {
+bool TreeSearch::facesAcrossTame(const FacingItem& candidate, double& distance) const {
     // The exact test, with its arc cosine and its frame transform worked out only where the
     // cheaper cosine and height cannot tell. Both groups are tame, so nothing here overflows
     // or is NaN.
-    const PolyGroup& group = *q_.group;
     const Vector3& n = candidate.normal;
-    const Vector3& m = group.normal;
+    const Vector3& m = q_.normal;
     const double length = portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     const double cosine = (n.x * m.x + n.y * m.y + n.z * m.z) / (length * q_.normalLength);
     if (!(cosine < q_.surelyPasses)) {
@@ -52,11 +51,11 @@ bool TreeSearch::facesAcrossTame(const PolyGroup& candidate, double& distance) c
     const double margin =
         kHeightMargin * (std::fabs(offset.x) + std::fabs(offset.y) + std::fabs(offset.z));
     if (!(height > margin)) {
-        if (height < -margin || q_.frame->apply(candidate.centre, group.centre).z < 0.0) {
+        if (height < -margin || q_.frame->apply(candidate.centre, q_.origin).z < 0.0) {
             return false;
         }
     }
-    distance = distanceToAxis(candidate.centre, group.centre, group.normal);
+    distance = distanceToAxis(candidate.centre, q_.origin, q_.normal);
     return true;
 }
 
@@ -98,13 +97,13 @@ bool TreeSearch::facesAcrossTame(const PolyGroup& candidate, double& distance) c
 inline void TreeSearch::consider(const FacingItem& item) {
     const std::uint32_t j = item.index;
     if (j < q_.first || j == q_.index || removed_[j] != 0 ||
-        dot(item.unitNormal, q_.axis) > q_.cosLimit ||
+        dot(item.normal, q_.axis) * static_cast<double>(item.reciprocalLength) > q_.roughCosLimit ||
         dot(item.centre - q_.origin, q_.axis) < -slack_ ||
         (best_ != kNone && lateralSquared(item.centre - q_.origin) > reach_)) {
         return;
     }
     double d = 0.0;
-    if (!facesAcrossTame(*groups_[j], d)) {
+    if (!facesAcrossTame(item, d)) {
         return;
     }
     if (best_ == kNone || d < bestDistance_ || (d == bestDistance_ && j < best_)) {
@@ -202,10 +201,12 @@ bool TreeSearch::anyPassingBelow(std::uint32_t below) {
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const std::uint32_t j = items_[k].index;
+            const FacingItem& item = items_[k];
+            const std::uint32_t j = item.index;
             double d = 0.0;
             if (j >= q_.first && j < below && j != q_.index && removed_[j] == 0 &&
-                facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+                facesAcross(q_.origin, q_.normal, *q_.frame, item.centre, item.normal, q_.maxAngle,
+                            d)) {
                 return true;
             }
         }

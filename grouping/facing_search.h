@@ -5,7 +5,6 @@
 
 #include "geometry/frame_transform.h"
 #include "grouping/facing_tree.h"
-#include "grouping/poly_group.h"
 
 namespace tarvel {
 
@@ -13,13 +12,14 @@ namespace tarvel {
 /// searching group itself, that pass the partner test for the group. Built by FacingIndex,
 /// beside the tests that sort groups into tree and one-by-one candidates.
 struct FacingQuery {
-    /// `cosLimit` is the cosine of PI - maxAngleLimit (see facingCosine).
-    FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                std::uint32_t firstCandidate, double maxAngleLimit, double cosLimit);
+    /// `cosine` is the cosine of PI - maxAngleLimit (see facingCosine).
+    FacingQuery(const Vector3& centre, const Vector3& normal, const FrameTransform& transform,
+                std::uint32_t self, std::uint32_t firstCandidate, double maxAngleLimit,
+                double cosine);
 
-    const PolyGroup* group;
+    Vector3 origin;               // the group's centre
+    Vector3 normal;               // the group's normal
     const FrameTransform* frame;  // the group's frame, with its angles computed
-    Vector3 origin;
     Vector3 axis;
     // Two unit directions across the axis: a point's distance from the axis is the length of
     // its offset along them.
@@ -28,8 +28,10 @@ struct FacingQuery {
     std::uint32_t index;  // the searching group's number
     std::uint32_t first;
     double maxAngle;
-    // Normals whose cosine with the axis lies above this all miss the angle limit.
+    // Unit normals whose cosine with the axis lies above this all miss the angle limit.
     double cosLimit;
+    // The same for a normal's cosine taken with its reciprocal length to float precision.
+    double roughCosLimit;
     // The length of the group's normal, as the angle between normals takes it.
     double normalLength;
     // The cosine between normals below which the angle surely passes the limit, and above
@@ -41,11 +43,10 @@ struct FacingQuery {
 /// The cosine of PI - maxAngle, the smallest angle between facing normals.
 double facingCosine(double maxAngle);
 
-/// What a tree search reads: the tree, the groups by number, which of them are removed, and
-/// the margin for rounding errors of distances and heights.
+/// What a tree search reads: the tree, which groups are removed, and the margin for rounding
+/// errors of distances and heights.
 struct FacingCandidates {
     const FacingTree& tree;
-    const std::vector<PolyGroup*>& groups;
     const std::vector<std::uint8_t>& removed;
     double slack;
 };
@@ -86,7 +87,7 @@ private:
     /// Tests one item exactly and keeps it when it is the best so far.
     void consider(const FacingItem& item);
     /// The partner test of a tame candidate, giving its distance when it passes.
-    bool facesAcrossTame(const PolyGroup& candidate, double& distance) const;
+    bool facesAcrossTame(const FacingItem& candidate, double& distance) const;
     /// Depth first below `root`, nearer child first.
     void searchBelow(std::uint32_t root, double rootNearest);
     /// Searches below `start`; whether the best found is near enough for climbing from there
@@ -99,7 +100,6 @@ private:
     const FacingTree& tree_;
     const std::vector<FacingItem>& items_;
     const std::vector<FacingNode>& nodes_;
-    PolyGroup* const* groups_;
     const std::uint8_t* removed_;
     double slack_;
     const FacingQuery& q_;
@@ -114,7 +114,6 @@ inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQu
     : tree_(candidates.tree),
       items_(candidates.tree.items()),
       nodes_(candidates.tree.nodes()),
-      groups_(candidates.groups.data()),
       removed_(candidates.removed.data()),
       slack_(candidates.slack),
       q_(q),

@@ -78,6 +78,19 @@ Groups facingLayers(std::mt19937_64& random, int count, bool wild) {
     return groups;
 }
 
+/// The index over the groups of `list`, in list order.
+FacingIndex indexOver(const std::vector<PolyGroup*>& list) {
+    return FacingIndex(static_cast<std::uint32_t>(list.size()), [&list](std::uint32_t g) {
+        return FacingSite{list[g]->centre, list[g]->normal};
+    });
+}
+
+/// What the index found, as the group's partner link and distance.
+void takeFound(const std::vector<PolyGroup*>& list, std::size_t g, FacingIndex::Found found) {
+    list[g]->partner = found.index == FacingIndex::kNone ? nullptr : list[found.index];
+    list[g]->partnerDistance = found.distance;
+}
+
 void expectSamePartner(const PolyGroup& fast, const PolyGroup& literal, const std::string& where) {
     EXPECT_EQ(fast.partner, literal.partner) << where;
     if (fast.partner != nullptr && literal.partner != nullptr) {
@@ -104,9 +117,9 @@ TEST(FacingIndexTest, everyGroupFindsWhatTheFullSearchFinds) {
             literalDistance.push_back(g->partnerDistance);
         }
         groups.clearPartners();
-        FacingIndex index(list);
+        FacingIndex index = indexOver(list);
         for (std::size_t i = 0; i < list.size(); ++i) {
-            index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4);
+            takeFound(list, i, index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4));
             PolyGroup expected;
             expected.partner = literalPartner[i];
             expected.partnerDistance = literalDistance[i];
@@ -162,9 +175,9 @@ TEST(FacingIndexTest, allSearchesAtTheLimitsFindWhatTheFullSearchFinds) {
             literal[i].partnerDistance = list[i]->partnerDistance;
         }
         groups.clearPartners();
-        FacingIndex index(list);
-        index.findAllPartners(PI / 4);
+        const std::vector<FacingIndex::Found> found = indexOver(list).findAllPartners(PI / 4);
         for (std::size_t i = 0; i < list.size(); ++i) {
+            takeFound(list, i, found[i]);
             expectSamePartner(*list[i], literal[i],
                               "round " + std::to_string(round) + " group " + std::to_string(i));
             literal[i].partner = nullptr;
@@ -191,14 +204,16 @@ TEST(FacingIndexTest, pairingInListOrderWithRemovalsMatchesTheListWalk) {
             list[i]->next = nullptr;
         }
         groups.clearPartners();
-        FacingIndex index(list);
+        FacingIndex index = indexOver(list);
         std::vector<bool> taken(list.size(), false);
         for (std::size_t i = 0; i < list.size(); ++i) {
             if (taken[i]) {
                 continue;
             }
-            const std::uint32_t p = index.findPartner(static_cast<std::uint32_t>(i),
-                                                      static_cast<std::uint32_t>(i + 1), PI / 4);
+            const FacingIndex::Found found = index.findPartner(
+                static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1), PI / 4);
+            takeFound(list, i, found);
+            const std::uint32_t p = found.index;
             if (p != FacingIndex::kNone) {
                 taken[p] = true;
                 index.remove(p);
