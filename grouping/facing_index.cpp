@@ -1,7 +1,6 @@
 #include "grouping/facing_index.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cmath>
 
@@ -98,18 +97,6 @@ bool neverFaces(const Vector3& n) {
     return portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z) == 0.0;
 }
 
-bool sameBits(const Vector3& a, const Vector3& b) {
-    return std::bit_cast<std::uint64_t>(a.x) == std::bit_cast<std::uint64_t>(b.x) &&
-           std::bit_cast<std::uint64_t>(a.y) == std::bit_cast<std::uint64_t>(b.y) &&
-           std::bit_cast<std::uint64_t>(a.z) == std::bit_cast<std::uint64_t>(b.z);
-}
-
-FrameTransform transformOf(const Vector3& normal) {
-    AlignFrame frame = AlignFrame::fromNormal(normal);
-    frame.computeAngles();
-    return FrameTransform(frame);
-}
-
 // Where the build marks the groups before they find their places.
 constexpr std::uint32_t kMarkTame = 0;
 constexpr std::uint32_t kMarkWild = 1;
@@ -141,16 +128,23 @@ struct CentreBox {
 
 }  // namespace
 
+const FrameTransform& FacingQuery::frame() const {
+    if (!frame_) {
+        AlignFrame aligned = AlignFrame::fromNormal(normal);
+        aligned.computeAngles();
+        frame_.emplace(aligned);
+    }
+    return *frame_;
+}
+
 double facingCosine(double maxAngle) {
     return portableCos(PI - maxAngle);
 }
 
-FacingQuery::FacingQuery(const Vector3& centre, const Vector3& groupNormal,
-                         const FrameTransform& transform, std::uint32_t self,
+FacingQuery::FacingQuery(const Vector3& centre, const Vector3& groupNormal, std::uint32_t self,
                          std::uint32_t firstCandidate, double maxAngleLimit, double cosine)
     : origin(centre),
       normal(groupNormal),
-      frame(&transform),
       axis(unit(groupNormal)),
       across(acrossOf(axis)),
       acrossToo(cross(axis, across)),
@@ -250,7 +244,7 @@ FacingIndex::Found FacingIndex::searchOneByOne(const FacingQuery& q) const {
             continue;
         }
         const FacingSite candidate = site(j);
-        if (facesAcross(q.origin, q.normal, *q.frame, candidate.centre, candidate.normal,
+        if (facesAcross(q.origin, q.normal, q.frame(), candidate.centre, candidate.normal,
                         q.maxAngle, d)) {
             best.offer(j, d);
         }
@@ -277,7 +271,7 @@ FacingIndex::Found FacingIndex::searchTreeAndWild(const FacingQuery& q,
             continue;
         }
         const FacingSite candidate = site(j);
-        if (!facesAcross(q.origin, q.normal, *q.frame, candidate.centre, candidate.normal,
+        if (!facesAcross(q.origin, q.normal, q.frame(), candidate.centre, candidate.normal,
                          q.maxAngle, d)) {
             continue;
         }
@@ -312,22 +306,17 @@ FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first
         return {};
     }
     const FacingSite s = site(g);
-    const FrameTransform transform = transformOf(s.normal);
-    return search(
-        FacingQuery(s.centre, s.normal, transform, g, first, maxAngle, facingCosine(maxAngle)),
-        stack_);
+    return search(FacingQuery(s.centre, s.normal, g, first, maxAngle, facingCosine(maxAngle)),
+                  stack_);
 }
 
 void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin,
                                 std::size_t end, double maxAngle, double cosine,
                                 std::vector<Found>& found) const {
-    // Neighbouring searches in the tree's order often share a normal (flat patches); the frame
-    // of the last normal is kept. Their partners lie near each other on a smooth facing
-    // surface, so each search starts where its axis meets the plane of the last partner found.
+    // Neighbouring searches in the tree's order find partners near each other on a smooth
+    // facing surface, so each search starts where its axis meets the plane of the last partner
+    // found.
     std::vector<TreeSearch::Pending> stack;
-    Vector3 lastNormal;
-    FrameTransform transform{AlignFrame()};
-    bool haveFrame = false;
     const FacingItem* lastPartner = nullptr;
     std::uint32_t lastStart = kNone;
     for (std::size_t k = begin; k < end; ++k) {
@@ -336,12 +325,7 @@ void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::si
             continue;
         }
         const FacingSite s = site(g);
-        if (!haveFrame || !sameBits(s.normal, lastNormal)) {
-            transform = transformOf(s.normal);
-            lastNormal = s.normal;
-            haveFrame = true;
-        }
-        const FacingQuery query(s.centre, s.normal, transform, g, 0, maxAngle, cosine);
+        const FacingQuery query(s.centre, s.normal, g, 0, maxAngle, cosine);
         Vector3 guess;
         std::uint32_t start = kNone;
         if (lastPartner != nullptr && guessAcross(query, *lastPartner, guess)) {

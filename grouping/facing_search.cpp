@@ -51,7 +51,7 @@ bool TreeSearch::facesAcrossTame(const FacingItem& candidate, double& distance) 
     const double margin =
         kHeightMargin * (std::fabs(offset.x) + std::fabs(offset.y) + std::fabs(offset.z));
     if (!(height > margin)) {
-        if (height < -margin || q_.frame->apply(candidate.centre, q_.origin).z < 0.0) {
+        if (height < -margin || q_.frame().apply(candidate.centre, q_.origin).z < 0.0) {
             return false;
         }
     }
@@ -205,7 +205,7 @@ bool TreeSearch::anyPassingBelow(std::uint32_t below) {
             const std::uint32_t j = item.index;
             double d = 0.0;
             if (j >= q_.first && j < below && j != q_.index && removed_[j] == 0 &&
-                facesAcross(q_.origin, q_.normal, *q_.frame, item.centre, item.normal, q_.maxAngle,
+                facesAcross(q_.origin, q_.normal, q_.frame(), item.centre, item.normal, q_.maxAngle,
                             d)) {
                 return true;
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "geometry/frame_transform.h"
@@ -13,13 +14,15 @@ namespace tarvel {
 /// beside the tests that sort groups into tree and one-by-one candidates.
 struct FacingQuery {
     /// `cosine` is the cosine of PI - maxAngleLimit (see facingCosine).
-    FacingQuery(const Vector3& centre, const Vector3& normal, const FrameTransform& transform,
-                std::uint32_t self, std::uint32_t firstCandidate, double maxAngleLimit,
-                double cosine);
+    FacingQuery(const Vector3& centre, const Vector3& normal, std::uint32_t self,
+                std::uint32_t firstCandidate, double maxAngleLimit, double cosine);
 
-    Vector3 origin;               // the group's centre
-    Vector3 normal;               // the group's normal
-    const FrameTransform* frame;  // the group's frame, with its angles computed
+    /// The transform of the group's frame, with its angles computed: worked out the first
+    /// time it is asked for, since most searches never need it.
+    const FrameTransform& frame() const;
+
+    Vector3 origin;  // the group's centre
+    Vector3 normal;  // the group's normal
     Vector3 axis;
     // Two unit directions across the axis: a point's distance from the axis is the length of
     // its offset along them.
@@ -38,6 +41,9 @@ struct FacingQuery {
     // which it surely misses it; between the two the angle itself decides.
     double surelyPasses;
     double surelyMisses;
+
+private:
+    mutable std::optional<FrameTransform> frame_;
 };
 
 /// The cosine of PI - maxAngle, the smallest angle between facing normals.
