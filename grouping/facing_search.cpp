@@ -113,6 +113,26 @@ inline void TreeSearch::consider(const FacingItem& item) {
     }
 }
 
+void TreeSearch::searchLeaf(const FacingNode& leaf) {
+    // The item nearest the axis first: when it passes, most of the others then lie beyond the
+    // reach and need no exact test. Which item wins does not depend on the order.
+    std::uint32_t nearest = leaf.begin;
+    double nearestLateral = lateralSquared(items_[nearest].centre - q_.origin);
+    for (std::uint32_t k = leaf.begin + 1; k < leaf.end; ++k) {
+        const double lateral = lateralSquared(items_[k].centre - q_.origin);
+        if (lateral < nearestLateral) {
+            nearest = k;
+            nearestLateral = lateral;
+        }
+    }
+    consider(items_[nearest]);
+    for (std::uint32_t k = leaf.begin; k < leaf.end; ++k) {
+        if (k != nearest) {
+            consider(items_[k]);
+        }
+    }
+}
+
 void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
     stack_.assign(1, {root, rootNearest});
     while (!stack_.empty()) {
@@ -126,9 +146,7 @@ void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
             continue;
         }
         if (node.isLeaf()) {
-            for (std::uint32_t k = node.begin; k < node.end; ++k) {
-                consider(items_[k]);
-            }
+            searchLeaf(node);
             continue;
         }
         const double left = nearestPossible(nodes_[node.left]);

@@ -94,6 +94,8 @@ private:
     void consider(const FacingItem& item);
     /// The partner test of a tame candidate, giving its distance when it passes.
     bool facesAcrossTame(const FacingItem& candidate, double& distance) const;
+    /// Tests every item of a leaf.
+    void searchLeaf(const FacingNode& leaf);
     /// Depth first below `root`, nearer child first.
     void searchBelow(std::uint32_t root, double rootNearest);
     /// Searches below `start`; whether the best found is near enough for climbing from there
