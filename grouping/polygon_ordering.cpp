@@ -19,12 +19,16 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     std::optional<DistanceOrder> order;
     {
         // Each polygon's nearest facing polygon among all the others, as a group of its own:
-        // its normal and its centre, with the partner test of groups. The index and what it
-        // found go before the order is read out, which needs room of its own.
-        FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
-            return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
-        });
-        const std::vector<FacingIndex::Found> found = facing.findAllPartners(PI / 4);
+        // its normal and its centre, with the partner test of groups. The index goes before
+        // the order is built, and what it found before the order is read out: each needs room
+        // of its own.
+        std::vector<FacingIndex::Found> found;
+        {
+            FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
+                return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
+            });
+            found = facing.findAllPartners(PI / 4);
+        }
         order.emplace(0, found[0].distance, count);
         for (std::size_t i = 1; i < count; ++i) {
             order->insert(static_cast<std::uint32_t>(i), found[i].index != FacingIndex::kNone,
