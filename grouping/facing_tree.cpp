@@ -5,6 +5,8 @@
 #include <cassert>
 #include <utility>
 
+#include "host/worker_team.h"
+
 namespace tarvel {
 
 namespace {
@@ -101,11 +103,19 @@ FacingTree::FacingTree(std::vector<FacingItem> items, const CurveOrder& codes,
         return;
     }
     splitRanges(codes);
-    // Bounds bottom up: children come after their parent.
+    // The leaves first, each on its own, shared out to the team; then the other nodes bottom
+    // up, since children come after their parent.
+    const WorkerTeam team(items_.size());
+    team.forRanges(nodes_.size(), team.grainFor(nodes_.size(), 8192),
+                   [this](std::size_t begin, std::size_t end) {
+                       for (std::size_t at = begin; at < end; ++at) {
+                           if (nodes_[at].isLeaf()) {
+                               boundLeaf(static_cast<std::uint32_t>(at));
+                           }
+                       }
+                   });
     for (std::size_t at = nodes_.size(); at-- > 0;) {
-        if (nodes_[at].isLeaf()) {
-            boundLeaf(static_cast<std::uint32_t>(at));
-        } else {
+        if (!nodes_[at].isLeaf()) {
             boundFromChildren(static_cast<std::uint32_t>(at));
         }
     }
