@@ -68,6 +68,18 @@ void computeCentre(PolyGroup& group) {
     }
 }
 
+void sumMembers(PolyGroup& group) {
+    // The same additions in the same order as the two walks, so the same bits.
+    Vector3 centre;
+    int members = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        group.normal += m->normal;
+        centre += centroidOf(*m);
+        ++members;
+    }
+    group.centre = members >= 2 ? centre / static_cast<double>(members) : centre;
+}
+
 Vector3 soleMemberCentre(const SelectedPoly& polygon) {
     // As computeCentre adds it to (0, 0, 0): a centroid coordinate of -0.0 becomes +0.0.
     Vector3 centre;

@@ -47,6 +47,9 @@ void addMemberNormals(PolyGroup& group);
 /// A member without points has the centroid (0, 0, 0).
 void computeCentre(PolyGroup& group);
 
+/// addMemberNormals and then computeCentre, in one walk along the members.
+void sumMembers(PolyGroup& group);
+
 /// The centre computeCentre gives a group whose only member is `polygon`: the polygon's
 /// centroid, (0, 0, 0) for no points.
 Vector3 soleMemberCentre(const SelectedPoly& polygon);
