@@ -53,7 +53,7 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
     if (keys.compact(corners)) {
         numberCompactPoints(keys);
     } else {
-        numberPoints(polygons);
+        numberPoints(polygons, keys);
     }
     listHolders(polygons);
 }
@@ -77,17 +77,17 @@ void PolygonsByPoint::numberCompactPoints(const KeySpan& keys) {
     }
 }
 
-void PolygonsByPoint::numberPoints(std::uint32_t polygons) {
+void PolygonsByPoint::numberPoints(std::uint32_t polygons, const KeySpan& keys) {
     // Points are numbered in the order of the polygons in memory, a few thousand corners at a
     // time, so that the keys in hand stay in the cache while their table slots are fetched.
     constexpr std::size_t kBatch = 2048;
-    std::uint64_t keys[kBatch];
+    std::uint64_t batchKeys[kBatch];
     KeyIndex numbers(polygons);
     std::size_t numbered = 0;
     std::size_t batch = 0;
     auto flush = [&] {
         std::uint32_t* out = corners_.data() + numbered;
-        numbers.numberAll(keys, batch, out);
+        numbers.numberAll(batchKeys, batch, out);
         for (std::size_t i = 0; i < batch; ++i) {
             if (out[i] == holderRange_.size()) {
                 holderRange_.push_back({0, 0});
@@ -97,10 +97,23 @@ void PolygonsByPoint::numberPoints(std::uint32_t polygons) {
         numbered += batch;
         batch = 0;
     };
+    const std::uint64_t high = keys.lowest & ~std::uint64_t{0xFFFFFFFFu};
+    if (keys.any && (keys.highest & ~std::uint64_t{0xFFFFFFFFu}) == high) {
+        // Every key is its shared high half and the low half in the corner array (always so
+        // for 32-bit identifiers): no need to read the records again.
+        for (std::size_t c = 0; c < corners_.size(); ++c) {
+            batchKeys[batch++] = high | corners_[c];
+            if (batch == kBatch) {
+                flush();
+            }
+        }
+        flush();
+        return;
+    }
     for (std::uint32_t l = 0; l < polygons; ++l) {
         const SelectedPoly& poly = *records_[l];
         for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            keys[batch++] = keyOf(poly.pointIds[k]);
+            batchKeys[batch++] = keyOf(poly.pointIds[k]);
             if (batch == kBatch) {
                 flush();
             }

@@ -106,7 +106,7 @@ private:
     /// whose end counts the corners at it. The compact form when the keys' span allows it,
     /// the hashed otherwise.
     void numberCompactPoints(const KeySpan& keys);
-    void numberPoints(std::uint32_t polygons);
+    void numberPoints(std::uint32_t polygons, const KeySpan& keys);
     /// Lays the lists out from those counts and fills them.
     void listHolders(std::uint32_t polygons);
 

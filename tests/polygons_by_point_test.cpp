@@ -98,14 +98,19 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
     // Random polygons over few points, so that points and edges are shared by many (hubs
     // held by most polygons, an edge held by dozens of two-point polygons), polygons hold a
     // point more than once, and records lie in memory in another order than the slots.
-    // Identifiers are either close together or spread over the whole address range.
+    // Identifiers are either close together or spread over the whole address range, within
+    // and across 32-bit halves.
     std::mt19937 random(17);
     auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(random() % n); };
     for (int scene = 0; scene < 60; ++scene) {
         const std::uint32_t pointCount = 4 + pick(40);
         std::vector<LWPntID> ids(pointCount);
         for (std::uint32_t i = 0; i < pointCount; ++i) {
-            const std::uintptr_t spread = scene % 2 == 0 ? i + 1 : (random() | 1u);
+            std::uintptr_t spread = scene % 2 == 0 ? i + 1 : (random() | 1u);
+            if (sizeof(std::uintptr_t) == 8 && scene % 4 == 3) {
+                // Across the high halves too, where the numbering reads the records again.
+                spread ^= static_cast<std::uintptr_t>(static_cast<std::uint64_t>(random()) << 31);
+            }
             ids[i] = reinterpret_cast<LWPntID>(spread);
         }
         std::vector<SelectedPoly*> table;
