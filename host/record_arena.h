@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 namespace tarvel {
 
@@ -21,6 +22,18 @@ public:
     template <typename T>
     T* create() {
         return new (allocate(sizeof(T), alignof(T))) T();
+    }
+
+    /// Room for `count` T (none for 0), aligned for T, with no T made in it yet: for arrays
+    /// whose every entry the caller makes at once (placement new), so that a large run does
+    /// not clear its fresh memory before writing it. Throws std::bad_alloc.
+    template <typename T>
+    T* room(std::size_t count) {
+        static_assert(std::is_trivially_destructible_v<T>, "nothing placed here is destroyed");
+        if (count > kLargest / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
     }
 
     /// An array of `count` value-initialised T (none for 0). Throws std::bad_alloc.
