@@ -181,9 +181,9 @@ FileMeasure runFileHere(const char* modulePath, const std::string& path,
     using Clock = std::chrono::steady_clock;
     FileMeasure m;
     const auto start = Clock::now();
-    const formats::MeshFile input = formats::MeshFile::load(path);
+    formats::MeshFile input = formats::MeshFile::load(path);
     standin::Scene scene;
-    scene.mesh = input.mesh();
+    scene.mesh = input.takeMesh();
     for (standin::Polygon& polygon : scene.mesh.polygons) {
         polygon.flags |= 1;
     }

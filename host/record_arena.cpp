@@ -22,9 +22,6 @@ constexpr std::size_t kLargestBlock = std::size_t{16} << 20;
 constexpr std::size_t kHeader = (sizeof(void*) * 2 + alignof(std::max_align_t) - 1) /
                                 alignof(std::max_align_t) * alignof(std::max_align_t);
 
-/// Blocks from this size on are backed by large pages where the system does so on request.
-constexpr std::size_t kLargePageBlock = std::size_t{4} << 20;
-
 /// With `on`, asks the system to back the block's whole large pages with large pages: a large
 /// run fills its blocks at once, and one fault per 2 MiB instead of one per 4 KiB saves most
 /// of the cost of taking fresh memory. Without, takes the request back before the block is
@@ -33,6 +30,8 @@ constexpr std::size_t kLargePageBlock = std::size_t{4} << 20;
 void adviseLargePages([[maybe_unused]] char* begin, [[maybe_unused]] std::size_t bytes,
                       [[maybe_unused]] bool on) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+    // Blocks from this size on; smaller ones hold a large page or none.
+    constexpr std::size_t kLargePageBlock = std::size_t{4} << 20;
     constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
     const auto first =
         (reinterpret_cast<std::uintptr_t>(begin) + kLargePage - 1) & ~(kLargePage - 1);
