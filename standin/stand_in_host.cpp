@@ -81,7 +81,7 @@ public:
         }
     }
 
-    Trace finish(int result) {
+    Trace finish(int result, MeshAfter meshAfter) {
         if (failure_) {
             std::rethrow_exception(failure_);
         }
@@ -90,7 +90,7 @@ public:
             rollBack();
         }
         Trace trace{result, std::move(log_), std::nullopt};
-        if (doneCalled_) {
+        if (doneCalled_ && meshAfter == MeshAfter::given) {
             trace.mesh = mesh_.release();
         }
         return trace;
@@ -471,7 +471,7 @@ public:
 
 }  // namespace
 
-Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
+Trace runTool(const PluginModule& module, Scene scene, CallLogging logging, MeshAfter meshAfter) {
     const HostCodeScope hostCode;
     HostRun run(std::move(scene), logging);
     int result = 0;
@@ -482,14 +482,14 @@ Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
             module.server().activate(kMeshDataEditVersion, &globalEntry,
                                      reinterpret_cast<void*>(&beginEntry), module.serverData());
     }
-    return run.finish(result);
+    return run.finish(result, meshAfter);
 }
 
 Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
-              CallLogging logging) {
+              CallLogging logging, MeshAfter meshAfter) {
     const HostCodeScope hostCode;
     const PluginModule module(descriptor, name);
-    return runTool(module, std::move(scene), logging);
+    return runTool(module, std::move(scene), logging, meshAfter);
 }
 
 }  // namespace standin
