@@ -104,7 +104,7 @@ CornerNumbers numberCorners(const std::vector<Member>& members, std::size_t corn
             cornerKeys.push_back(keyOf(members[m].ids[i]));
         }
     }
-    CornerNumbers out{KeyIndex(corners), std::vector<std::uint32_t>(corners)};
+    CornerNumbers out{KeyIndex(corners / KeyIndex::kRepeats), std::vector<std::uint32_t>(corners)};
     out.points.numberAll(cornerKeys.data(), corners, out.numbers.data());
     return out;
 }

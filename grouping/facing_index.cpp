@@ -1,7 +1,6 @@
 #include "grouping/facing_index.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cmath>
 
@@ -20,8 +19,12 @@ namespace {
 // of subnormals, so each keeps its full relative precision.
 constexpr double kCentreLow = 1e-100;
 constexpr double kCentreHigh = 1e100;
-constexpr double kNormalLow = 1e-50;
-constexpr double kNormalHigh = 1e50;
+constexpr double kNormalLow = 1e-30;
+constexpr double kNormalHigh = 1e30;
+
+// A tame normal's reciprocal length fits a float, within 6e-8 of its own size; this margin
+// of the cosine limit covers that for the quick test of an item's direction.
+constexpr double kRoughCosineMargin = 1e-6;
 
 // The margin of distances and heights: their rounding errors are a few units in the last place
 // (2.2e-16 each) of the largest coordinate, and kRelativeSlack times it is thousands of times
@@ -31,8 +34,22 @@ constexpr double kRelativeSlack = 1e-12;
 constexpr double kSlackFloor = 1e-200;
 
 // The most searches a thread takes at a time when all groups look for partners: enough that
-// the hint and the cached nodes pay.
+// the guesses and the cached nodes pay.
 constexpr std::size_t kSearchesPerRun = 2048;
+
+// A search starts in a subtree of about this many items around where the partner likely is.
+constexpr std::uint32_t kStartItems = 32;
+
+/// Where the axis of a group meets the plane of the last partner found, a likely place for the
+/// group's own partner when the facing surface is smooth; false when the axis runs along the
+/// plane.
+bool guessAcross(const FacingQuery& q, const FacingItem& lastPartner, Vector3& where) {
+    const Vector3& n = lastPartner.normal;
+    const double along = dot(n, q.axis);
+    const double t = dot(n, lastPartner.centre - q.origin) / along;
+    where = q.origin + t * q.axis;
+    return std::isfinite(where.x) && std::isfinite(where.y) && std::isfinite(where.z);
+}
 
 Vector3 unit(const Vector3& v) {
     return v / portableSqrt(dot(v, v));
@@ -66,7 +83,7 @@ bool ordinary(double v, double low, double high) {
 }
 
 /// A group whose values keep every rounding error of the partner test far below the margin.
-bool isTame(const PolyGroup& g) {
+bool isTame(const FacingSite& g) {
     const Vector3& c = g.centre;
     const Vector3& n = g.normal;
     return ordinary(c.x, kCentreLow, kCentreHigh) && ordinary(c.y, kCentreLow, kCentreHigh) &&
@@ -76,101 +93,193 @@ bool isTame(const PolyGroup& g) {
 
 /// A zero normal is parallel to everything, so such a group fails every partner test, as
 /// candidate and as searcher alike.
-bool neverFaces(const PolyGroup& g) {
-    const Vector3& n = g.normal;
+bool neverFaces(const Vector3& n) {
     return portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z) == 0.0;
 }
 
-bool sameBits(const Vector3& a, const Vector3& b) {
-    return std::bit_cast<std::uint64_t>(a.x) == std::bit_cast<std::uint64_t>(b.x) &&
-           std::bit_cast<std::uint64_t>(a.y) == std::bit_cast<std::uint64_t>(b.y) &&
-           std::bit_cast<std::uint64_t>(a.z) == std::bit_cast<std::uint64_t>(b.z);
-}
+// Where the build marks the groups before they find their places.
+constexpr std::uint32_t kMarkTame = 0;
+constexpr std::uint32_t kMarkWild = 1;
+constexpr std::uint32_t kMarkSilent = 2;
 
-AlignFrame frameOf(const PolyGroup& g) {
-    AlignFrame frame = g.buildAlignFrame();
-    frame.computeAngles();
-    return frame;
-}
+// The groups a thread takes at a time while the index is built.
+constexpr std::size_t kBuildGrain = std::size_t{1} << 15;
+
+/// The box of the tame centres in one range of groups, and their largest coordinate.
+struct CentreBox {
+    Vector3 low, high;
+    double scale = 0.0;
+    bool any = false;
+
+    void add(const Vector3& c) {
+        low = any ? Vector3(std::min(low.x, c.x), std::min(low.y, c.y), std::min(low.z, c.z)) : c;
+        high =
+            any ? Vector3(std::max(high.x, c.x), std::max(high.y, c.y), std::max(high.z, c.z)) : c;
+        scale = std::max({scale, std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)});
+        any = true;
+    }
+    void add(const CentreBox& other) {
+        if (other.any) {
+            add(other.low);
+            add(other.high);
+        }
+    }
+};
 
 }  // namespace
 
-FacingQuery::FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                         std::uint32_t firstCandidate, double maxAngleLimit)
-    : group(&g),
-      frame(&transform),
-      origin(g.centre),
-      axis(unit(g.normal)),
+const FrameTransform& FacingQuery::frame() const {
+    if (!frame_) {
+        AlignFrame aligned = AlignFrame::fromNormal(normal);
+        aligned.computeAngles();
+        frame_.emplace(aligned);
+    }
+    return *frame_;
+}
+
+double facingCosine(double maxAngle) {
+    return portableCos(PI - maxAngle);
+}
+
+FacingQuery::FacingQuery(const Vector3& centre, const Vector3& groupNormal, std::uint32_t self,
+                         std::uint32_t firstCandidate, double maxAngleLimit, double cosine)
+    : origin(centre),
+      normal(groupNormal),
+      axis(unit(groupNormal)),
       across(acrossOf(axis)),
       acrossToo(cross(axis, across)),
       index(self),
       first(firstCandidate),
       maxAngle(maxAngleLimit),
-      cosLimit(portableCos(PI - maxAngleLimit) + kCosineMargin) {}
+      cosLimit(cosine + kCosineMargin),
+      roughCosLimit(cosine + kRoughCosineMargin),
+      normalLength(portableSqrt(groupNormal.x * groupNormal.x + groupNormal.y * groupNormal.y +
+                                groupNormal.z * groupNormal.z)),
+      surelyPasses(cosine - kCosineMargin),
+      surelyMisses(cosine + kCosineMargin) {}
 
-FacingIndex::FacingIndex(std::vector<PolyGroup*> groups)
-    : groups_(std::move(groups)), removed_(groups_.size(), 0) {
-    assert(groups_.size() < kNone);
-    double scale = 0.0;
-    std::vector<FacingItem> tame;
-    tame.reserve(groups_.size());  // no copies while it grows
-    for (std::uint32_t i = 0; i < groups_.size(); ++i) {
-        const PolyGroup& g = *groups_[i];
-        if (neverFaces(g)) {
-            continue;
-        }
-        if (isTame(g)) {
-            tame.push_back({g.centre, unit(g.normal), i});
-            scale = std::max(
-                {scale, std::fabs(g.centre.x), std::fabs(g.centre.y), std::fabs(g.centre.z)});
-        } else {
-            wild_.push_back(i);
-        }
-    }
-    slack_ = kRelativeSlack * scale + kSlackFloor;
-    tree_ = FacingTree(std::move(tame), groups_.size());
-    slotOf_.assign(groups_.size(), kNone);
-    for (std::uint32_t k = 0; k < tree_.items().size(); ++k) {
-        slotOf_[tree_.items()[k].index] = k;
-    }
+FacingIndex::FacingIndex(std::uint32_t count, const SiteSource& siteOf)
+    : count_(count), removed_(count, 0), where_(count) {
+    assert(count < kOutside);
+    build(siteOf);
 }
 
-FacingIndex::FirstNearest FacingIndex::searchOneByOne(const FacingQuery& q) const {
+void FacingIndex::build(const SiteSource& siteOf) {
+    // Three passes over the sites, each shared out to the team: sorting the groups into tame,
+    // wild and silent ones with the box of the tame centres; the tame centres' places along
+    // the curve; and the tree's items, laid out along the curve.
+    const WorkerTeam team(count_);
+    std::vector<CentreBox> boxes((count_ + kBuildGrain - 1) / kBuildGrain);
+    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        CentreBox& box = boxes[begin / kBuildGrain];
+        for (std::size_t g = begin; g < end; ++g) {
+            const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
+            if (neverFaces(s.normal)) {
+                where_[g] = kMarkSilent;
+            } else if (isTame(s)) {
+                where_[g] = kMarkTame;
+                box.add(s.centre);
+            } else {
+                where_[g] = kMarkWild;
+            }
+        }
+    });
+    CentreBox all;
+    for (const CentreBox& box : boxes) {
+        all.add(box);
+    }
+    slack_ = kRelativeSlack * all.scale + kSlackFloor;
+    for (std::uint32_t g = 0; g < count_; ++g) {
+        if (where_[g] != kMarkTame) {
+            if (where_[g] == kMarkWild) {
+                wild_.push_back(g);
+            }
+            others_.push_back({siteOf(g), where_[g] == kMarkWild});
+            where_[g] = kOutside | static_cast<std::uint32_t>(others_.size() - 1);
+        }
+    }
+
+    // The groups outside the tree get the highest code, so that they sort last.
+    const Vector3 extent = all.high - all.low;
+    FacingTree::CurveOrder codes(count_);
+    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t g = begin; g < end; ++g) {
+            const auto number = static_cast<std::uint32_t>(g);
+            codes[g] = {(where_[g] & kOutside) != 0
+                            ? ~std::uint64_t{0}
+                            : FacingTree::curveCode(siteOf(number).centre - all.low, extent),
+                        number};
+        }
+    });
+    FacingTree::sortByCode(codes);
+    codes.resize(count_ - others_.size());
+
+    std::vector<FacingItem> items(codes.size());
+    team.forRanges(items.size(), kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::uint32_t g = codes[k].second;
+            const FacingSite s = siteOf(g);
+            const double length = portableSqrt(dot(s.normal, s.normal));
+            items[k] = {s.centre, s.normal, g, static_cast<float>(1.0 / length)};
+            where_[g] = static_cast<std::uint32_t>(k);
+        }
+    });
+    tree_ = FacingTree(std::move(items), codes, count_);
+}
+
+FacingSite FacingIndex::site(std::uint32_t g) const {
+    const std::uint32_t at = where_[g];
+    if ((at & kOutside) != 0) {
+        return others_[at & ~kOutside].site;
+    }
+    const FacingItem& item = tree_.items()[at];
+    return {item.centre, item.normal};
+}
+
+FacingIndex::Found FacingIndex::searchOneByOne(const FacingQuery& q) const {
     FirstNearest best;
-    for (std::uint32_t j = q.first; j < groups_.size(); ++j) {
+    for (std::uint32_t j = q.first; j < count_; ++j) {
         double d = 0.0;
-        if (j != q.index && removed_[j] == 0 &&
-            facesAcross(*q.group, *q.frame, *groups_[j], q.maxAngle, d)) {
+        if (j == q.index || removed_[j] != 0) {
+            continue;
+        }
+        const FacingSite candidate = site(j);
+        if (facesAcross(q.origin, q.normal, q.frame(), candidate.centre, candidate.normal,
+                        q.maxAngle, d)) {
             best.offer(j, d);
         }
     }
-    return best;
+    return best.found;
 }
 
-FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q,
-                                                         std::vector<TreeSearch::Pending>& stack,
-                                                         std::uint32_t hint) const {
+FacingIndex::Found FacingIndex::searchTreeAndWild(const FacingQuery& q,
+                                                  std::vector<TreeSearch::Pending>& stack,
+                                                  std::uint32_t start) const {
     // Tame candidates never give a NaN distance; the tree finds the first of the nearest.
     // Wild candidates are offered in order around it, which settles every NaN case: a NaN
     // distance wins only as the first candidate passing, and is never nearer after it.
-    const FacingCandidates candidates{tree_, groups_, removed_, slack_};
+    const FacingCandidates candidates{tree_, removed_, slack_};
     TreeSearch tree(candidates, q, stack);
-    const std::uint32_t treeBest = tree.run(hint);
+    const std::uint32_t treeBest = tree.run(start);
     const double treeDistance = tree.bestDistance();
     assert(treeBest == kNone || !std::isnan(treeDistance));
     FirstNearest best;
     bool treeOffered = false;
     for (std::uint32_t j : wild_) {
         double d = 0.0;
-        if (j < q.first || j == q.index || removed_[j] != 0 ||
-            !facesAcross(*q.group, *q.frame, *groups_[j], q.maxAngle, d)) {
+        if (j < q.first || j == q.index || removed_[j] != 0) {
+            continue;
+        }
+        const FacingSite candidate = site(j);
+        if (!facesAcross(q.origin, q.normal, q.frame(), candidate.centre, candidate.normal,
+                         q.maxAngle, d)) {
             continue;
         }
         if (!treeOffered && treeBest != kNone && treeBest < j) {
             best.offer(treeBest, treeDistance);
             treeOffered = true;
         }
-        if (best.index == kNone && std::isnan(d) && treeBest != kNone && !treeOffered &&
+        if (best.found.index == kNone && std::isnan(d) && treeBest != kNone && !treeOffered &&
             tree.anyPassingBelow(j)) {
             // A tame candidate before j passes, so j is not the first to pass; a NaN
             // distance after the first never replaces anything.
@@ -181,81 +290,87 @@ FacingIndex::FirstNearest FacingIndex::searchTreeAndWild(const FacingQuery& q,
     if (!treeOffered && treeBest != kNone) {
         best.offer(treeBest, treeDistance);
     }
-    return best;
+    return best.found;
 }
 
-std::uint32_t FacingIndex::search(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
-                                  std::uint32_t hint) const {
-    const FirstNearest best =
-        isTame(*q.group) ? searchTreeAndWild(q, stack, hint) : searchOneByOne(q);
-    if (best.index != kNone) {
-        PolyGroup& searcher = *groups_[q.index];
-        searcher.partner = groups_[best.index];
-        searcher.partnerDistance = best.distance;
+FacingIndex::Found FacingIndex::search(const FacingQuery& q,
+                                       std::vector<TreeSearch::Pending>& stack,
+                                       std::uint32_t start) const {
+    return (where_[q.index] & kOutside) == 0 ? searchTreeAndWild(q, stack, start)
+                                             : searchOneByOne(q);
+}
+
+FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, double maxAngle) {
+    assert(g < count_);
+    if (!faces(g)) {
+        return {};
     }
-    return best.index;
+    const FacingSite s = site(g);
+    return search(FacingQuery(s.centre, s.normal, g, first, maxAngle, facingCosine(maxAngle)),
+                  stack_);
 }
 
-std::uint32_t FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, double maxAngle) {
-    assert(g < groups_.size() && groups_[g]->partner == nullptr);
-    const PolyGroup& group = *groups_[g];
-    if (neverFaces(group)) {
-        return kNone;
-    }
-    const FrameTransform transform(frameOf(group));
-    return search(FacingQuery(group, transform, g, first, maxAngle), stack_);
-}
-
-void FacingIndex::findAllPartners(double maxAngle) {
-    // Each search writes only its own group's partner and reads what no search changes, so
-    // runs of searches go to the team's threads and the result is the same for any number of
-    // them. A run is a stretch of the tree's order, so its neighbouring searches still share
-    // cached nodes, a normal and a hint.
-    const WorkerTeam team(groups_.size());
-    const std::vector<FacingItem>& items = tree_.items();
-    std::vector<std::uint32_t> outside;  // the groups not in the tree, ascending
-    for (std::uint32_t g = 0; g < groups_.size(); ++g) {
-        if (tree_.leafOf(g) == kNone) {
-            outside.push_back(g);
+void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin,
+                                std::size_t end, double maxAngle, double cosine,
+                                std::vector<Found>& found) const {
+    // Neighbouring searches in the tree's order find partners near each other on a smooth
+    // facing surface, so each search starts where its axis meets the plane of the last partner
+    // found.
+    std::vector<TreeSearch::Pending> stack;
+    const FacingItem* lastPartner = nullptr;
+    std::uint32_t lastStart = kNone;
+    for (std::size_t k = begin; k < end; ++k) {
+        const std::uint32_t g = order[k];
+        if (!faces(g)) {
+            continue;
+        }
+        const FacingSite s = site(g);
+        const FacingQuery query(s.centre, s.normal, g, 0, maxAngle, cosine);
+        Vector3 guess;
+        std::uint32_t start = kNone;
+        if (lastPartner != nullptr && guessAcross(query, *lastPartner, guess)) {
+            start = tree_.nodeNear(guess, kStartItems, lastStart);
+            lastStart = start;
+        }
+        found[g] = search(query, stack, start);
+        const std::uint32_t partner = found[g].index;
+        if (partner != kNone && (where_[partner] & kOutside) == 0) {
+            lastPartner = &tree_.items()[where_[partner]];
         }
     }
-    const std::size_t count = items.size() + outside.size();
-    auto groupAt = [&](std::size_t k) {
-        return k < items.size() ? items[k].index : outside[k - items.size()];
-    };
-    team.forRanges(
-        count, team.grainFor(count, kSearchesPerRun), [&](std::size_t begin, std::size_t end) {
-            // Neighbouring searches in the tree's order often share a normal (flat patches); the
-            // frame of the last normal is kept.
-            std::vector<TreeSearch::Pending> stack;
-            Vector3 lastNormal;
-            FrameTransform transform{AlignFrame()};
-            bool haveFrame = false;
-            std::uint32_t hint = kNone;  // the last partner found, a likely near candidate
-            for (std::size_t k = begin; k < end; ++k) {
-                const std::uint32_t g = groupAt(k);
-                const PolyGroup& group = *groups_[g];
-                if (neverFaces(group)) {
-                    continue;
-                }
-                if (!haveFrame || !sameBits(group.normal, lastNormal)) {
-                    transform = FrameTransform(frameOf(group));
-                    lastNormal = group.normal;
-                    haveFrame = true;
-                }
-                const std::uint32_t found =
-                    search(FacingQuery(group, transform, g, 0, maxAngle), stack, hint);
-                if (found != kNone && slotOf_[found] != kNone) {
-                    hint = slotOf_[found];
-                }
-            }
-        });
+}
+
+std::vector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle) const {
+    // Each search writes only its own group's result and reads what no search changes, so
+    // stretches of searches go to the team's threads and the result is the same for any
+    // number of them. A stretch is a run of the tree's order, so that its neighbouring
+    // searches share cached nodes, a normal and a guess where the partner is.
+    const WorkerTeam team(count_);
+    std::vector<std::uint32_t> order;  // the tree's order, then the groups outside it
+    order.reserve(count_);
+    for (const FacingItem& item : tree_.items()) {
+        order.push_back(item.index);
+    }
+    for (std::uint32_t g = 0; g < count_; ++g) {
+        if ((where_[g] & kOutside) != 0) {
+            order.push_back(g);
+        }
+    }
+    std::vector<Found> found(count_);
+    const double cosine = facingCosine(maxAngle);
+    team.forRanges(order.size(), team.grainFor(order.size(), kSearchesPerRun),
+                   [&](std::size_t begin, std::size_t end) {
+                       searchStretch(order, begin, end, maxAngle, cosine, found);
+                   });
+    return found;
 }
 
 void FacingIndex::remove(std::uint32_t g) {
-    assert(g < groups_.size() && removed_[g] == 0);
+    assert(g < count_ && removed_[g] == 0);
     removed_[g] = 1;
-    tree_.remove(g);
+    if ((where_[g] & kOutside) == 0) {
+        tree_.remove(g);
+    }
 }
 
 }  // namespace tarvel

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cmath>
 
+#include "geometry/line_plane.h"
+#include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
 
 namespace tarvel {
@@ -24,7 +26,38 @@ namespace {
     return to < 0.0 ? -to : 0.0;
 }
 
+// A centre's height above the group's plane, taken along the unit normal, is within a few
+// units in the last place of the height the group's frame gives it (the frame's rotations turn
+// the normal onto +Z); this relative margin of the offset's size is far above that.
+constexpr double kHeightMargin = 1e-12;
+
 }  // namespace
+
+bool TreeSearch::facesAcrossTame(const FacingItem& candidate, double& distance) const {
+    // The exact test, with its arc cosine and its frame transform worked out only where the
+    // cheaper cosine and height cannot tell. Both groups are tame, so nothing here overflows
+    // or is NaN.
+    const Vector3& n = candidate.normal;
+    const Vector3& m = q_.normal;
+    const double length = portableSqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    const double cosine = (n.x * m.x + n.y * m.y + n.z * m.z) / (length * q_.normalLength);
+    if (!(cosine < q_.surelyPasses)) {
+        if (cosine > q_.surelyMisses || n.angleBetween(m) < PI - q_.maxAngle) {
+            return false;
+        }
+    }
+    const Vector3 offset = candidate.centre - q_.origin;
+    const double height = dot(offset, q_.axis);
+    const double margin =
+        kHeightMargin * (std::fabs(offset.x) + std::fabs(offset.y) + std::fabs(offset.z));
+    if (!(height > margin)) {
+        if (height < -margin || q_.frame().apply(candidate.centre, q_.origin).z < 0.0) {
+            return false;
+        }
+    }
+    distance = distanceToAxis(candidate.centre, q_.origin, q_.normal);
+    return true;
+}
 
 [[gnu::always_inline]] inline bool TreeSearch::cannotPass(const FacingNode& node) const {
     if (node.alive == 0 || node.maxIndex < q_.first) {
@@ -64,19 +97,39 @@ namespace {
 inline void TreeSearch::consider(const FacingItem& item) {
     const std::uint32_t j = item.index;
     if (j < q_.first || j == q_.index || removed_[j] != 0 ||
-        dot(item.unitNormal, q_.axis) > q_.cosLimit ||
+        dot(item.normal, q_.axis) * static_cast<double>(item.reciprocalLength) > q_.roughCosLimit ||
         dot(item.centre - q_.origin, q_.axis) < -slack_ ||
         (best_ != kNone && lateralSquared(item.centre - q_.origin) > reach_)) {
         return;
     }
     double d = 0.0;
-    if (!facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+    if (!facesAcrossTame(item, d)) {
         return;
     }
     if (best_ == kNone || d < bestDistance_ || (d == bestDistance_ && j < best_)) {
         best_ = j;
         bestDistance_ = d;
         reach_ = (d + slack_) * (d + slack_);
+    }
+}
+
+void TreeSearch::searchLeaf(const FacingNode& leaf) {
+    // The item nearest the axis first: when it passes, most of the others then lie beyond the
+    // reach and need no exact test. Which item wins does not depend on the order.
+    std::uint32_t nearest = leaf.begin;
+    double nearestLateral = lateralSquared(items_[nearest].centre - q_.origin);
+    for (std::uint32_t k = leaf.begin + 1; k < leaf.end; ++k) {
+        const double lateral = lateralSquared(items_[k].centre - q_.origin);
+        if (lateral < nearestLateral) {
+            nearest = k;
+            nearestLateral = lateral;
+        }
+    }
+    consider(items_[nearest]);
+    for (std::uint32_t k = leaf.begin; k < leaf.end; ++k) {
+        if (k != nearest) {
+            consider(items_[k]);
+        }
     }
 }
 
@@ -93,9 +146,7 @@ void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
             continue;
         }
         if (node.isLeaf()) {
-            for (std::uint32_t k = node.begin; k < node.end; ++k) {
-                consider(items_[k]);
-            }
+            searchLeaf(node);
             continue;
         }
         const double left = nearestPossible(nodes_[node.left]);
@@ -110,23 +161,18 @@ void TreeSearch::searchBelow(std::uint32_t root, double rootNearest) {
     }
 }
 
-bool TreeSearch::searchHintLeaf(std::uint32_t hint, std::uint32_t leaf) {
-    const FacingNode& node = nodes_[leaf];
-    if (!cannotPass(node)) {
-        consider(items_[hint]);
-        for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            consider(items_[k]);
-        }
-    }
-    // When the best lies farther off than the leaf is wide, the winner is likely elsewhere and
-    // a search from the root finds it sooner.
+bool TreeSearch::searchStart(std::uint32_t start) {
+    const FacingNode& node = nodes_[start];
+    searchBelow(start, nearestPossible(node));
+    // When the best lies farther off than the start is wide, the winner is likely elsewhere
+    // and a search from the root finds it sooner.
     const Vector3 size = node.high - node.low;
     return best_ != kNone && reach_ <= dot(size, size);
 }
 
-void TreeSearch::climbFrom(std::uint32_t leaf) {
-    std::uint32_t at = leaf;
-    for (std::uint32_t parent = nodes_[leaf].parent; parent != kNone;
+void TreeSearch::climbFrom(std::uint32_t node) {
+    std::uint32_t at = node;
+    for (std::uint32_t parent = nodes_[node].parent; parent != kNone;
          at = parent, parent = nodes_[parent].parent) {
         const FacingNode& up = nodes_[parent];
         const std::uint32_t sibling = up.left == at ? up.right : up.left;
@@ -137,20 +183,18 @@ void TreeSearch::climbFrom(std::uint32_t leaf) {
     }
 }
 
-std::uint32_t TreeSearch::run(std::uint32_t hint) {
+std::uint32_t TreeSearch::run(std::uint32_t start) {
     if (nodes_.empty()) {
         return kNone;
     }
-    // A good first candidate (a neighbour's partner) lets the search pass over most of the
-    // tree. Starting from its leaf, every sibling on the way up to the root is searched unless
-    // it cannot hold anything as near: together they are the whole tree, so the result is the
-    // same as from the root.
-    if (hint != kNone) {
-        assert(hint < items_.size());
-        const std::uint32_t leaf = tree_.leafOf(items_[hint].index);
-        assert(nodes_[leaf].isLeaf() && nodes_[leaf].begin <= hint && hint < nodes_[leaf].end);
-        if (searchHintLeaf(hint, leaf)) {
-            climbFrom(leaf);
+    // Starting where the partner likely is gives a near best at once, and with it the search
+    // passes over most of the tree. Every sibling on the way up from the start to the root is
+    // then searched unless it cannot hold anything as near: together they are the whole tree,
+    // so the result is the same as from the root.
+    if (start != kNone) {
+        assert(start < nodes_.size());
+        if (searchStart(start)) {
+            climbFrom(start);
             return best_;
         }
     }
@@ -175,10 +219,12 @@ bool TreeSearch::anyPassingBelow(std::uint32_t below) {
             continue;
         }
         for (std::uint32_t k = node.begin; k < node.end; ++k) {
-            const std::uint32_t j = items_[k].index;
+            const FacingItem& item = items_[k];
+            const std::uint32_t j = item.index;
             double d = 0.0;
             if (j >= q_.first && j < below && j != q_.index && removed_[j] == 0 &&
-                facesAcross(*q_.group, *q_.frame, *groups_[j], q_.maxAngle, d)) {
+                facesAcross(q_.origin, q_.normal, q_.frame(), item.centre, item.normal, q_.maxAngle,
+                            d)) {
                 return true;
             }
         }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "geometry/frame_transform.h"
 #include "grouping/facing_tree.h"
-#include "grouping/poly_group.h"
 
 namespace tarvel {
 
@@ -13,12 +13,16 @@ namespace tarvel {
 /// searching group itself, that pass the partner test for the group. Built by FacingIndex,
 /// beside the tests that sort groups into tree and one-by-one candidates.
 struct FacingQuery {
-    FacingQuery(const PolyGroup& g, const FrameTransform& transform, std::uint32_t self,
-                std::uint32_t firstCandidate, double maxAngleLimit);
+    /// `cosine` is the cosine of PI - maxAngleLimit (see facingCosine).
+    FacingQuery(const Vector3& centre, const Vector3& normal, std::uint32_t self,
+                std::uint32_t firstCandidate, double maxAngleLimit, double cosine);
 
-    const PolyGroup* group;
-    const FrameTransform* frame;  // the group's frame, with its angles computed
-    Vector3 origin;
+    /// The transform of the group's frame, with its angles computed: worked out the first
+    /// time it is asked for, since most searches never need it.
+    const FrameTransform& frame() const;
+
+    Vector3 origin;  // the group's centre
+    Vector3 normal;  // the group's normal
     Vector3 axis;
     // Two unit directions across the axis: a point's distance from the axis is the length of
     // its offset along them.
@@ -27,15 +31,28 @@ struct FacingQuery {
     std::uint32_t index;  // the searching group's number
     std::uint32_t first;
     double maxAngle;
-    // Normals whose cosine with the axis lies above this all miss the angle limit.
+    // Unit normals whose cosine with the axis lies above this all miss the angle limit.
     double cosLimit;
+    // The same for a normal's cosine taken with its reciprocal length to float precision.
+    double roughCosLimit;
+    // The length of the group's normal, as the angle between normals takes it.
+    double normalLength;
+    // The cosine between normals below which the angle surely passes the limit, and above
+    // which it surely misses it; between the two the angle itself decides.
+    double surelyPasses;
+    double surelyMisses;
+
+private:
+    mutable std::optional<FrameTransform> frame_;
 };
 
-/// What a tree search reads: the tree, the groups by number, which of them are removed, and
-/// the margin for rounding errors of distances and heights.
+/// The cosine of PI - maxAngle, the smallest angle between facing normals.
+double facingCosine(double maxAngle);
+
+/// What a tree search reads: the tree, which groups are removed, and the margin for rounding
+/// errors of distances and heights.
 struct FacingCandidates {
     const FacingTree& tree;
-    const std::vector<PolyGroup*>& groups;
     const std::vector<std::uint8_t>& removed;
     double slack;
 };
@@ -57,10 +74,9 @@ public:
     TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
                std::vector<Pending>& stack);
 
-    /// Searches the whole tree, starting from the leaf of item `hint` (a place in the tree's
-    /// order) when it is not kNone. Returns the group number found, or kNone; the lowest
-    /// number among equally near ones.
-    std::uint32_t run(std::uint32_t hint);
+    /// Searches the whole tree, starting below node `start` when it is not kNone. Returns the
+    /// group number found, or kNone; the lowest number among equally near ones.
+    std::uint32_t run(std::uint32_t start);
     /// The distance of what run() found.
     double bestDistance() const { return bestDistance_; }
 
@@ -76,19 +92,22 @@ private:
     double nearestPossible(const FacingNode& node) const;
     /// Tests one item exactly and keeps it when it is the best so far.
     void consider(const FacingItem& item);
+    /// The partner test of a tame candidate, giving its distance when it passes.
+    bool facesAcrossTame(const FacingItem& candidate, double& distance) const;
+    /// Tests every item of a leaf.
+    void searchLeaf(const FacingNode& leaf);
     /// Depth first below `root`, nearer child first.
     void searchBelow(std::uint32_t root, double rootNearest);
-    /// Tests the hint and its leaf; whether the best found is near enough for climbing from
-    /// the leaf to pay.
-    bool searchHintLeaf(std::uint32_t hint, std::uint32_t leaf);
-    /// Searches every sibling on the way from `leaf` up to the root that may hold something
+    /// Searches below `start`; whether the best found is near enough for climbing from there
+    /// to pay.
+    bool searchStart(std::uint32_t start);
+    /// Searches every sibling on the way from `node` up to the root that may hold something
     /// as near as the best.
-    void climbFrom(std::uint32_t leaf);
+    void climbFrom(std::uint32_t node);
 
     const FacingTree& tree_;
     const std::vector<FacingItem>& items_;
     const std::vector<FacingNode>& nodes_;
-    PolyGroup* const* groups_;
     const std::uint8_t* removed_;
     double slack_;
     const FacingQuery& q_;
@@ -103,7 +122,6 @@ inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQu
     : tree_(candidates.tree),
       items_(candidates.tree.items()),
       nodes_(candidates.tree.nodes()),
-      groups_(candidates.groups.data()),
       removed_(candidates.removed.data()),
       slack_(candidates.slack),
       q_(q),

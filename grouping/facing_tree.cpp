@@ -5,11 +5,13 @@
 #include <cassert>
 #include <utility>
 
+#include "host/worker_team.h"
+
 namespace tarvel {
 
 namespace {
 
-constexpr std::uint32_t kLeafSize = 8;
+constexpr std::uint32_t kLeafSize = 16;
 constexpr double kCellsPerAxis = 2097151.0;  // 21 bits per axis: three make a 63-bit code
 
 Vector3 lower(const Vector3& a, const Vector3& b) {
@@ -57,9 +59,16 @@ std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begi
     return hi;
 }
 
-/// Sorts the (code, place) pairs as std::sort would (codes ascending, ties by place; the
-/// places come in ascending order), by the codes' digits from the lowest, 11 bits at a time.
-void sortByCode(FacingTree::CurveOrder& order) {
+}  // namespace
+
+std::uint64_t FacingTree::curveCode(const Vector3& offset, const Vector3& extent) {
+    return spread(cell(offset.x, extent.x)) | spread(cell(offset.y, extent.y)) << 1 |
+           spread(cell(offset.z, extent.z)) << 2;
+}
+
+// By the codes' digits from the lowest, 11 bits at a time: as std::sort would order the pairs
+// when the numbers come in ascending order.
+void FacingTree::sortByCode(CurveOrder& order) {
     constexpr int kDigitBits = 11;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
     FacingTree::CurveOrder other(order.size());
@@ -86,58 +95,30 @@ void sortByCode(FacingTree::CurveOrder& order) {
     }
 }
 
-}  // namespace
-
-FacingTree::FacingTree(std::vector<FacingItem> items, std::size_t groupCount)
+FacingTree::FacingTree(std::vector<FacingItem> items, const CurveOrder& codes,
+                       std::size_t groupCount)
     : items_(std::move(items)), leafOf_(groupCount, kNone) {
-    assert(groupCount < kNone && items_.size() <= groupCount);
+    assert(groupCount < kNone && items_.size() <= groupCount && codes.size() == items_.size());
     if (items_.empty()) {
         return;
     }
-    splitRanges(layAlongMortonCurve());
-    // Bounds bottom up: children come after their parent.
+    splitRanges(codes);
+    // The leaves first, each on its own, shared out to the team; then the other nodes bottom
+    // up, since children come after their parent.
+    const WorkerTeam team(items_.size());
+    team.forRanges(nodes_.size(), team.grainFor(nodes_.size(), 8192),
+                   [this](std::size_t begin, std::size_t end) {
+                       for (std::size_t at = begin; at < end; ++at) {
+                           if (nodes_[at].isLeaf()) {
+                               boundLeaf(static_cast<std::uint32_t>(at));
+                           }
+                       }
+                   });
     for (std::size_t at = nodes_.size(); at-- > 0;) {
-        if (nodes_[at].isLeaf()) {
-            boundLeaf(static_cast<std::uint32_t>(at));
-        } else {
+        if (!nodes_[at].isLeaf()) {
             boundFromChildren(static_cast<std::uint32_t>(at));
         }
     }
-}
-
-FacingTree::CurveOrder FacingTree::layAlongMortonCurve() {
-    Vector3 low = items_[0].centre;
-    Vector3 high = low;
-    for (const FacingItem& item : items_) {
-        low = lower(low, item.centre);
-        high = upper(high, item.centre);
-    }
-    const Vector3 extent = high - low;
-    CurveOrder order(items_.size());
-    for (std::uint32_t k = 0; k < items_.size(); ++k) {
-        const Vector3 offset = items_[k].centre - low;
-        order[k] = {spread(cell(offset.x, extent.x)) | spread(cell(offset.y, extent.y)) << 1 |
-                        spread(cell(offset.z, extent.z)) << 2,
-                    k};
-    }
-    sortByCode(order);
-    // Each item to its place along the curve, in place, one cycle of the permutation at a time.
-    for (std::uint32_t start = 0; start < order.size(); ++start) {
-        if (order[start].second == start || order[start].second == kNone) {
-            continue;
-        }
-        const FacingItem first = items_[start];
-        std::uint32_t at = start;
-        while (order[at].second != start) {
-            const std::uint32_t from = order[at].second;
-            items_[at] = items_[from];
-            order[at].second = kNone;
-            at = from;
-        }
-        items_[at] = first;
-        order[at].second = kNone;
-    }
-    return order;
 }
 
 void FacingTree::splitRanges(const CurveOrder& codes) {
@@ -185,14 +166,15 @@ void FacingTree::boundLeaf(std::uint32_t at) {
     FacingNode& node = nodes_[at];
     const FacingItem& first = items_[node.begin];
     node.low = node.high = first.centre;
-    node.normalLow = node.normalHigh = first.unitNormal;
+    node.normalLow = node.normalHigh = first.unitNormal();
     node.minIndex = node.maxIndex = first.index;
     for (std::uint32_t k = node.begin; k < node.end; ++k) {
         const FacingItem& item = items_[k];
         node.low = lower(node.low, item.centre);
         node.high = upper(node.high, item.centre);
-        node.normalLow = lower(node.normalLow, item.unitNormal);
-        node.normalHigh = upper(node.normalHigh, item.unitNormal);
+        const Vector3 unitNormal = item.unitNormal();
+        node.normalLow = lower(node.normalLow, unitNormal);
+        node.normalHigh = upper(node.normalHigh, unitNormal);
         node.minIndex = std::min(node.minIndex, item.index);
         node.maxIndex = std::max(node.maxIndex, item.index);
         leafOf_[item.index] = at;
@@ -211,6 +193,30 @@ void FacingTree::boundFromChildren(std::uint32_t at) {
     node.minIndex = std::min(a.minIndex, b.minIndex);
     node.maxIndex = std::max(a.maxIndex, b.maxIndex);
     node.alive = a.alive + b.alive;
+}
+
+std::uint32_t FacingTree::nodeNear(const Vector3& p, std::uint32_t items,
+                                   std::uint32_t from) const {
+    if (nodes_.empty()) {
+        return kNone;
+    }
+    // Squared distance from p to a node's box of centres: 0 inside it.
+    auto gap = [&](const FacingNode& node) {
+        const Vector3 below = node.low - p;
+        const Vector3 above = p - node.high;
+        const Vector3 out(std::max({below.x, above.x, 0.0}), std::max({below.y, above.y, 0.0}),
+                          std::max({below.z, above.z, 0.0}));
+        return dot(out, out);
+    };
+    std::uint32_t at = from == kNone ? 0 : from;
+    while (at != 0 && gap(nodes_[at]) > 0.0) {
+        at = nodes_[at].parent;
+    }
+    while (!nodes_[at].isLeaf() && nodes_[at].end - nodes_[at].begin > items) {
+        const FacingNode& node = nodes_[at];
+        at = gap(nodes_[node.right]) < gap(nodes_[node.left]) ? node.right : node.left;
+    }
+    return at;
 }
 
 void FacingTree::remove(std::uint32_t index) {

@@ -4,19 +4,23 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/portable_math.h"
 #include "geometry/vector3.h"
 
 namespace tarvel {
 
-/// A group as the tree sees it: its centre, its normal scaled to unit length, and its number in
-/// the list.
+/// A group as the tree sees it: its centre, its normal, the normal's reciprocal length (to
+/// within float precision, for quick tests of direction) and its number in the list.
 struct FacingItem {
     Vector3 centre;
-    Vector3 unitNormal;
+    Vector3 normal;
     std::uint32_t index;
+    float reciprocalLength;
+
+    Vector3 unitNormal() const { return normal / portableSqrt(dot(normal, normal)); }
 };
 
-/// A subtree over the items [begin, end), bounding their centres, normals and numbers.
+/// A subtree over the items [begin, end), bounding their centres, unit normals and numbers.
 struct FacingNode {
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
@@ -37,24 +41,35 @@ struct FacingNode {
 class FacingTree {
 public:
     static constexpr std::uint32_t kNone = FacingNode::kNone;
-    /// Morton codes of the items, ascending, each with the item's place before sorting.
+    /// Morton codes of items, each with the item's number.
     using CurveOrder = std::vector<std::pair<std::uint64_t, std::uint32_t>>;
 
+    /// The code of a centre `offset` from the low corner of the box of all centres, whose
+    /// size is `extent`.
+    static std::uint64_t curveCode(const Vector3& offset, const Vector3& extent);
+    /// Sorts by code, and among equal codes by number, given numbers in ascending order.
+    static void sortByCode(CurveOrder& order);
+
     FacingTree() = default;
-    /// The tree over `items`, whose numbers lie below `groupCount`.
-    FacingTree(std::vector<FacingItem> items, std::size_t groupCount);
+    /// The tree over `items`, which lie along the curve: `codes` holds their codes,
+    /// ascending, item by item. The items' numbers lie below `groupCount`.
+    FacingTree(std::vector<FacingItem> items, const CurveOrder& codes, std::size_t groupCount);
 
     const std::vector<FacingItem>& items() const { return items_; }
     const std::vector<FacingNode>& nodes() const { return nodes_; }
     /// The leaf holding group `index`, or kNone when the group is not in the tree.
     std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
 
+    /// A node of at most `items` items (a leaf where none is that small) whose box holds `p`,
+    /// or the nearer box at each step down. The way down starts at the root, or at the lowest
+    /// node above `from` (a node, or kNone) whose box holds p: a nearby node found last time
+    /// keeps both ways short.
+    std::uint32_t nodeNear(const Vector3& p, std::uint32_t items, std::uint32_t from) const;
+
     /// Counts group `index` out of the alive counts of its leaf and every node above it.
     void remove(std::uint32_t index);
 
 private:
-    /// Sorts the items along the curve; returns their codes, ascending.
-    CurveOrder layAlongMortonCurve();
     /// Halves runs of the curve down to leaves.
     void splitRanges(const CurveOrder& codes);
     void boundLeaf(std::uint32_t at);

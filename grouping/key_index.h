@@ -10,6 +10,9 @@ namespace tarvel {
 class KeyIndex {
 public:
     static constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
+    /// How often a key comes again, as planned for: the corners of a mesh of quads or triangles
+    /// name each point about four to six times. Keys that repeat less grow the table.
+    static constexpr std::size_t kRepeats = 4;
 
     /// Room for `expectedKeys` keys before the table grows.
     explicit KeyIndex(std::size_t expectedKeys = 16) { rebuild(capacityFor(expectedKeys)); }
@@ -32,7 +35,7 @@ public:
     /// so that many cache misses are under way at once; the results are those of number().
     void numberAll(const std::uint64_t* keys, std::size_t count, std::uint32_t* numbers) {
         constexpr std::size_t kAhead = 8;
-        reserve(size_ + count);
+        reserve(size_ + count / kRepeats);
         for (std::size_t i = 0; i < count; ++i) {
             if (i + kAhead < count) {
                 __builtin_prefetch(&slots_[mix(keys[i + kAhead]) & (slots_.size() - 1)]);

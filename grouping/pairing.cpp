@@ -33,12 +33,17 @@ void pairGroups(PolyGroup* head) {
         before[i] = i == 0 ? kNone : i - 1;
         after[i] = i + 1 < list.size() ? i + 1 : kNone;
     }
-    FacingIndex facing(list);
+    FacingIndex facing(static_cast<std::uint32_t>(list.size()), [&](std::uint32_t g) {
+        return FacingSite{list[g]->centre, list[g]->normal};
+    });
     for (std::uint32_t g = 0; g != kNone; g = after[g]) {
-        const std::uint32_t p = facing.findPartner(g, g + 1, maxAngle);
+        const FacingIndex::Found found = facing.findPartner(g, g + 1, maxAngle);
+        const std::uint32_t p = found.index;
         if (p == kNone) {
             continue;
         }
+        list[g]->partner = list[p];
+        list[g]->partnerDistance = found.distance;
         // The partner leaves the list; it always has a predecessor, at g or after it.
         assert(p > g);
         facing.remove(p);

@@ -8,25 +8,27 @@ namespace {
 
 /// `carry` takes a point into the group's frame about the group's centre.
 template <typename Carry>
-bool passes(const PolyGroup& group, Carry carry, const PolyGroup& candidate, double maxAngle,
+bool passes(const Vector3& centre, const Vector3& normal, Carry carry,
+            const Vector3& candidateCentre, const Vector3& candidateNormal, double maxAngle,
             double& distance) {
-    if (candidate.normal.angleBetween(group.normal) < PI - maxAngle) {
+    if (candidateNormal.angleBetween(normal) < PI - maxAngle) {
         return false;  // the normals are too far from opposite
     }
-    if (carry(candidate.centre).z < 0.0) {
+    if (carry(candidateCentre).z < 0.0) {
         return false;  // behind the group
     }
-    distance = distanceToAxis(candidate.centre, group.centre, group.normal);
+    distance = distanceToAxis(candidateCentre, centre, normal);
     return true;
 }
 
 }  // namespace
 
-bool facesAcross(const PolyGroup& group, const FrameTransform& frame, const PolyGroup& candidate,
-                 double maxAngle, double& distance) {
+bool facesAcross(const Vector3& centre, const Vector3& normal, const FrameTransform& frame,
+                 const Vector3& candidateCentre, const Vector3& candidateNormal, double maxAngle,
+                 double& distance) {
     return passes(
-        group, [&](Vector3 p) { return frame.apply(p, group.centre); }, candidate, maxAngle,
-        distance);
+        centre, normal, [&](Vector3 p) { return frame.apply(p, centre); }, candidateCentre,
+        candidateNormal, maxAngle, distance);
 }
 
 void considerPartner(PolyGroup& group, const AlignFrame& frame, PolyGroup& candidate,
@@ -39,7 +41,8 @@ void considerPartner(PolyGroup& group, const AlignFrame& frame, PolyGroup& candi
         return p;
     };
     double d = 0.0;
-    if (!passes(group, carry, candidate, maxAngle, d)) {
+    if (!passes(group.centre, group.normal, carry, candidate.centre, candidate.normal, maxAngle,
+                d)) {
         return;
     }
     // Strictly nearer only, so that among equals the first one met stays.

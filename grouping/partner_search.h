@@ -6,12 +6,14 @@
 
 namespace tarvel {
 
-/// The partner test without the comparison: whether `candidate`'s normal is at least
-/// PI - maxAngle radians away from the group's and its centre lies in front of the group (or on
-/// its plane). When it passes, `distance` is the candidate centre's distance from the group's
-/// normal axis. `frame` is the transform of the group's frame.
-bool facesAcross(const PolyGroup& group, const FrameTransform& frame, const PolyGroup& candidate,
-                 double maxAngle, double& distance);
+/// The partner test without the comparison, for a group with centre `centre` and normal
+/// `normal`: whether the candidate's normal is at least PI - maxAngle radians away from the
+/// group's and its centre lies in front of the group (or on its plane). When it passes,
+/// `distance` is the candidate centre's distance from the group's normal axis. `frame` is the
+/// transform of the group's frame.
+bool facesAcross(const Vector3& centre, const Vector3& normal, const FrameTransform& frame,
+                 const Vector3& candidateCentre, const Vector3& candidateNormal, double maxAngle,
+                 double& distance);
 
 /// Makes `candidate` the partner of `group` when it passes the partner test and lies strictly
 /// nearer the group's normal axis than the current partner. `frame` is the group's frame with

@@ -43,20 +43,48 @@ void addMemberNormals(PolyGroup& group) {
     }
 }
 
+namespace {
+
+/// The mean of the member's points; (0, 0, 0) for no points.
+Vector3 centroidOf(const SelectedPoly& member) {
+    Vector3 sum;
+    for (int i = 0; i < member.pointCount; ++i) {
+        sum += member.positions[i];
+    }
+    return sum / static_cast<double>(member.pointCount);
+}
+
+}  // namespace
+
 void computeCentre(PolyGroup& group) {
     group.centre = Vector3();
     int members = 0;
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        Vector3 sum;
-        for (int i = 0; i < m->pointCount; ++i) {
-            sum += m->positions[i];
-        }
-        group.centre += sum / static_cast<double>(m->pointCount);
+        group.centre += centroidOf(*m);
         ++members;
     }
     if (members >= 2) {
         group.centre = group.centre / static_cast<double>(members);
     }
+}
+
+void sumMembers(PolyGroup& group) {
+    // The same additions in the same order as the two walks, so the same bits.
+    Vector3 centre;
+    int members = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        group.normal += m->normal;
+        centre += centroidOf(*m);
+        ++members;
+    }
+    group.centre = members >= 2 ? centre / static_cast<double>(members) : centre;
+}
+
+Vector3 soleMemberCentre(const SelectedPoly& polygon) {
+    // As computeCentre adds it to (0, 0, 0): a centroid coordinate of -0.0 becomes +0.0.
+    Vector3 centre;
+    centre += centroidOf(polygon);
+    return centre;
 }
 
 PolyGroup* insertByDistance(PolyGroup* head, PolyGroup* group) {

@@ -47,6 +47,13 @@ void addMemberNormals(PolyGroup& group);
 /// A member without points has the centroid (0, 0, 0).
 void computeCentre(PolyGroup& group);
 
+/// addMemberNormals and then computeCentre, in one walk along the members.
+void sumMembers(PolyGroup& group);
+
+/// The centre computeCentre gives a group whose only member is `polygon`: the polygon's
+/// centroid, (0, 0, 0) for no points.
+Vector3 soleMemberCentre(const SelectedPoly& polygon);
+
 /// Inserts the unlinked `group` into the non-empty list at `head`, ordered by partnerDistance
 /// (a group without partner is appended), and returns the list's head afterwards.
 PolyGroup* insertByDistance(PolyGroup* head, PolyGroup* group);

@@ -8,33 +8,8 @@
 #include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
 #include "host/selected_poly.h"
-#include "host/worker_team.h"
 
 namespace tarvel {
-
-namespace {
-
-/// One-polygon groups over the table's polygons. Their member and partner links borrow: both
-/// are cleared before the groups go, so the polygons stay with the table.
-class BorrowingGroups {
-public:
-    explicit BorrowingGroups(std::size_t count) : groups_(count) {}
-    BorrowingGroups(const BorrowingGroups&) = delete;
-    BorrowingGroups& operator=(const BorrowingGroups&) = delete;
-    ~BorrowingGroups() {
-        for (PolyGroup& g : groups_) {
-            g.firstMember = nullptr;
-            g.partner = nullptr;
-        }
-    }
-
-    PolyGroup& operator[](std::size_t i) { return groups_[i]; }
-
-private:
-    std::vector<PolyGroup> groups_;
-};
-
-}  // namespace
 
 void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     if (slotCount <= 0) {
@@ -43,30 +18,21 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     const auto count = static_cast<std::size_t>(slotCount);
     std::optional<DistanceOrder> order;
     {
-        // The groups and the index go before the order is read out, which needs room of its
-        // own.
-        BorrowingGroups groups(count);
-        std::vector<PolyGroup*> list(count);
-        const WorkerTeam team(count);
-        team.forRanges(count, team.grainFor(count, 4096), [&](std::size_t begin, std::size_t end) {
-            for (std::size_t i = begin; i < end; ++i) {
-                groups[i].firstMember = table[i];
-                groups[i].normal = table[i]->normal;
-                computeCentre(groups[i]);
-                list[i] = &groups[i];
-            }
-        });
-
-        // Each polygon's nearest facing polygon among all the others, as a one-polygon group.
+        // Each polygon's nearest facing polygon among all the others, as a group of its own:
+        // its normal and its centre, with the partner test of groups. The index goes before
+        // the order is built, and what it found before the order is read out: each needs room
+        // of its own.
+        std::vector<FacingIndex::Found> found;
         {
-            FacingIndex facing(std::move(list));
-            facing.findAllPartners(PI / 4);
+            FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
+                return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
+            });
+            found = facing.findAllPartners(PI / 4);
         }
-
-        order.emplace(0, groups[0].partnerDistance, count);
+        order.emplace(0, found[0].distance, count);
         for (std::size_t i = 1; i < count; ++i) {
-            order->insert(static_cast<std::uint32_t>(i), groups[i].partner != nullptr,
-                          groups[i].partnerDistance);
+            order->insert(static_cast<std::uint32_t>(i), found[i].index != FacingIndex::kNone,
+                          found[i].distance);
         }
     }
     std::vector<SelectedPoly*> polygons(table, table + count);

@@ -144,8 +144,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
         team.forRanges(groups.size(), team.grainFor(groups.size(), 4096),
                        [&groups](std::size_t begin, std::size_t end) {
                            for (std::size_t i = begin; i < end; ++i) {
-                               addMemberNormals(*groups[i]);
-                               computeCentre(*groups[i]);
+                               sumMembers(*groups[i]);
                            }
                        });
         pairGroups(groupList);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,6 +78,19 @@ Groups facingLayers(std::mt19937_64& random, int count, bool wild) {
     return groups;
 }
 
+/// The index over the groups of `list`, in list order.
+FacingIndex indexOver(const std::vector<PolyGroup*>& list) {
+    return FacingIndex(static_cast<std::uint32_t>(list.size()), [&list](std::uint32_t g) {
+        return FacingSite{list[g]->centre, list[g]->normal};
+    });
+}
+
+/// What the index found, as the group's partner link and distance.
+void takeFound(const std::vector<PolyGroup*>& list, std::size_t g, FacingIndex::Found found) {
+    list[g]->partner = found.index == FacingIndex::kNone ? nullptr : list[found.index];
+    list[g]->partnerDistance = found.distance;
+}
+
 void expectSamePartner(const PolyGroup& fast, const PolyGroup& literal, const std::string& where) {
     EXPECT_EQ(fast.partner, literal.partner) << where;
     if (fast.partner != nullptr && literal.partner != nullptr) {
@@ -103,15 +117,70 @@ TEST(FacingIndexTest, everyGroupFindsWhatTheFullSearchFinds) {
             literalDistance.push_back(g->partnerDistance);
         }
         groups.clearPartners();
-        FacingIndex index(list);
+        FacingIndex index = indexOver(list);
         for (std::size_t i = 0; i < list.size(); ++i) {
-            index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4);
+            takeFound(list, i, index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4));
             PolyGroup expected;
             expected.partner = literalPartner[i];
             expected.partnerDistance = literalDistance[i];
             expectSamePartner(*list[i], expected,
                               "round " + std::to_string(round) + " group " + std::to_string(i));
             expected.partner = nullptr;
+        }
+        groups.clearPartners();
+    }
+}
+
+/// Groups around a random axis whose normals lie within a few units in the last place of the
+/// angle limit and whose centres lie on, just off or well off each other's planes: where the
+/// cheap cosine and height tests must hand over to the exact ones.
+Groups atTheLimits(std::mt19937_64& random, int count) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const Vector3 tilted(unit(random), unit(random), unit(random));
+    const Vector3 axis = tilted / std::sqrt(dot(tilted, tilted));
+    const Vector3 across = cross(axis, Vector3(0.3, -0.7, 0.2));
+    const Vector3 side = across / std::sqrt(dot(across, across));
+    const double heights[] = {0.0, 1e-15, -1e-15, 1e-9, -1e-9, 0.5, 2.0};
+    Groups groups;
+    for (int i = 0; i < count; ++i) {
+        const Vector3 base = Vector3(std::round(unit(random) * 3), std::round(unit(random) * 3), 0);
+        if (random() % 2 == 0) {
+            groups.add(axis, base);
+            continue;
+        }
+        // A normal turned from straight back by about the limit, a few ulps either way: the
+        // angle between the normals is then close to PI - PI / 4.
+        const double limitTurn = std::numbers::pi - (PI - PI / 4);
+        const double turn =
+            limitTurn + static_cast<double>(static_cast<int>(random() % 9) - 4) * 2e-16;
+        const Vector3 normal = -1.0 * std::cos(turn) * axis + std::sin(turn) * side;
+        groups.add(normal, base + heights[random() % 7] * axis);
+    }
+    return groups;
+}
+
+TEST(FacingIndexTest, allSearchesAtTheLimitsFindWhatTheFullSearchFinds) {
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 60; ++round) {
+        Groups groups = atTheLimits(random, 20 + round * 7);
+        const std::vector<PolyGroup*> list = groups.list();
+        std::vector<PolyGroup> literal(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            AlignFrame frame = list[i]->buildAlignFrame();
+            frame.computeAngles();
+            for (PolyGroup* candidate : list) {
+                considerPartner(*list[i], frame, *candidate, PI / 4);
+            }
+            literal[i].partner = list[i]->partner;
+            literal[i].partnerDistance = list[i]->partnerDistance;
+        }
+        groups.clearPartners();
+        const std::vector<FacingIndex::Found> found = indexOver(list).findAllPartners(PI / 4);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            takeFound(list, i, found[i]);
+            expectSamePartner(*list[i], literal[i],
+                              "round " + std::to_string(round) + " group " + std::to_string(i));
+            literal[i].partner = nullptr;
         }
         groups.clearPartners();
     }
@@ -135,14 +204,16 @@ TEST(FacingIndexTest, pairingInListOrderWithRemovalsMatchesTheListWalk) {
             list[i]->next = nullptr;
         }
         groups.clearPartners();
-        FacingIndex index(list);
+        FacingIndex index = indexOver(list);
         std::vector<bool> taken(list.size(), false);
         for (std::size_t i = 0; i < list.size(); ++i) {
             if (taken[i]) {
                 continue;
             }
-            const std::uint32_t p = index.findPartner(static_cast<std::uint32_t>(i),
-                                                      static_cast<std::uint32_t>(i + 1), PI / 4);
+            const FacingIndex::Found found = index.findPartner(
+                static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1), PI / 4);
+            takeFound(list, i, found);
+            const std::uint32_t p = found.index;
             if (p != FacingIndex::kNone) {
                 taken[p] = true;
                 index.remove(p);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "grouping/poly_group.h"
@@ -67,6 +70,36 @@ TEST(PolyGroupTest, seedNormalCountsTwiceAfterSumming) {
     g.normal = g.firstMember->normal;
     addMemberNormals(g);
     EXPECT_EQ(g.normal, Vector3(0, 1, 2));
+}
+
+TEST(PolyGroupTest, summingInOneWalkGivesTheBitsOfTheTwoWalks) {
+    // Negative zeros, rounding in the sums and the division, and a member without points.
+    const auto fill = [](PolyGroup& g) {
+        g.firstMember = makePoly({0, 1, 2}, {{-0.0, 0.1, 1e16}, {0.2, -0.0, 1}, {0.3, 0.7, -1}},
+                                 {-0.0, 0.1, 0.3});
+        g.firstMember->nextMember = makePoly({}, {}, {0.2, -0.0, 1e-17});
+        g.firstMember->nextMember->nextMember =
+            makePoly({3, 4}, {{1.0 / 3, -0.0, 2}, {0.1, -0.0, 3}}, {1, 1e16, -0.0});
+        g.normal = g.firstMember->normal;
+    };
+    PolyGroup apart;
+    fill(apart);
+    addMemberNormals(apart);
+    computeCentre(apart);
+    PolyGroup together;
+    fill(together);
+    sumMembers(together);
+    const auto bits = [](const Vector3& v) {
+        return std::vector<std::uint64_t>{std::bit_cast<std::uint64_t>(v.x),
+                                          std::bit_cast<std::uint64_t>(v.y),
+                                          std::bit_cast<std::uint64_t>(v.z)};
+    };
+    EXPECT_EQ(bits(together.normal), bits(apart.normal));
+    EXPECT_EQ(bits(together.centre), bits(apart.centre));
+    PolyGroup one;
+    one.firstMember = makePoly({0}, {{-0.0, 0, 0}}, {0, 0, 1});
+    sumMembers(one);
+    EXPECT_FALSE(std::signbit(one.centre.x));  // added to (0, 0, 0), as computeCentre does
 }
 
 TEST(PolyGroupTest, insertByDistanceGoesBeforeEqualsExceptAtTheHead) {
