@@ -20,13 +20,12 @@ RunMesh::RunMesh(Mesh&& mesh) : points_(std::move(mesh.points)) {
     mesh.points = {};
     std::vector<Polygon> polygons = std::move(mesh.polygons);
     mesh.polygons = {};
-    std::size_t ids = 0;
-    for (const Polygon& polygon : polygons) {
-        ids += polygon.points.size();
-    }
+    // Room for quads' identifiers: a mesh of quads and triangles then fills the array without
+    // its moving, and what a mesh of triangles leaves unused is never touched. (Counting them
+    // first would be a pass over the whole mesh.)
     const std::size_t room = roomForAdded(polygons.size());
     polygons_.reserve(polygons.size() + room);
-    pointIds_.reserve(ids + 2 * room);
+    pointIds_.reserve(4 * polygons.size() + 2 * room);
     for (Polygon& polygon : polygons) {
         if (polygon.points.size() > std::numeric_limits<std::uint32_t>::max()) {
             throw std::length_error("a polygon of more than 2^32 - 1 points");
@@ -40,8 +39,6 @@ RunMesh::RunMesh(Mesh&& mesh) : points_(std::move(mesh.points)) {
             pointIds_.size(), static_cast<std::uint32_t>(polygon.points.size()), polygon.type,
             polygon.flags, surfaceIndex(polygon.surface), details, polygon.removed});
         pointIds_.insert(pointIds_.end(), polygon.points.begin(), polygon.points.end());
-        // Each polygon's own block goes as soon as it has been copied.
-        polygon.points = PointIds();
     }
 }
 
