@@ -54,10 +54,13 @@ private:
     /// Bytes aligned to `alignment` (at most that of std::max_align_t).
     void* allocate(std::size_t bytes, std::size_t alignment);
     void addBlock(std::size_t atLeast);
+    /// Makes the newest block's memory up to `to` (and a little beyond) resident at once.
+    void populate(const char* to);
 
     struct Block;
-    Block* blocks_ = nullptr;  // the newest first; each owns the next
-    char* next_ = nullptr;     // the free part of the newest block
+    Block* blocks_ = nullptr;    // the newest first; each owns the next
+    char* next_ = nullptr;       // the free part of the newest block
+    char* populated_ = nullptr;  // how far the newest block was made resident in advance
     char* end_ = nullptr;
     std::size_t reserved_ = 0;
 };
