@@ -80,10 +80,10 @@ struct Figures {
 Figures measureOnce(const fs::path& input, const fs::path& output, const fs::path& module) {
     Figures figures;
     const auto t0 = Clock::now();
-    const formats::MeshFile file = formats::MeshFile::load(input);
+    formats::MeshFile file = formats::MeshFile::load(input);
     const auto t1 = Clock::now();
     standin::Scene scene;
-    scene.mesh = file.mesh();
+    scene.mesh = file.takeMesh();
     for (standin::Polygon& polygon : scene.mesh.polygons) {
         polygon.flags = 1;
     }

@@ -31,7 +31,7 @@ std::vector<MeshEdge> outlineEdges(const standin::Mesh& mesh, const std::vector<
     std::vector<EdgeUse> uses;
     std::vector<MeshEdge> edges;
     for (std::size_t j = 0; j < mesh.polygons.size() && j < inPart.size(); ++j) {
-        const std::vector<std::int32_t>& points = mesh.polygons[j].points;
+        const standin::PointIds& points = mesh.polygons[j].points;
         if (!inPart[j] || points.size() < 2) {
             continue;
         }

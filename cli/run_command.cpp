@@ -68,7 +68,7 @@ int runOneFile(const RunOptions& options, const fs::path& input,
     const fs::path output = outputFor(options, input);
     const std::optional<std::string> layer =
         options.layers.empty() ? std::nullopt : std::optional<std::string>(options.layers.front());
-    const formats::MeshFile file = readMeshInput(input, options.format, console.in, layer);
+    formats::MeshFile file = readMeshInput(input, options.format, console.in, layer);
     report.format = formatKey(file.format());
     if (!output.empty() && output != "-") {
         const std::optional<formats::MeshFormat> outputFormat = formats::formatFromName(output);
@@ -85,7 +85,7 @@ int runOneFile(const RunOptions& options, const fs::path& input,
     checkSelection(file.mesh(), options.selection, file.name());
 
     standin::Scene scene;
-    scene.mesh = file.mesh();
+    scene.mesh = file.takeMesh();
     report.selectedPolygons = applySelection(scene.mesh, options.selection);
     const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
     const std::size_t scenePolygons = scene.mesh.polygons.size();

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -41,6 +42,9 @@ public:
     /// What the tool sees: the first or the chosen layer of a LightWave object, the whole of
     /// an OBJ file. Every polygon unselected.
     const standin::Mesh& mesh() const { return mesh_; }
+    /// Hands the mesh over, for a run that needs no copy of it; mesh() is empty afterwards.
+    /// editedBytes does not read it.
+    standin::Mesh takeMesh() { return std::exchange(mesh_, standin::Mesh()); }
     /// Where in the file the mesh is, for messages: " in the first layer", " in layer 2 (Top)",
     /// and nothing for an OBJ file.
     std::string meshPlace() const;

@@ -16,20 +16,23 @@ namespace {
 SelectedPoly* copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info, RecordArena& records) {
     // A negative count, or a count without identifiers, is read as an empty polygon.
     const int n = info.numPnts > 0 && info.points != nullptr ? info.numPnts : 0;
-    // The arrays first: should one fail, the record never was.
-    auto* positions = records.array<Vector3>(static_cast<std::size_t>(n));
-    auto* pointIds = records.array<LWPntID>(static_cast<std::size_t>(n));
+    // The arrays first: should one fail, the record never was. Each entry is made once, with
+    // its value, below.
+    auto* positions = records.room<Vector3>(static_cast<std::size_t>(n));
+    auto* pointIds = records.room<LWPntID>(static_cast<std::size_t>(n));
     auto* poly = records.create<SelectedPoly>();
     poly->polygonId = info.pol;
     poly->pointCount = n;
     poly->pointIds = pointIds;
     poly->positions = positions;
     for (int i = 0; i < n; ++i) {
-        poly->pointIds[i] = info.points[i];
-        // A point the host cannot describe keeps the position (0, 0, 0).
-        if (const EDPointInfo* point = edit.pointInfo(edit.state, info.points[i])) {
-            poly->positions[i] = {point->position[0], point->position[1], point->position[2]};
-        }
+        const LWPntID id = info.points[i];
+        new (&pointIds[i]) LWPntID(id);
+        // A point the host cannot describe has the position (0, 0, 0).
+        const EDPointInfo* point = edit.pointInfo(edit.state, id);
+        new (&positions[i]) Vector3(
+            point != nullptr ? Vector3(point->position[0], point->position[1], point->position[2])
+                             : Vector3());
     }
     double normal[3] = {0.0, 0.0, 0.0};
     edit.polyNormal(edit.state, info.pol, normal);

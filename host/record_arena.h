@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 namespace tarvel {
 
@@ -23,6 +24,18 @@ public:
         return new (allocate(sizeof(T), alignof(T))) T();
     }
 
+    /// Room for `count` T (none for 0), aligned for T, with no T made in it yet: for arrays
+    /// whose every entry the caller makes at once (placement new), so that a large run does
+    /// not clear its fresh memory before writing it. Throws std::bad_alloc.
+    template <typename T>
+    T* room(std::size_t count) {
+        static_assert(std::is_trivially_destructible_v<T>, "nothing placed here is destroyed");
+        if (count > kLargest / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
+    }
+
     /// An array of `count` value-initialised T (none for 0). Throws std::bad_alloc.
     template <typename T>
     T* array(std::size_t count) {
@@ -41,10 +54,13 @@ private:
     /// Bytes aligned to `alignment` (at most that of std::max_align_t).
     void* allocate(std::size_t bytes, std::size_t alignment);
     void addBlock(std::size_t atLeast);
+    /// Makes the newest block's memory up to `to` (and a little beyond) resident at once.
+    void populate(const char* to);
 
     struct Block;
-    Block* blocks_ = nullptr;  // the newest first; each owns the next
-    char* next_ = nullptr;     // the free part of the newest block
+    Block* blocks_ = nullptr;    // the newest first; each owns the next
+    char* next_ = nullptr;       // the free part of the newest block
+    char* populated_ = nullptr;  // how far the newest block was made resident in advance
     char* end_ = nullptr;
     std::size_t reserved_ = 0;
 };

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <random>
+#include <utility>
 
 namespace scenes {
 
@@ -38,10 +40,25 @@ void addGrid(Scene& scene, int nx, int ny, bool flip, Place place) {
     }
 }
 
+/// Makes room for grids of `sizes` (nx, ny) quads each, so that adding them moves nothing.
+void reserveGrids(Scene& scene, std::initializer_list<std::pair<int, int>> sizes, int copies = 1) {
+    std::size_t points = 0;
+    std::size_t quads = 0;
+    for (const auto& [nx, ny] : sizes) {
+        if (nx > 0 && ny > 0) {
+            points += static_cast<std::size_t>(nx + 1) * static_cast<std::size_t>(ny + 1);
+            quads += static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
+        }
+    }
+    scene.mesh.points.reserve(points * static_cast<std::size_t>(copies));
+    scene.mesh.polygons.reserve(quads * static_cast<std::size_t>(copies));
+}
+
 }  // namespace
 
 Scene facingGrids(int nx, int ny, double gap, int shrink, double shift) {
     Scene scene;
+    reserveGrids(scene, {{nx, ny}, {nx - shrink, ny - shrink}});
     addGrid(scene, nx, ny, false, [](int i, int j) { return Point{double(i), double(j), 0.0}; });
     addGrid(scene, nx - shrink, ny - shrink, true, [=](int i, int j) {
         return Point{i + shift, j + shift, gap};
@@ -51,6 +68,7 @@ Scene facingGrids(int nx, int ny, double gap, int shrink, double shift) {
 
 Scene curvedPatches(int nx, int ny, double noise, std::uint64_t seed) {
     Scene scene;
+    reserveGrids(scene, {{nx, ny}, {nx, ny}});
     std::mt19937_64 random(seed);
     std::uniform_real_distribution<double> shake(-noise, noise);
     const double radius = 4.0 * nx;
@@ -68,6 +86,7 @@ Scene curvedPatches(int nx, int ny, double noise, std::uint64_t seed) {
 
 Scene severalPairs(int pairs, int n) {
     Scene scene;
+    reserveGrids(scene, {{n, n}, {n, n}}, std::max(pairs, 0));
     for (int k = 0; k < pairs; ++k) {
         const double x0 = k * (n + 2.0);
         addGrid(scene, n, n, false, [=](int i, int j) { return Point{x0 + i, double(j), 0.0}; });

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/lwsdk.h"
+#include "standin/point_ids.h"
 
 namespace standin {
 
@@ -22,7 +23,7 @@ struct PolygonTag {
 struct Polygon {
     /// Point identifiers (indices into Mesh::points) in the polygon's order. Any length, 0
     /// included; an identifier may repeat. Every identifier names an existing point.
-    std::vector<std::int32_t> points;
+    PointIds points;
     LWID type = kTypeFace;
     /// Bit 0: selected.
     int flags = 1;

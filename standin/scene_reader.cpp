@@ -252,7 +252,7 @@ private:
     }
 
     template <typename PathOf>
-    void readPolygonPoints(std::vector<std::int32_t>& ids, const PathOf& pathOf) {
+    void readPolygonPoints(PointIds& ids, const PathOf& pathOf) {
         expectKind(JsonKind::array, pathOf);
         json_.beginArray();
         while (json_.nextItem()) {
@@ -315,7 +315,7 @@ private:
     void checkPointsExist(const Mesh& mesh) const {
         const std::size_t pointCount = mesh.points.size();
         for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
-            const std::vector<std::int32_t>& ids = mesh.polygons[j].points;
+            const PointIds& ids = mesh.polygons[j].points;
             for (std::size_t k = 0; k < ids.size(); ++k) {
                 if (static_cast<std::size_t>(ids[k]) >= pointCount) {
                     fail("polygons[" + std::to_string(j) + "].points[" + std::to_string(k) + "]",

@@ -11,6 +11,7 @@
 #include "host/polygon_flags.h"
 #include "standin/host_code_scope.h"
 #include "standin/polygon_normal.h"
+#include "standin/run_mesh.h"
 
 namespace standin {
 
@@ -53,8 +54,8 @@ class HostRun {
 public:
     HostRun(Scene scene, CallLogging logging)
         : mesh_(std::move(scene.mesh)), answers_(scene.host), log_(logging) {
-        for (const Polygon& polygon : mesh_.polygons) {
-            selectedCount_ += (polygon.flags & kPolygonSelected) != 0 ? 1 : 0;
+        for (std::size_t j = 0; j < mesh_.polygonCount(); ++j) {
+            selectedCount_ += (mesh_.flags(j) & kPolygonSelected) != 0 ? 1 : 0;
         }
     }
 
@@ -80,7 +81,7 @@ public:
         }
     }
 
-    Trace finish(int result) {
+    Trace finish(int result, MeshAfter meshAfter) {
         if (failure_) {
             std::rethrow_exception(failure_);
         }
@@ -89,25 +90,26 @@ public:
             rollBack();
         }
         Trace trace{result, std::move(log_), std::nullopt};
-        if (doneCalled_) {
-            trace.mesh = std::move(mesh_);
+        if (doneCalled_ && meshAfter == MeshAfter::given) {
+            trace.mesh = mesh_.release();
         }
         return trace;
     }
 
 private:
-    /// The polygon a handle names, or null when it names none or one that was removed.
-    Polygon* livePolygon(LWPolID handle) {
-        const std::size_t j = indexOf(handle, mesh_.polygons.size());
-        if (j == mesh_.polygons.size() || mesh_.polygons[j].removed) {
-            return nullptr;
+    /// The index of the polygon a handle names, or null when it names none or one that was
+    /// removed.
+    std::optional<std::size_t> livePolygon(LWPolID handle) const {
+        const std::size_t j = indexOf(handle, mesh_.polygonCount());
+        if (j == mesh_.polygonCount() || mesh_.removed(j)) {
+            return std::nullopt;
         }
-        return &mesh_.polygons[j];
+        return j;
     }
 
     void rollBack();
 
-    Mesh mesh_;
+    RunMesh mesh_;
     HostAnswers answers_;
     CallLog log_;
     std::exception_ptr failure_;
@@ -123,6 +125,8 @@ private:
     std::size_t polygonsAtBegin_ = 0;
     std::vector<std::size_t> removedInEdit_;
     std::vector<TagUndo> tagUndo_;
+    /// The identifiers addFace checks, kept between its calls.
+    std::vector<std::int32_t> addedPoints_;
 };
 
 /// The run in progress, or null between runs; calls arriving between runs are ignored.
@@ -249,7 +253,7 @@ MeshEditOp* HostRun::begin(int pointBuffer, int polygonBuffer, int selection) {
     // A second begin while an edit is open continues that edit.
     if (!editOpen_) {
         editOpen_ = true;
-        polygonsAtBegin_ = mesh_.polygons.size();
+        polygonsAtBegin_ = mesh_.polygonCount();
         removedInEdit_.clear();
         tagUndo_.clear();
     }
@@ -273,7 +277,7 @@ void HostRun::done(EDError error, int selectionMode) {
 void HostRun::rollBack() {
     // Tags first, newest first, while every polygon they name is still there.
     for (auto undo = tagUndo_.rbegin(); undo != tagUndo_.rend(); ++undo) {
-        std::vector<PolygonTag>& tags = mesh_.polygons[undo->polygon].tags;
+        std::vector<PolygonTag>& tags = mesh_.tags(undo->polygon);
         for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
             if (tag->type == undo->type) {
                 if (undo->previous) {
@@ -286,14 +290,14 @@ void HostRun::rollBack() {
         }
     }
     for (const std::size_t j : removedInEdit_) {
-        mesh_.polygons[j].removed = false;
+        mesh_.setRemoved(j, false);
         --removedCount_;
-        if (j < polygonsAtBegin_ && (mesh_.polygons[j].flags & kPolygonSelected) != 0) {
+        if (j < polygonsAtBegin_ && (mesh_.flags(j) & kPolygonSelected) != 0) {
             ++selectedCount_;
         }
     }
     // Added polygons are never selected, so dropping them leaves the count alone.
-    mesh_.polygons.resize(polygonsAtBegin_);
+    mesh_.dropPolygonsFrom(polygonsAtBegin_);
     editOpen_ = false;
     removedInEdit_.clear();
     tagUndo_.clear();
@@ -304,7 +308,7 @@ int HostRun::polyCount(int layer, int mode) {
     if (layer == kPrimaryLayer && mode == kCountSelected) {
         result = answers_.polyCount ? *answers_.polyCount : static_cast<int>(selectedCount_);
     } else if (layer == kPrimaryLayer && mode == kCountAll) {
-        result = static_cast<int>(mesh_.polygons.size() - removedCount_);
+        result = static_cast<int>(mesh_.polygonCount() - removedCount_);
     }
     log_.polyCount(layer, mode, result);
     return result;
@@ -320,27 +324,26 @@ EDError HostRun::polyScan(EDPolyScanFunc* callback, void* userData, int layer) {
     }
     // The callback may add or remove polygons: the scan visits those that were there when it
     // began and are still there, and hands out copies that stay valid whatever it changes.
-    const std::size_t count = mesh_.polygons.size();
+    // The surface names stay where they are whatever the callback adds or removes.
+    const std::size_t count = mesh_.polygonCount();
+    // Its own list: the callback may start a scan of its own.
     std::vector<LWPntID> points;
-    std::string surface;
-    for (std::size_t j = 0; j < count && j < mesh_.polygons.size(); ++j) {
-        const Polygon& polygon = mesh_.polygons[j];
-        if (polygon.removed) {
+    for (std::size_t j = 0; j < count && j < mesh_.polygonCount(); ++j) {
+        if (mesh_.removed(j)) {
             continue;
         }
         points.clear();
-        for (const std::int32_t id : polygon.points) {
+        for (const std::int32_t id : mesh_.pointsOf(j)) {
             points.push_back(pointHandle(static_cast<std::size_t>(id)));
         }
-        surface = polygon.surface;
         const EDPolygonInfo info{polygonHandle(j),
                                  nullptr,
                                  kPrimaryLayer,
-                                 polygon.flags,
+                                 mesh_.flags(j),
                                  static_cast<int>(points.size()),
                                  points.data(),
-                                 surface.c_str(),
-                                 polygon.type};
+                                 mesh_.surface(j).c_str(),
+                                 mesh_.type(j)};
         EDError result = kNoError;
         {
             const PluginCodeScope pluginCode;
@@ -355,11 +358,11 @@ EDError HostRun::polyScan(EDPolyScanFunc* callback, void* userData, int layer) {
 
 EDPointInfo* HostRun::pointInfo(LWPntID point) {
     log_.pointInfo(point);
-    const std::size_t i = indexOf(point, mesh_.points.size());
-    if (i == mesh_.points.size()) {
+    const std::size_t i = indexOf(point, mesh_.points().size());
+    if (i == mesh_.points().size()) {
         return nullptr;
     }
-    const Point& position = mesh_.points[i];
+    const Point& position = mesh_.points()[i];
     pointInfo_ =
         EDPointInfo{point, nullptr, kPrimaryLayer, 0, {position[0], position[1], position[2]}};
     return &pointInfo_;
@@ -372,12 +375,12 @@ int HostRun::polyNormal(LWPolID handle, double normal[3]) {
     }
     Point result{0.0, 0.0, 0.0};
     bool found = false;
-    if (const Polygon* polygon = livePolygon(handle)) {
-        if (polygon->normal) {
-            result = *polygon->normal;
+    if (const std::optional<std::size_t> j = livePolygon(handle)) {
+        if (const Point* given = mesh_.normal(*j)) {
+            result = *given;
             found = true;
         } else {
-            found = newellNormal(polygon->points, mesh_.points, result);
+            found = newellNormal(mesh_.pointsOf(*j), mesh_.points(), result);
         }
     }
     normal[0] = result[0];
@@ -390,23 +393,21 @@ LWPolID HostRun::addFace(const char* surface, int count, const LWPntID* points) 
     LWPolID result = nullptr;
     const bool readable = count >= 0 && (count == 0 || points != nullptr);
     const bool room =
-        mesh_.polygons.size() < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+        mesh_.polygonCount() < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     if (answers_.addFace && editOpen_ && surface != nullptr && readable && room) {
-        Polygon polygon;
-        polygon.flags = 0;
-        polygon.surface = surface;
-        polygon.points.reserve(static_cast<std::size_t>(count));
+        std::vector<std::int32_t>& ids = addedPoints_;
+        ids.clear();
         for (int k = 0; k < count; ++k) {
-            const std::size_t i = indexOf(points[k], mesh_.points.size());
-            if (i == mesh_.points.size()) {
-                polygon.points.clear();
+            const std::size_t i = indexOf(points[k], mesh_.points().size());
+            if (i == mesh_.points().size()) {
+                ids.clear();
                 break;
             }
-            polygon.points.push_back(static_cast<std::int32_t>(i));
+            ids.push_back(static_cast<std::int32_t>(i));
         }
-        if (polygon.points.size() == static_cast<std::size_t>(count)) {
-            mesh_.polygons.push_back(std::move(polygon));
-            result = polygonHandle(mesh_.polygons.size() - 1);
+        if (ids.size() == static_cast<std::size_t>(count)) {
+            mesh_.addPolygon(surface, ids);
+            result = polygonHandle(mesh_.polygonCount() - 1);
         }
     }
     log_.addFace(surface, count, points, result);
@@ -415,15 +416,15 @@ LWPolID HostRun::addFace(const char* surface, int count, const LWPntID* points) 
 
 EDError HostRun::remPoly(LWPolID handle) {
     log_.remPoly(handle);
-    Polygon* polygon = livePolygon(handle);
-    if (!editOpen_ || polygon == nullptr) {
+    const std::optional<std::size_t> live = livePolygon(handle);
+    if (!editOpen_ || !live) {
         return kBadArguments;
     }
-    const std::size_t j = indexOf(handle, mesh_.polygons.size());
+    const std::size_t j = *live;
     removedInEdit_.push_back(j);
-    polygon->removed = true;
+    mesh_.setRemoved(j, true);
     ++removedCount_;
-    if (j < polygonsAtBegin_ && (polygon->flags & kPolygonSelected) != 0) {
+    if (j < polygonsAtBegin_ && (mesh_.flags(j) & kPolygonSelected) != 0) {
         --selectedCount_;
     }
     return kNoError;
@@ -431,12 +432,13 @@ EDError HostRun::remPoly(LWPolID handle) {
 
 EDError HostRun::polTag(LWPolID handle, LWID type, const char* value) {
     log_.polTag(handle, type, value);
-    Polygon* polygon = livePolygon(handle);
-    if (!editOpen_ || polygon == nullptr || value == nullptr) {
+    const std::optional<std::size_t> live = livePolygon(handle);
+    if (!editOpen_ || !live || value == nullptr) {
         return kBadArguments;
     }
-    const std::size_t j = indexOf(handle, mesh_.polygons.size());
-    for (PolygonTag& tag : polygon->tags) {
+    const std::size_t j = *live;
+    std::vector<PolygonTag>& tags = mesh_.tags(j);
+    for (PolygonTag& tag : tags) {
         if (tag.type == type) {
             if (j < polygonsAtBegin_) {
                 tagUndo_.push_back(TagUndo{j, type, tag.value});
@@ -449,7 +451,7 @@ EDError HostRun::polTag(LWPolID handle, LWID type, const char* value) {
     if (j < polygonsAtBegin_) {
         tagUndo_.push_back(TagUndo{j, type, std::nullopt});
     }
-    polygon->tags.push_back(PolygonTag{type, value});
+    tags.push_back(PolygonTag{type, value});
     return kNoError;
 }
 
@@ -469,7 +471,7 @@ public:
 
 }  // namespace
 
-Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
+Trace runTool(const PluginModule& module, Scene scene, CallLogging logging, MeshAfter meshAfter) {
     const HostCodeScope hostCode;
     HostRun run(std::move(scene), logging);
     int result = 0;
@@ -480,14 +482,14 @@ Trace runTool(const PluginModule& module, Scene scene, CallLogging logging) {
             module.server().activate(kMeshDataEditVersion, &globalEntry,
                                      reinterpret_cast<void*>(&beginEntry), module.serverData());
     }
-    return run.finish(result);
+    return run.finish(result, meshAfter);
 }
 
 Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
-              CallLogging logging) {
+              CallLogging logging, MeshAfter meshAfter) {
     const HostCodeScope hostCode;
     const PluginModule module(descriptor, name);
-    return runTool(module, std::move(scene), logging);
+    return runTool(module, std::move(scene), logging, meshAfter);
 }
 
 }  // namespace standin

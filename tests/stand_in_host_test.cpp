@@ -438,6 +438,12 @@ TEST(StandInHostTest, runsTheLinkedModuleOnTwoFacingQuads) {
         EXPECT_NE(findTag(polygons[j], kTagColour), nullptr);
     }
     EXPECT_EQ(trace.calls.count(CallOp::addFace), polygons.size() - 2);
+
+    // A caller that reads only the calls gets the same calls and no mesh.
+    const Trace callsOnly =
+        runTool(_mod_descrip, "tarvel", facingQuads(), CallLogging::full, MeshAfter::notGiven);
+    EXPECT_EQ(callLines(callsOnly), lines);
+    EXPECT_FALSE(callsOnly.mesh.has_value());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
 #include "cli/mesh_outline.h"
@@ -47,8 +49,13 @@ public:
     explicit GeometryWriter(const standin::Mesh& mesh)
         : mesh_(mesh), pageId_(mesh.points.size(), -1) {}
 
+    void add(std::vector<std::uint8_t>& stream, std::initializer_list<std::int32_t> points,
+             bool counted) {
+        add(stream, std::span<const std::int32_t>(points.begin(), points.size()), counted);
+    }
+
     /// Appends `points` (mesh identifiers) to `stream`, with their count first when `counted`.
-    void add(std::vector<std::uint8_t>& stream, const std::vector<std::int32_t>& points,
+    void add(std::vector<std::uint8_t>& stream, std::span<const std::int32_t> points,
              bool counted) {
         if (counted) {
             appendNumber(stream, points.size());
