@@ -203,43 +203,34 @@ std::uint32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb) {
     const std::uint32_t walkEnd = walkA ? endA : endB;
     std::uint32_t other = walkA ? fromB : fromA;
     const std::uint32_t otherEnd = walkA ? endB : endA;
-    if (otherEnd - other <= kShortList) {
-        // Both short, perhaps unsorted: every pair, keeping the lowest slot.
+    // With a short list on either side: of the walked list's remaining polygons that the
+    // other list holds, the one with the lowest slot.
+    auto lowestHeldBy = [&](auto holds) {
         std::uint32_t best = kNone;
         std::uint32_t bestSlot = kTaken;  // above every slot; a taken polygon is not below it
         for (; walk < walkEnd; ++walk) {
             const std::uint32_t local = holders_[walk];
             const std::uint32_t slotAndTaken = slotAndTaken_[local];
-            if (slotAndTaken >= bestSlot) {
-                continue;  // taken, or after the best so far
-            }
-            for (std::uint32_t i = other; i < otherEnd; ++i) {
-                if (holders_[i] == local) {
-                    best = local;
-                    bestSlot = slotAndTaken;
-                    break;
-                }
-            }
-        }
-        return best;
-    }
-    if (walkEnd - walk <= kShortList) {
-        // A short list against a long sorted one: a binary search per remaining polygon.
-        std::uint32_t best = kNone;
-        std::uint32_t bestSlot = kTaken;  // above every slot; a taken polygon is not below it
-        for (; walk < walkEnd; ++walk) {
-            const std::uint32_t local = holders_[walk];
-            const std::uint32_t slotAndTaken = slotAndTaken_[local];
-            if (slotAndTaken >= bestSlot) {
-                continue;
-            }
-            const std::uint32_t at = findInSorted(slotAndTaken, other, otherEnd);
-            if (at < otherEnd && holders_[at] == local) {
+            if (slotAndTaken < bestSlot && holds(local, slotAndTaken)) {
                 best = local;
                 bestSlot = slotAndTaken;
             }
         }
         return best;
+    };
+    if (otherEnd - other <= kShortList) {
+        // Both short, perhaps unsorted: every pair.
+        return lowestHeldBy([&](std::uint32_t local, std::uint32_t) {
+            return std::find(holders_.get() + other, holders_.get() + otherEnd, local) !=
+                   holders_.get() + otherEnd;
+        });
+    }
+    if (walkEnd - walk <= kShortList) {
+        // A short list against a long sorted one: a binary search per remaining polygon.
+        return lowestHeldBy([&](std::uint32_t local, std::uint32_t slot) {
+            const std::uint32_t at = findInSorted(slot, other, otherEnd);
+            return at < otherEnd && holders_[at] == local;
+        });
     }
     // Both long, so both sorted: walk the shorter in slot order; the position in the longer
     // only moves forward, by galloping, so that a point held by very many polygons costs a
