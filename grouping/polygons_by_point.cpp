@@ -7,6 +7,7 @@
 
 #include "grouping/capture_order.h"
 #include "grouping/key_index.h"
+#include "grouping/low_bit.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -15,7 +16,7 @@ bool PolygonsByPoint::KeySpan::compact(std::uint64_t corners) {
     if (!any) {
         return false;
     }
-    shift = differing == 0 ? 0 : std::countr_zero(differing);
+    shift = differing == 0 ? 0 : lowestSetBit(differing);
     return highest - lowest <= 0xFFFFFFFFu && ((highest - lowest) >> shift) < 2 * corners + 64;
 }
 

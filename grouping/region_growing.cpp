@@ -4,6 +4,7 @@
 #include <cassert>
 #include <vector>
 
+#include "grouping/low_bit.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/seed_turn.h"
@@ -45,7 +46,7 @@ public:
     ~TakenSlots() {
         for (std::size_t w = 0; w < bits_.size(); ++w) {
             for (std::uint64_t bits = bits_[w]; bits != 0; bits &= bits - 1) {
-                table_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))] = nullptr;
+                table_[w * 64 + static_cast<std::size_t>(lowestSetBit(bits))] = nullptr;
             }
         }
     }
