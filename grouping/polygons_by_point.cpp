@@ -82,13 +82,13 @@ void PolygonsByPoint::numberPoints(std::uint32_t polygons, const KeySpan& keys) 
     // Points are numbered in the order of the polygons in memory, a few thousand corners at a
     // time, so that the keys in hand stay in the cache while their table slots are fetched.
     constexpr std::size_t kBatch = 2048;
-    std::uint64_t batchKeys[kBatch];
+    std::vector<std::uint64_t> batchKeys(kBatch);  // on the heap: 16 KiB would need stack probes
     KeyIndex numbers(polygons);
     std::size_t numbered = 0;
     std::size_t batch = 0;
     auto flush = [&] {
         std::uint32_t* out = corners_.data() + numbered;
-        numbers.numberAll(batchKeys, batch, out);
+        numbers.numberAll(batchKeys.data(), batch, out);
         for (std::size_t i = 0; i < batch; ++i) {
             if (out[i] == holderRange_.size()) {
                 holderRange_.push_back({0, 0});
