@@ -105,7 +105,6 @@ private:
     /// as near as the best.
     void climbFrom(std::uint32_t node);
 
-    const FacingTree& tree_;
     const std::vector<FacingItem>& items_;
     const std::vector<FacingNode>& nodes_;
     const std::uint8_t* removed_;
@@ -119,8 +118,7 @@ private:
 
 inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
                               std::vector<Pending>& stack)
-    : tree_(candidates.tree),
-      items_(candidates.tree.items()),
+    : items_(candidates.tree.items()),
       nodes_(candidates.tree.nodes()),
       removed_(candidates.removed.data()),
       slack_(candidates.slack),
