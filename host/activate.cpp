@@ -176,6 +176,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
 
 extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, void* local,
                                         void* /*serverData*/) {
+    const StageClock whole(Stage::whole);
     auto* beginEdit = reinterpret_cast<MeshEditBegin*>(local);
     MeshEditOp* edit = beginEdit != nullptr ? beginEdit(0, 0, kSelectDirect) : nullptr;
     if (edit == nullptr) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-long long totals[tarvel::kStageCount] = {};
+long long totals[tarvel::kStageCount + 1] = {};
 
 // TARVEL_STAGE_CPU=1 times the stages by the calling thread's processor time instead of the
 // wall clock: steadier figures on a busy machine, meaningful with TARVEL_THREADS=1.
@@ -38,8 +38,8 @@ StageClock::~StageClock() {
 }  // namespace tarvel
 
 extern "C" __attribute__((visibility("default"))) double tarvelStageSeconds(int stage) {
-    return stage >= 0 && stage < tarvel::kStageCount ? static_cast<double>(totals[stage]) * 1e-9
-                                                     : 0.0;
+    return stage >= 0 && stage <= tarvel::kStageCount ? static_cast<double>(totals[stage]) * 1e-9
+                                                      : 0.0;
 }
 
 extern "C" __attribute__((visibility("default"))) void tarvelResetStageClock() {

@@ -5,7 +5,19 @@
 
 namespace tarvel {
 
-enum class Stage : int { capture, ordering, grouping, pairing, boundaries, matching, removal };
+/// The stages of a run in their order, and `whole`: the activation from the host's call until
+/// the module returns, every stage and what lies between them.
+enum class Stage : int {
+    capture,
+    ordering,
+    grouping,
+    pairing,
+    boundaries,
+    matching,
+    removal,
+    whole
+};
+/// The stages proper, without `whole`.
 inline constexpr int kStageCount = 7;
 
 #ifdef TARVEL_STAGE_CLOCK
@@ -35,7 +47,8 @@ public:
 }  // namespace tarvel
 
 #ifdef TARVEL_STAGE_CLOCK
-/// Seconds spent in a stage since the last reset; exported by timed module files only.
+/// Seconds spent in a stage (0 to kStageCount, which is `whole`) since the last reset; exported by
+/// timed module files only.
 extern "C" double tarvelStageSeconds(int stage);
 extern "C" void tarvelResetStageClock();
 #endif
