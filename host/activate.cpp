@@ -1,5 +1,6 @@
 #include "host/activate.h"
 
+#include <atomic>
 #include <cassert>
 #include <memory>
 #include <new>
@@ -116,7 +117,14 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
         polyTable = nullptr;
         unassignedCount = 0;
         CaptureContext capture{&edit, &records, selected, 0, false};
-        scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
+        // A second thread takes in fresh pages for the records from the system ahead of the
+        // scan, so that clearing them is off the thread that the host's scan runs on.
+        const WorkerTeam team(static_cast<std::size_t>(selected));
+        team.alongside(
+            [&] {
+                scanResult = edit.polyScan(edit.state, capturePolygon, &capture, kLayerPrimary);
+            },
+            [&records](const std::atomic<bool>& done) { records.makeResidentAhead(done); });
         captured = unassignedCount;
         if (capture.outOfMemory) {
             throw std::bad_alloc();

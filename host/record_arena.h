@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -45,6 +46,14 @@ public:
         return new (allocate(count * sizeof(T), alignof(T))) T[count]();
     }
 
+    /// Makes the newest large block resident ahead of the pieces, never more than kAhead
+    /// beyond where they have got, following the arena from block to block until `stop` turns
+    /// true. For a second thread while this one hands out pieces: it reads only what the arena
+    /// publishes for it, and only asks the system to take in pages early, which leaves their
+    /// contents as they are. Blocks are made only as pieces need them, so nothing is taken in
+    /// far beyond what the run places.
+    void makeResidentAhead(const std::atomic<bool>& stop) const;
+
     /// Bytes taken from the system so far.
     std::size_t reserved() const { return reserved_; }
 
@@ -63,6 +72,9 @@ private:
     char* populated_ = nullptr;  // how far the newest block was made resident in advance
     char* end_ = nullptr;
     std::size_t reserved_ = 0;
+    // What makeResidentAhead follows: the newest block, and how far its pieces have got.
+    std::atomic<Block*> published_{nullptr};
+    std::atomic<const char*> reached_{nullptr};
 };
 
 }  // namespace tarvel

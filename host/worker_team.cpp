@@ -82,4 +82,30 @@ void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
     }
 }
 
+void WorkerTeam::runAlongside(bool withAside, void (*main)(void*), void (*aside)(void*),
+                              void* context, std::atomic<bool>& done) {
+    std::thread helper;
+    if (withAside) {
+        // Out of memory ends the run here, as anywhere; a thread the system refuses is done
+        // without, which only the time shows.
+        try {
+            helper = std::thread(aside, context);
+        } catch (const std::system_error&) {
+        }
+    }
+    auto finish = [&] {
+        done.store(true, std::memory_order_release);
+        if (helper.joinable()) {
+            helper.join();
+        }
+    };
+    try {
+        main(context);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
 }  // namespace tarvel

@@ -43,6 +43,28 @@ public:
         forRanges(2, 1, [&](std::size_t begin, std::size_t) { begin == 0 ? first() : second(); });
     }
 
+    /// Runs main() on the calling thread and, when the team has a second thread, aside(done)
+    /// on that one meanwhile: `done` turns true once main() has returned, and aside() should
+    /// return soon after. For work that only readies what main() will use, so aside() must not
+    /// throw, and it is not run at all without a second thread (or when the system refuses
+    /// one). main() may call the host: it stays on the thread the host called. Throws what
+    /// main() throws, and std::bad_alloc when the thread cannot be made for lack of memory.
+    template <typename Main, typename Aside>
+    void alongside(const Main& main, const Aside& aside) const {
+        struct Context {
+            const Main* main;
+            const Aside* aside;
+            std::atomic<bool> done{false};
+        } context{&main, &aside};
+        runAlongside(
+            size_ > 1, [](void* c) { (*static_cast<Context*>(c)->main)(); },
+            [](void* c) {
+                auto& x = *static_cast<Context*>(c);
+                (*x.aside)(x.done);
+            },
+            &context, context.done);
+    }
+
     /// The selection size from which the work is shared: 20,000 polygons, below which
     /// starting threads costs more than it saves.
     static std::size_t smallestShared();
@@ -54,6 +76,10 @@ private:
     /// Throws what starting a thread threw for lack of memory, once the others are joined; a
     /// thread the system refuses is done without.
     static void runOn(unsigned threads, void (*job)(void*), void* context);
+    /// Runs main(context) here and, when `withAside`, aside(context) on a thread of its own
+    /// meanwhile; sets `done` when main returns (or throws) and joins the thread.
+    static void runAlongside(bool withAside, void (*main)(void*), void (*aside)(void*),
+                             void* context, std::atomic<bool>& done);
 
     unsigned size_ = 1;
 };

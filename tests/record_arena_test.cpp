@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "geometry/vector3.h"
@@ -53,6 +55,27 @@ TEST(RecordArenaTest, aPieceLargerThanAnyBlockGetsOneOfItsOwn) {
     auto* after = arena.create<SelectedPoly>();  // and the arena goes on after it
     EXPECT_EQ(after->positions, nullptr);
     EXPECT_THROW(arena.array<Vector3>(~std::size_t{0} / 8), std::bad_alloc);
+}
+
+TEST(RecordArenaTest, piecesStayAsWrittenWhileASecondThreadTakesInTheBlocksAhead) {
+    RecordArena arena;
+    std::atomic<bool> done{false};
+    std::thread ahead([&] { arena.makeResidentAhead(done); });
+    std::vector<Vector3*> arrays;
+    const std::size_t polygons = 200000;  // several large blocks
+    for (std::size_t i = 0; i < polygons; ++i) {
+        arena.create<SelectedPoly>();
+        auto* positions = arena.array<Vector3>(4);
+        positions[3] = Vector3(static_cast<double>(i), 1, 2);
+        arrays.push_back(positions);
+    }
+    done = true;
+    ahead.join();
+    EXPECT_GT(arena.reserved(), std::size_t{32} << 20);
+    for (std::size_t i = 0; i < polygons; ++i) {
+        ASSERT_EQ(arrays[i][0], Vector3());
+        ASSERT_EQ(arrays[i][3], Vector3(static_cast<double>(i), 1, 2));
+    }
 }
 
 }  // namespace

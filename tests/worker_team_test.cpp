@@ -95,5 +95,40 @@ TEST(WorkerTeamTest, aThrowingPieceStopsTheRestAndIsRethrownAfterTheJoin) {
                  std::runtime_error);
 }
 
+TEST(WorkerTeamTest, theMainWorkStaysOnTheCallingThreadWithTheAsideBesideIt) {
+    const std::thread::id caller = std::this_thread::get_id();
+    for (const char* threads : {"1", "2"}) {
+        const ThreadsVariable variable(threads);
+        const WorkerTeam team(1'000'000);
+        std::thread::id mainOn;
+        std::thread::id asideOn;
+        bool asideSawDone = false;
+        team.alongside([&] { mainOn = std::this_thread::get_id(); },
+                       [&](const std::atomic<bool>& done) {
+                           asideOn = std::this_thread::get_id();
+                           while (!done.load()) {
+                               std::this_thread::yield();
+                           }
+                           asideSawDone = true;
+                       });
+        EXPECT_EQ(mainOn, caller) << threads;
+        if (team.size() > 1) {
+            // Joined before alongside returns, having seen main end.
+            EXPECT_NE(asideOn, caller);
+            EXPECT_TRUE(asideSawDone);
+        } else {
+            EXPECT_EQ(asideOn, std::thread::id());  // never run without a second thread
+        }
+        // A throwing main still ends the aside work, and its exception comes back.
+        EXPECT_THROW(team.alongside([] { throw std::bad_alloc(); },
+                                    [](const std::atomic<bool>& done) {
+                                        while (!done.load()) {
+                                            std::this_thread::yield();
+                                        }
+                                    }),
+                     std::bad_alloc);
+    }
+}
+
 }  // namespace
 }  // namespace tarvel
