@@ -214,14 +214,23 @@ void FacingIndex::build(const SiteSource& siteOf) {
     FacingTree::sortByCode(codes);
     codes.resize(count_ - others_.size());
 
+    // Each tame group's place along the curve; then the items, made group after group, so that
+    // the groups' records are read in the order they lie in and only the writes scatter.
     std::vector<FacingItem> items(codes.size());
     team.forRanges(items.size(), kBuildGrain, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
-            const std::uint32_t g = codes[k].second;
-            const FacingSite s = siteOf(g);
-            const double length = portableSqrt(dot(s.normal, s.normal));
-            items[k] = {s.centre, s.normal, g, static_cast<float>(1.0 / length)};
-            where_[g] = static_cast<std::uint32_t>(k);
+            where_[codes[k].second] = static_cast<std::uint32_t>(k);
+        }
+    });
+    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t g = begin; g < end; ++g) {
+            const std::uint32_t at = where_[g];
+            if ((at & kOutside) == 0) {
+                const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
+                const double length = portableSqrt(dot(s.normal, s.normal));
+                items[at] = {s.centre, s.normal, static_cast<std::uint32_t>(g),
+                             static_cast<float>(1.0 / length)};
+            }
         }
     });
     tree_ = FacingTree(std::move(items), codes, count_);

@@ -66,18 +66,22 @@ std::uint64_t FacingTree::curveCode(const Vector3& offset, const Vector3& extent
            spread(cell(offset.z, extent.z)) << 2;
 }
 
-// By the codes' digits from the lowest, 11 bits at a time: as std::sort would order the pairs
-// when the numbers come in ascending order.
+// By the codes' top 33 bits, 11 at a time from the lowest of them: as std::sort would order the
+// pairs when the numbers come in ascending order. The bits below are left to the runs that
+// agree on all of those, which are short unless the centres crowd far below the cells' size.
 void FacingTree::sortByCode(CurveOrder& order) {
     constexpr int kDigitBits = 11;
+    constexpr int kDigits = 3;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    FacingTree::CurveOrder other(order.size());
-    std::vector<std::uint32_t> start(kBuckets);
     std::uint64_t used = 0;
     for (const auto& entry : order) {
         used |= entry.first;
     }
-    for (int shift = 0; shift < 64 && (used >> shift) != 0; shift += kDigitBits) {
+    const int width = 64 - std::countl_zero(used);
+    const int lowest = std::max(0, width - kDigits * kDigitBits);
+    FacingTree::CurveOrder other(order.size());
+    std::vector<std::uint32_t> start(kBuckets);
+    for (int shift = lowest; shift < width; shift += kDigitBits) {
         std::fill(start.begin(), start.end(), 0);
         for (const auto& entry : order) {
             ++start[(entry.first >> shift) & (kBuckets - 1)];
@@ -92,6 +96,20 @@ void FacingTree::sortByCode(CurveOrder& order) {
             other[start[(entry.first >> shift) & (kBuckets - 1)]++] = entry;
         }
         order.swap(other);
+    }
+    if (lowest == 0) {
+        return;
+    }
+    for (auto run = order.begin(); run != order.end();) {
+        const std::uint64_t top = run->first >> lowest;
+        auto end = run + 1;
+        while (end != order.end() && end->first >> lowest == top) {
+            ++end;
+        }
+        if (end - run > 1) {
+            std::sort(run, end);  // by code, then by number
+        }
+        run = end;
     }
 }
 
