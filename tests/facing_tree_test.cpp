@@ -110,6 +110,27 @@ void expectWellFormed(const FacingTree& tree, const std::vector<FacingItem>& giv
     EXPECT_EQ(outside, groupCount - items.size());
 }
 
+TEST(FacingTreeTest, theCurveOrderIsByCodeThenByNumber) {
+    // Codes that agree in their top bits and differ only far below, as centres crowded into
+    // one cell give; codes that differ only at the top; repeated codes; and the highest code,
+    // which groups outside the tree get.
+    std::mt19937_64 random(5);
+    for (const std::uint64_t spread : {std::uint64_t{0xFFFF}, ~std::uint64_t{0} >> 1,
+                                       std::uint64_t{7} << 60, std::uint64_t{3}}) {
+        FacingTree::CurveOrder codes;
+        for (std::uint32_t k = 0; k < 5000; ++k) {
+            const std::uint64_t code =
+                k % 97 == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << 62) | (random() & spread);
+            codes.push_back({code, k});
+        }
+        FacingTree::CurveOrder expected = codes;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        FacingTree::sortByCode(codes);
+        EXPECT_EQ(codes, expected) << std::hex << spread;
+    }
+}
+
 TEST(FacingTreeTest, nodesBoundWhatLiesBelowThem) {
     std::mt19937_64 random(11);
     for (double spread : {0.0, 1e-6, 1.0, 1e6}) {
