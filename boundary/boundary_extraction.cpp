@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cassert>
+#include <span>
 #include <vector>
 
+#include "grouping/grouped_polygons.h"
 #include "grouping/key_index.h"
+#include "grouping/polygons_by_point.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -162,9 +165,92 @@ BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumber
     return first;
 }
 
+/// The boundary by the growth's point numbers: the identifiers are not looked up again, and
+/// only the members holding a remaining edge are read. `members` are local numbers in
+/// member-chain order.
+BoundaryPoint* extractNumbered(const PolygonsByPoint& polygons,
+                               std::span<const std::uint32_t> members) {
+    std::size_t corners = 0;
+    for (const std::uint32_t m : members) {
+        corners += static_cast<std::size_t>(std::max(polygons.cornerCount(m), 0));
+    }
+    // Each edge as its two point numbers, lower first, in forEachEdge's order.
+    std::vector<std::uint32_t> lower;
+    std::vector<std::uint32_t> upper;
+    lower.reserve(corners);
+    upper.reserve(corners);
+    auto add = [&](std::uint32_t a, std::uint32_t b) {
+        lower.push_back(std::min(a, b));
+        upper.push_back(std::max(a, b));
+    };
+    for (const std::uint32_t m : members) {
+        const std::int32_t n = polygons.cornerCount(m);
+        const std::uint32_t* c = polygons.corners(m);
+        if (n <= 0) {
+            continue;
+        }
+        add(c[0], c[n - 1]);
+        for (std::int32_t i = 0; i + 1 < n; ++i) {
+            add(c[i], c[i + 1]);
+        }
+    }
+    const std::vector<bool> remains = remainingEdges(lower, upper, polygons.pointCount());
+
+    std::vector<bool> listed(polygons.pointCount(), false);
+    BoundaryPoint head;
+    BoundaryPoint* last = &head;
+    auto append = [&](const SelectedPoly& record, const std::uint32_t* c, std::int32_t i) {
+        if (listed[c[i]]) {
+            return;
+        }
+        listed[c[i]] = true;
+        // A null identifier never joins the list, as no host point has it; every corner at it
+        // has its number.
+        if (record.pointIds[i] == nullptr) {
+            return;
+        }
+        auto* entry = new BoundaryPoint;
+        entry->position = &record.positions[i];
+        entry->pointId = record.pointIds[i];
+        last->next = entry;
+        last = entry;
+    };
+    std::size_t edge = 0;
+    for (const std::uint32_t m : members) {
+        const std::int32_t n = polygons.cornerCount(m);
+        if (n <= 0) {
+            continue;
+        }
+        const std::uint32_t* c = polygons.corners(m);
+        const SelectedPoly& record = *polygons.record(m);
+        if (remains[edge++]) {
+            append(record, c, 0);
+            append(record, c, n - 1);
+        }
+        for (std::int32_t i = 0; i + 1 < n; ++i) {
+            if (remains[edge++]) {
+                append(record, c, i);
+                append(record, c, i + 1);
+            }
+        }
+    }
+    assert(edge == remains.size());
+    BoundaryPoint* first = head.next;
+    head.next = nullptr;
+    return first;
+}
+
 }  // namespace
 
-BoundaryPoint* extractBoundary(const PolyGroup& group) {
+BoundaryPoint* extractBoundary(const PolyGroup& group, const GroupedPolygons* grouped) {
+    // The growth's numbers serve a group that holds a good part of the selection; for a small
+    // one, tables over every point of the selection would cost more than numbering its own.
+    if (grouped != nullptr && grouped->polygons() != nullptr) {
+        const std::span<const std::uint32_t> members = grouped->membersOf(group);
+        if (!members.empty() && members.size() * 8 >= grouped->polygons()->pointCount()) {
+            return extractNumbered(*grouped->polygons(), members);
+        }
+    }
     std::vector<Member> members;
     std::size_t corners = 0;
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {

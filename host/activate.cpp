@@ -13,6 +13,7 @@
 #include "boundary/connection_output.h"
 #include "boundary/point_matching.h"
 #include "grouping/flatten_into_frame.h"
+#include "grouping/grouped_polygons.h"
 #include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
@@ -68,15 +69,16 @@ void sortOwnedByAngle(PointList& list) {
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
 /// nothing, when either group has no boundary (every edge shared, as with a duplicated
 /// polygon): such a pair is left as it was.
-bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team) {
+bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
+              const GroupedPolygons& grouped) {
     PolyGroup& partner = *group.partner;
     PointList first;
     PointList second;
     {
         const StageClock clock(Stage::boundaries);
         // The two groups share no polygon, so each side's steps touch only its own records.
-        team.both([&] { first.reset(extractBoundary(group)); },
-                  [&] { second.reset(extractBoundary(partner)); });
+        team.both([&] { first.reset(extractBoundary(group, &grouped)); },
+                  [&] { second.reset(extractBoundary(partner, &grouped)); });
         if (first == nullptr || second == nullptr) {
             return false;
         }
@@ -134,9 +136,11 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
         const StageClock clock(Stage::ordering);
         orderPolygons(polyTable, captured);
     }
+    // What the growth knows of the groups, kept for the boundaries until the pairs are linked.
+    GroupedPolygons grouped;
     {
         const StageClock clock(Stage::grouping);
-        formGroups(groupList, polyTable, captured);
+        formGroups(groupList, polyTable, captured, &grouped);
         if (listLength(groupList) < 2) {
             return Outcome::tooFewGroups;
         }
@@ -166,7 +170,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     std::vector<bool> linked;
     for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
         if (g->partner != nullptr) {
-            linked.push_back(linkPair(*g, edit, team));
+            linked.push_back(linkPair(*g, edit, team, grouped));
         }
     }
     const StageClock clock(Stage::removal);

@@ -2,9 +2,14 @@
 #include <pthread.h>
 
 #include <cmath>
+#include <memory>
+#include <random>
 #include <vector>
 
+#include "boundary/boundary_extraction.h"
+#include "grouping/grouped_polygons.h"
 #include "grouping/poly_group.h"
+#include "grouping/polygons_by_point.h"
 #include "grouping/region_growing.h"
 #include "host/run_state.h"
 #include "tests/fixtures.h"
@@ -138,6 +143,57 @@ TEST(RegionGrowingTest, degeneratePolygonsFollowTheirOwnEdges) {
     Grouping g(polys);
     g.form();
     EXPECT_EQ(g.chains(polys), (Chains{{0, 3, 1}, {2}}));
+}
+
+TEST(RegionGrowingTest, keptMembersFollowTheChainsAndGiveTheSameBoundaries) {
+    // Soups of quads, triangles and degenerate polygons over a few points, with repeated and
+    // null identifiers and normals that split them into groups: the growth's numbers must give
+    // each group the boundary that numbering its own points gives.
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<SelectedPoly*> polys;
+        const int points = 4 + static_cast<int>(random() % 12);
+        for (int p = 0; p < 40; ++p) {
+            const int n = static_cast<int>(random() % 6);
+            std::vector<int> ids;
+            for (int k = 0; k < n; ++k) {
+                ids.push_back(static_cast<int>(random() % static_cast<unsigned>(points)));
+            }
+            SelectedPoly* poly =
+                makePoly({}, {}, random() % 4 == 0 ? Vector3(0, 0, -1) : Vector3(0, 0, 1));
+            poly->pointCount = n;
+            poly->pointIds = testing::testRecords().array<LWPntID>(ids.size());
+            poly->positions = testing::testRecords().array<Vector3>(ids.size());
+            for (int k = 0; k < n; ++k) {
+                // Point 0 stands for a null identifier, which no host point has.
+                poly->pointIds[k] =
+                    ids[k] == 0 ? nullptr : testing::pointId(static_cast<std::uintptr_t>(ids[k]));
+            }
+            polys.push_back(poly);
+        }
+        Grouping g(polys);
+        GroupedPolygons kept;
+        formGroups(g.head, g.table.data(), static_cast<std::int32_t>(g.table.size()), &kept);
+        ASSERT_NE(kept.polygons(), nullptr);
+        for (const PolyGroup* group = g.head; group != nullptr; group = group->next) {
+            const auto members = kept.membersOf(*group);
+            std::size_t k = 0;
+            for (const SelectedPoly* m = group->firstMember; m != nullptr; m = m->nextMember) {
+                ASSERT_LT(k, members.size());
+                EXPECT_EQ(kept.polygons()->record(members[k++]), m);
+            }
+            EXPECT_EQ(k, members.size());
+            std::unique_ptr<BoundaryPoint> own(extractBoundary(*group));
+            std::unique_ptr<BoundaryPoint> numbered(extractBoundary(*group, &kept));
+            const BoundaryPoint* a = own.get();
+            const BoundaryPoint* b = numbered.get();
+            for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
+                EXPECT_EQ(a->pointId, b->pointId) << "round " << round;
+                EXPECT_EQ(a->position, b->position) << "round " << round;
+            }
+            EXPECT_TRUE(a == nullptr && b == nullptr) << "round " << round;
+        }
+    }
 }
 
 TEST(RegionGrowingTest, nothingCapturedFormsOneEmptyGroup) {

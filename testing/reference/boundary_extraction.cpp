@@ -64,7 +64,8 @@ bool cancelFirstSharedPair(EdgeList& edges) {
 
 }  // namespace
 
-BoundaryPoint* extractBoundary(const PolyGroup& group) {
+BoundaryPoint* extractBoundary(const PolyGroup& group,
+                               const GroupedPolygons* /*grouped: numbered here, always*/) {
     EdgeList edges;
     for (SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
         const int n = m->pointCount;

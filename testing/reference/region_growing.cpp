@@ -87,7 +87,8 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
 
 }  // namespace
 
-void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount) {
+void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
+                GroupedPolygons* /*keep: the straightforward growth keeps nothing*/) {
     head = new PolyGroup;
     PolyGroup* current = head;
     while (unassignedCount > 0) {

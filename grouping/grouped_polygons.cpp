@@ -1,0 +1,35 @@
+#include "grouping/grouped_polygons.h"
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+#include "grouping/polygons_by_point.h"
+
+namespace tarvel {
+
+GroupedPolygons::GroupedPolygons() = default;
+GroupedPolygons::~GroupedPolygons() = default;
+
+void GroupedPolygons::keep(std::unique_ptr<PolygonsByPoint> polygons,
+                           std::vector<std::uint32_t> members, std::vector<Span> spans) {
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
+        return std::less<const PolyGroup*>()(a.group, b.group);
+    });
+    polygons_ = std::move(polygons);
+    members_ = std::move(members);
+    spans_ = std::move(spans);
+}
+
+std::span<const std::uint32_t> GroupedPolygons::membersOf(const PolyGroup& group) const {
+    const auto at = std::lower_bound(spans_.begin(), spans_.end(), &group,
+                                     [](const Span& span, const PolyGroup* g) {
+                                         return std::less<const PolyGroup*>()(span.group, g);
+                                     });
+    if (at == spans_.end() || at->group != &group) {
+        return {};
+    }
+    return {members_.data() + at->begin, members_.data() + at->end};
+}
+
+}  // namespace tarvel
