@@ -351,8 +351,8 @@ void compareFiles(int polygons) {
         "\n`tarvel run` on the facing grids as mesh files, every polygon selected: reading the\n"
         "file, the stand-in host taking its mesh and handing the edited one back, the module's\n"
         "activation (as \"total\" above), and the edited file made and written:\n\n"
-        "| file | polygons | read | host | module | edit, write | read + host + write | "
-        "(read + host + write) / module |\n|---|---:|---:|---:|---:|---:|---:|---:|\n");
+        "| file | polygons | read | host | module | edit, write | read + write | "
+        "(read + write) / module |\n|---|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const std::string& path : {obj, lwo}) {
         const std::string output = path + ".out" + path.substr(path.size() - 4);
         const FileMeasure m = inChild<FileMeasure>(
@@ -360,7 +360,7 @@ void compareFiles(int polygons) {
         if (!m.finished) {
             std::printf("| %s | | did not finish ||||||\n", path.c_str());
         } else {
-            const double around = m.read + m.host + m.write;
+            const double around = m.read + m.write;
             std::printf("| %s | %d | %s | %s | %s | %s | %s | %.2f |\n",
                         path.substr(path.size() - 3).c_str(), m.polygons, seconds(m.read).c_str(),
                         seconds(m.host).c_str(), seconds(m.module).c_str(),
