@@ -89,6 +89,32 @@ std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
     return remains;
 }
 
+/// The boundary list, built point by point. Until it is released the list belongs to the
+/// builder, so that a failed allocation part way frees what was built.
+class ListBuilder {
+public:
+    ListBuilder() = default;
+    ListBuilder(const ListBuilder&) = delete;
+    ListBuilder& operator=(const ListBuilder&) = delete;
+
+    void add(Vector3* position, LWPntID id) {
+        auto* entry = new BoundaryPoint;
+        entry->position = position;
+        entry->pointId = id;
+        last_->next = entry;
+        last_ = entry;
+    }
+    BoundaryPoint* release() {
+        BoundaryPoint* first = head_.next;
+        head_.next = nullptr;
+        return first;
+    }
+
+private:
+    BoundaryPoint head_;
+    BoundaryPoint* last_ = &head_;
+};
+
 /// Every corner's point numbered, and the table that numbered them.
 struct CornerNumbers {
     KeyIndex points;
@@ -138,19 +164,13 @@ BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumber
     if (nullPoint != KeyIndex::kAbsent) {
         listed[nullPoint] = true;
     }
-    BoundaryPoint head;
-    BoundaryPoint* last = &head;
+    ListBuilder list;
     auto append = [&](const Member& m, int i) {
         const std::uint32_t p = corners.numbers[m.firstCorner + static_cast<std::size_t>(i)];
-        if (listed[p]) {
-            return;
+        if (!listed[p]) {
+            listed[p] = true;
+            list.add(&m.positions[i], m.ids[i]);
         }
-        listed[p] = true;
-        auto* entry = new BoundaryPoint;
-        entry->position = &m.positions[i];
-        entry->pointId = m.ids[i];
-        last->next = entry;
-        last = entry;
     };
     std::size_t edge = 0;
     forEachEdge(members, [&](const Member& m, int i, int j) {
@@ -160,9 +180,25 @@ BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumber
         }
     });
     assert(edge == remains.size());
-    BoundaryPoint* first = head.next;
-    head.next = nullptr;
-    return first;
+    return list.release();
+}
+
+/// Calls visit(member, corners, i, j) for every edge of the numbered members, in forEachEdge's
+/// order; `corners` are the member's point numbers.
+template <typename Visit>
+void forEachNumberedEdge(const PolygonsByPoint& polygons, std::span<const std::uint32_t> members,
+                         Visit visit) {
+    for (const std::uint32_t m : members) {
+        const std::int32_t n = polygons.cornerCount(m);
+        if (n <= 0) {
+            continue;
+        }
+        const std::uint32_t* c = polygons.corners(m);
+        visit(m, c, 0, n - 1);
+        for (std::int32_t i = 0; i + 1 < n; ++i) {
+            visit(m, c, i, i + 1);
+        }
+    }
 }
 
 /// The boundary by the growth's point numbers: the identifiers are not looked up again, and
@@ -174,70 +210,43 @@ BoundaryPoint* extractNumbered(const PolygonsByPoint& polygons,
     for (const std::uint32_t m : members) {
         corners += static_cast<std::size_t>(std::max(polygons.cornerCount(m), 0));
     }
-    // Each edge as its two point numbers, lower first, in forEachEdge's order.
+    // Each edge as its two point numbers, lower first.
     std::vector<std::uint32_t> lower;
     std::vector<std::uint32_t> upper;
     lower.reserve(corners);
     upper.reserve(corners);
-    auto add = [&](std::uint32_t a, std::uint32_t b) {
-        lower.push_back(std::min(a, b));
-        upper.push_back(std::max(a, b));
-    };
-    for (const std::uint32_t m : members) {
-        const std::int32_t n = polygons.cornerCount(m);
-        const std::uint32_t* c = polygons.corners(m);
-        if (n <= 0) {
-            continue;
-        }
-        add(c[0], c[n - 1]);
-        for (std::int32_t i = 0; i + 1 < n; ++i) {
-            add(c[i], c[i + 1]);
-        }
-    }
+    forEachNumberedEdge(polygons, members,
+                        [&](std::uint32_t, const std::uint32_t* c, std::int32_t i, std::int32_t j) {
+                            lower.push_back(std::min(c[i], c[j]));
+                            upper.push_back(std::max(c[i], c[j]));
+                        });
     const std::vector<bool> remains = remainingEdges(lower, upper, polygons.pointCount());
 
     std::vector<bool> listed(polygons.pointCount(), false);
-    BoundaryPoint head;
-    BoundaryPoint* last = &head;
-    auto append = [&](const SelectedPoly& record, const std::uint32_t* c, std::int32_t i) {
+    ListBuilder list;
+    auto append = [&](std::uint32_t m, const std::uint32_t* c, std::int32_t i) {
         if (listed[c[i]]) {
             return;
         }
         listed[c[i]] = true;
         // A null identifier never joins the list, as no host point has it; every corner at it
         // has its number.
-        if (record.pointIds[i] == nullptr) {
-            return;
+        const SelectedPoly& record = *polygons.record(m);
+        if (record.pointIds[i] != nullptr) {
+            list.add(&record.positions[i], record.pointIds[i]);
         }
-        auto* entry = new BoundaryPoint;
-        entry->position = &record.positions[i];
-        entry->pointId = record.pointIds[i];
-        last->next = entry;
-        last = entry;
     };
     std::size_t edge = 0;
-    for (const std::uint32_t m : members) {
-        const std::int32_t n = polygons.cornerCount(m);
-        if (n <= 0) {
-            continue;
-        }
-        const std::uint32_t* c = polygons.corners(m);
-        const SelectedPoly& record = *polygons.record(m);
-        if (remains[edge++]) {
-            append(record, c, 0);
-            append(record, c, n - 1);
-        }
-        for (std::int32_t i = 0; i + 1 < n; ++i) {
+    forEachNumberedEdge(
+        polygons, members,
+        [&](std::uint32_t m, const std::uint32_t* c, std::int32_t i, std::int32_t j) {
             if (remains[edge++]) {
-                append(record, c, i);
-                append(record, c, i + 1);
+                append(m, c, i);
+                append(m, c, j);
             }
-        }
-    }
+        });
     assert(edge == remains.size());
-    BoundaryPoint* first = head.next;
-    head.next = nullptr;
-    return first;
+    return list.release();
 }
 
 }  // namespace
