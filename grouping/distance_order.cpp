@@ -17,7 +17,7 @@ void DistanceOrder::insert(std::uint32_t item, bool hasPartner, double distance)
     insertions_.push_back({item, hasPartner, distance});
 }
 
-std::vector<std::uint32_t> DistanceOrder::items() {
+ResidentVector<std::uint32_t> DistanceOrder::items() {
     return sortable() ? sortedItems() : replayedItems();
 }
 
@@ -37,10 +37,10 @@ std::uint64_t orderedBits(double distance) {
 /// A stable sort of `entries` by distance (none NaN): by the digits of orderedBits from the
 /// lowest, 11 bits at a time, passing over digits that every entry shares.
 template <typename Entry>
-void sortByDistance(std::vector<Entry>& entries) {
+void sortByDistance(ResidentVector<Entry>& entries) {
     constexpr int kDigitBits = 11;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    std::vector<Entry> other;
+    ResidentVector<Entry> other;
     std::vector<std::uint32_t> start(kBuckets);
     for (int shift = 0; shift < 64; shift += kDigitBits) {
         std::fill(start.begin(), start.end(), 0);
@@ -66,7 +66,7 @@ void sortByDistance(std::vector<Entry>& entries) {
 
 }  // namespace
 
-std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
+ResidentVector<std::uint32_t> DistanceOrder::sortedItems() const {
     // Everything after the head is at least the head's distance and ascending. An item goes in
     // front of the items of its own distance, and a head that a nearer item replaces goes in
     // front of everything after it; so among equal distances the item that came in last
@@ -76,7 +76,7 @@ std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
         std::uint32_t arrival;
         std::uint32_t item;
     };
-    std::vector<Entry> rest;
+    ResidentVector<Entry> rest;
     rest.reserve(insertions_.size());
     std::uint32_t head = head_;
     double headDistance = headDistance_;
@@ -95,7 +95,7 @@ std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
     std::reverse(rest.begin(), rest.end());
     sortByDistance(rest);
     assert(rest.empty() || !(rest.front().distance < headDistance));
-    std::vector<std::uint32_t> out{head};
+    ResidentVector<std::uint32_t> out{head};
     out.reserve(rest.size() + 1);
     for (const Entry& e : rest) {
         out.push_back(e.item);
@@ -103,7 +103,7 @@ std::vector<std::uint32_t> DistanceOrder::sortedItems() const {
     return out;
 }
 
-std::vector<std::uint32_t> DistanceOrder::replayedItems() {
+ResidentVector<std::uint32_t> DistanceOrder::replayedItems() {
     const std::size_t capacity = insertions_.size() + 1;
     item_.reserve(capacity);
     left_.reserve(capacity);
@@ -115,7 +115,7 @@ std::vector<std::uint32_t> DistanceOrder::replayedItems() {
         replay(insertion);
     }
     insertions_.clear();
-    std::vector<std::uint32_t> out{head_};
+    ResidentVector<std::uint32_t> out{head_};
     std::vector<std::uint32_t> stack;
     std::uint32_t node = root_;
     while (node != kNone || !stack.empty()) {

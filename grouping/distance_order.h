@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/resident_memory.h"
+
 namespace tarvel {
 
 /// The list that inserting groups one at a time with insertByDistance builds, kept as a
@@ -20,7 +22,7 @@ public:
     void insert(std::uint32_t item, bool hasPartner, double distance);
 
     /// The items in list order.
-    std::vector<std::uint32_t> items();
+    ResidentVector<std::uint32_t> items();
 
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -34,9 +36,9 @@ private:
     /// When every item after the head has a partner and no distance is NaN, the list after
     /// the head stays sorted, so one sort of the insertions gives it.
     bool sortable() const;
-    std::vector<std::uint32_t> sortedItems() const;
+    ResidentVector<std::uint32_t> sortedItems() const;
     /// Otherwise the insertions are replayed into the tree.
-    std::vector<std::uint32_t> replayedItems();
+    ResidentVector<std::uint32_t> replayedItems();
     void replay(const Insertion& insertion);
 
     std::uint32_t newNode(std::uint32_t item, double distance);
@@ -47,7 +49,7 @@ private:
                      std::uint32_t& rest);
     std::uint32_t merge(std::uint32_t left, std::uint32_t right);
 
-    std::vector<Insertion> insertions_;
+    ResidentVector<Insertion> insertions_;
     std::uint32_t head_;
     double headDistance_;
     std::uint32_t root_ = kNone;  // the items after the head

@@ -216,7 +216,7 @@ void FacingIndex::build(const SiteSource& siteOf) {
 
     // Each tame group's place along the curve; then the items, made group after group, so that
     // the groups' records are read in the order they lie in and only the writes scatter.
-    std::vector<FacingItem> items(codes.size());
+    ResidentVector<FacingItem> items(codes.size());
     team.forRanges(items.size(), kBuildGrain, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
             where_[codes[k].second] = static_cast<std::uint32_t>(k);
@@ -319,9 +319,9 @@ FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first
                   stack_);
 }
 
-void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin,
+void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
                                 std::size_t end, double maxAngle, double cosine,
-                                std::vector<Found>& found) const {
+                                ResidentVector<Found>& found) const {
     // Neighbouring searches in the tree's order find partners near each other on a smooth
     // facing surface, so each search starts where its axis meets the plane of the last partner
     // found.
@@ -349,13 +349,13 @@ void FacingIndex::searchStretch(const std::vector<std::uint32_t>& order, std::si
     }
 }
 
-std::vector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle) const {
+ResidentVector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle) const {
     // Each search writes only its own group's result and reads what no search changes, so
     // stretches of searches go to the team's threads and the result is the same for any
     // number of them. A stretch is a run of the tree's order, so that its neighbouring
     // searches share cached nodes, a normal and a guess where the partner is.
     const WorkerTeam team(count_);
-    std::vector<std::uint32_t> order;  // the tree's order, then the groups outside it
+    ResidentVector<std::uint32_t> order;  // the tree's order, then the groups outside it
     order.reserve(count_);
     for (const FacingItem& item : tree_.items()) {
         order.push_back(item.index);
@@ -365,7 +365,7 @@ std::vector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle) co
             order.push_back(g);
         }
     }
-    std::vector<Found> found(count_);
+    ResidentVector<Found> found(count_);
     const double cosine = facingCosine(maxAngle);
     team.forRanges(order.size(), team.grainFor(order.size(), kSearchesPerRun),
                    [&](std::size_t begin, std::size_t end) {

@@ -51,7 +51,7 @@ public:
     /// findPartner for every group over all the others (first = 0), with nothing removed, by
     /// group number. The searches go in the tree's order, so that neighbouring searches share
     /// cached nodes, in stretches shared out to worker threads for a large selection.
-    std::vector<Found> findAllPartners(double maxAngle) const;
+    ResidentVector<Found> findAllPartners(double maxAngle) const;
 
     /// Takes a group out of the candidates.
     void remove(std::uint32_t g);
@@ -96,15 +96,16 @@ private:
     Found searchTreeAndWild(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
                             std::uint32_t start) const;
     /// The searches of the groups order[begin] to order[end - 1], into `found`.
-    void searchStretch(const std::vector<std::uint32_t>& order, std::size_t begin, std::size_t end,
-                       double maxAngle, double cosine, std::vector<Found>& found) const;
+    void searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
+                       std::size_t end, double maxAngle, double cosine,
+                       ResidentVector<Found>& found) const;
 
     std::uint32_t count_ = 0;
-    std::vector<std::uint8_t> removed_;
-    std::vector<std::uint32_t> where_;  // per group: its place in the tree's order, or kOutside
-    std::vector<Outsider> others_;      // the groups outside the tree, ascending
-    std::vector<std::uint32_t> wild_;   // the numbers of the wild ones, ascending
-    FacingTree tree_;                   // the tame groups
+    ResidentVector<std::uint8_t> removed_;
+    ResidentVector<std::uint32_t> where_;  // per group: its place in the tree's order, or kOutside
+    std::vector<Outsider> others_;         // the groups outside the tree, ascending
+    std::vector<std::uint32_t> wild_;      // the numbers of the wild ones, ascending
+    FacingTree tree_;                      // the tame groups
     std::vector<TreeSearch::Pending> stack_;  // reused by every findPartner
     double slack_ = 0.0;
 };

@@ -53,7 +53,7 @@ double facingCosine(double maxAngle);
 /// errors of distances and heights.
 struct FacingCandidates {
     const FacingTree& tree;
-    const std::vector<std::uint8_t>& removed;
+    const ResidentVector<std::uint8_t>& removed;
     double slack;
 };
 
@@ -105,8 +105,8 @@ private:
     /// as near as the best.
     void climbFrom(std::uint32_t node);
 
-    const std::vector<FacingItem>& items_;
-    const std::vector<FacingNode>& nodes_;
+    const ResidentVector<FacingItem>& items_;
+    const ResidentVector<FacingNode>& nodes_;
     const std::uint8_t* removed_;
     double slack_;
     const FacingQuery& q_;

@@ -113,7 +113,7 @@ void FacingTree::sortByCode(CurveOrder& order) {
     }
 }
 
-FacingTree::FacingTree(std::vector<FacingItem> items, const CurveOrder& codes,
+FacingTree::FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes,
                        std::size_t groupCount)
     : items_(std::move(items)), leafOf_(groupCount, kNone) {
     assert(groupCount < kNone && items_.size() <= groupCount && codes.size() == items_.size());

@@ -6,6 +6,7 @@
 
 #include "geometry/portable_math.h"
 #include "geometry/vector3.h"
+#include "host/resident_memory.h"
 
 namespace tarvel {
 
@@ -42,7 +43,7 @@ class FacingTree {
 public:
     static constexpr std::uint32_t kNone = FacingNode::kNone;
     /// Morton codes of items, each with the item's number.
-    using CurveOrder = std::vector<std::pair<std::uint64_t, std::uint32_t>>;
+    using CurveOrder = ResidentVector<std::pair<std::uint64_t, std::uint32_t>>;
 
     /// The code of a centre `offset` from the low corner of the box of all centres, whose
     /// size is `extent`.
@@ -53,10 +54,10 @@ public:
     FacingTree() = default;
     /// The tree over `items`, which lie along the curve: `codes` holds their codes,
     /// ascending, item by item. The items' numbers lie below `groupCount`.
-    FacingTree(std::vector<FacingItem> items, const CurveOrder& codes, std::size_t groupCount);
+    FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes, std::size_t groupCount);
 
-    const std::vector<FacingItem>& items() const { return items_; }
-    const std::vector<FacingNode>& nodes() const { return nodes_; }
+    const ResidentVector<FacingItem>& items() const { return items_; }
+    const ResidentVector<FacingNode>& nodes() const { return nodes_; }
     /// The leaf holding group `index`, or kNone when the group is not in the tree.
     std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
 
@@ -75,9 +76,9 @@ private:
     void boundLeaf(std::uint32_t at);
     void boundFromChildren(std::uint32_t at);
 
-    std::vector<FacingItem> items_;  // in tree order
-    std::vector<FacingNode> nodes_;
-    std::vector<std::uint32_t> leafOf_;  // per group number
+    ResidentVector<FacingItem> items_;  // in tree order
+    ResidentVector<FacingNode> nodes_;
+    ResidentVector<std::uint32_t> leafOf_;  // per group number
 };
 
 }  // namespace tarvel

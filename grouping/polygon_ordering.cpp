@@ -7,6 +7,7 @@
 #include "grouping/distance_order.h"
 #include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
+#include "host/resident_memory.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -22,7 +23,7 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
         // its normal and its centre, with the partner test of groups. The index goes before
         // the order is built, and what it found before the order is read out: each needs room
         // of its own.
-        std::vector<FacingIndex::Found> found;
+        ResidentVector<FacingIndex::Found> found;
         {
             FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
                 return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
@@ -35,8 +36,8 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
                           found[i].distance);
         }
     }
-    std::vector<SelectedPoly*> polygons(table, table + count);
-    const std::vector<std::uint32_t> sorted = order->items();
+    const ResidentVector<SelectedPoly*> polygons(table, table + count);
+    const ResidentVector<std::uint32_t> sorted = order->items();
     for (std::size_t slot = 0; slot < count; ++slot) {
         table[slot] = polygons[sorted[slot]];
     }

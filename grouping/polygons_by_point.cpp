@@ -8,6 +8,7 @@
 #include "grouping/capture_order.h"
 #include "grouping/key_index.h"
 #include "grouping/low_bit.h"
+#include "host/resident_memory.h"
 #include "host/selected_poly.h"
 
 namespace tarvel {
@@ -22,14 +23,14 @@ bool PolygonsByPoint::KeySpan::compact(std::uint64_t corners) {
 
 PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount) {
     const auto polygons = static_cast<std::uint32_t>(slotCount < 0 ? 0 : slotCount);
-    records_.reset(new SelectedPoly*[polygons]);
-    slotAndTaken_.reset(new std::uint32_t[polygons]);
+    records_ = newResidentArray<SelectedPoly*>(polygons);
+    slotAndTaken_ = newResidentArray<std::uint32_t>(polygons);
     orderByAddress(table, slotCount, records_.get(), slotAndTaken_.get());
-    localOfSlot_.reset(new std::uint32_t[polygons]);
+    localOfSlot_ = newResidentArray<std::uint32_t>(polygons);
     for (std::uint32_t l = 0; l < polygons; ++l) {
         localOfSlot_[slotAndTaken_[l]] = l;
     }
-    cornerStart_.reset(new std::uint32_t[std::size_t{polygons} + 1]);
+    cornerStart_ = newResidentArray<std::uint32_t>(std::size_t{polygons} + 1);
     // One pass over the records: where each polygon's corners start, and every key's low 32
     // bits, which are all the compact numbering needs.
     KeySpan keys;
@@ -64,7 +65,7 @@ void PolygonsByPoint::numberCompactPoints(const KeySpan& keys) {
     // index a table directly: no hashing, and the look-ups follow the mesh as the keys do. The
     // keys span less than 2^32, so their low bits give their offsets from the lowest.
     const std::size_t span = keys.index(keys.highest) + 1;
-    std::unique_ptr<std::uint32_t[]> numberOf(new std::uint32_t[span]);
+    const std::unique_ptr<std::uint32_t[]> numberOf = newResidentArray<std::uint32_t>(span);
     std::fill(numberOf.get(), numberOf.get() + span, kNone);
     const auto lowest = static_cast<std::uint32_t>(keys.lowest);
     for (std::uint32_t& corner : corners_) {
@@ -132,7 +133,7 @@ void PolygonsByPoint::listHolders(std::uint32_t polygons) {
         range = {listed, listed};
         listed += count;
     }
-    holders_.reset(new std::uint32_t[listed]);
+    holders_ = newResidentArray<std::uint32_t>(listed);
     for (std::uint32_t l = 0; l < polygons; ++l) {
         for (std::uint32_t c = cornerStart_[l]; c < cornerStart_[l + 1]; ++c) {
             HolderRange& range = holderRange_[corners_[c]];

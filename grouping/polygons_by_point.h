@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "host/resident_memory.h"
+
 namespace tarvel {
 
 class SelectedPoly;
@@ -114,8 +116,8 @@ private:
     std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
     std::unique_ptr<std::uint32_t[]> localOfSlot_;   // by slot
     std::unique_ptr<std::uint32_t[]> cornerStart_;   // local l's corners start here; one more
-    std::vector<std::uint32_t> corners_;             // point numbers, polygon after polygon
-    std::vector<HolderRange> holderRange_;           // by point number
+    ResidentVector<std::uint32_t> corners_;          // point numbers, polygon after polygon
+    ResidentVector<HolderRange> holderRange_;        // by point number
     std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
 };
 

@@ -13,6 +13,21 @@ constexpr unsigned kMostThreads = 64;
 
 std::atomic<std::size_t> smallestSharedPolygons{20000};
 
+thread_local bool sharingWork = false;
+
+/// Runs a team's job on this thread, marked as a worker meanwhile.
+void runMarked(void (*job)(void*), void* context) {
+    const bool was = sharingWork;
+    sharingWork = true;
+    try {
+        job(context);
+    } catch (...) {
+        sharingWork = was;
+        throw;
+    }
+    sharingWork = was;
+}
+
 /// The cap TARVEL_THREADS sets, or 0 for none: anything but a count from 1 up sets none.
 unsigned threadCap() {
     const char* text = std::getenv("TARVEL_THREADS");
@@ -54,6 +69,10 @@ void WorkerTeam::setSmallestShared(std::size_t polygons) {
     smallestSharedPolygons.store(polygons, std::memory_order_relaxed);
 }
 
+bool WorkerTeam::onWorker() {
+    return sharingWork;
+}
+
 void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
     // The threads live in this frame; every one started is joined before it returns.
     alignas(std::thread) unsigned char storage[kMostThreads][sizeof(std::thread)];
@@ -62,7 +81,7 @@ void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
     bool outOfMemory = false;
     for (; started + 1 < threads; ++started) {
         try {
-            new (&workers[started]) std::thread(job, context);
+            new (&workers[started]) std::thread(runMarked, job, context);
         } catch (const std::system_error&) {
             break;  // the system refuses more threads: fewer do the work
         } catch (const std::bad_alloc&) {
@@ -71,7 +90,7 @@ void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
         }
     }
     if (!outOfMemory) {
-        job(context);
+        runMarked(job, context);
     }
     for (unsigned i = 0; i < started; ++i) {
         workers[i].join();

@@ -65,6 +65,10 @@ public:
             &context, context.done);
     }
 
+    /// Whether the calling thread is doing a share of a team's work (forRanges or both with
+    /// more than one thread).
+    static bool onWorker();
+
     /// The selection size from which the work is shared: 20,000 polygons, below which
     /// starting threads costs more than it saves.
     static std::size_t smallestShared();

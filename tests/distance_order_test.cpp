@@ -31,7 +31,8 @@ void expectSameOrder(std::vector<PolyGroup>& groups, const std::string& what) {
     for (const PolyGroup* g = head; g != nullptr; g = g->next) {
         expected.push_back(static_cast<std::uint32_t>(g - groups.data()));
     }
-    EXPECT_EQ(fast.items(), expected) << what;
+    const auto items = fast.items();
+    EXPECT_EQ(std::vector<std::uint32_t>(items.begin(), items.end()), expected) << what;
     for (PolyGroup& g : groups) {
         g.partner = nullptr;
         g.next = nullptr;

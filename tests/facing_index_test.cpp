@@ -175,7 +175,7 @@ TEST(FacingIndexTest, allSearchesAtTheLimitsFindWhatTheFullSearchFinds) {
             literal[i].partnerDistance = list[i]->partnerDistance;
         }
         groups.clearPartners();
-        const std::vector<FacingIndex::Found> found = indexOver(list).findAllPartners(PI / 4);
+        const auto found = indexOver(list).findAllPartners(PI / 4);
         for (std::size_t i = 0; i < list.size(); ++i) {
             takeFound(list, i, found[i]);
             expectSamePartner(*list[i], literal[i],

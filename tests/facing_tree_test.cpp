@@ -51,7 +51,7 @@ FacingTree treeOver(const std::vector<FacingItem>& items, std::uint32_t groupCou
         codes.push_back({FacingTree::curveCode(items[k].centre - low, high - low), k});
     }
     FacingTree::sortByCode(codes);
-    std::vector<FacingItem> along;
+    ResidentVector<FacingItem> along;
     for (auto& [code, k] : codes) {
         along.push_back(items[k]);
     }
@@ -62,8 +62,8 @@ FacingTree treeOver(const std::vector<FacingItem>& items, std::uint32_t groupCou
 /// their parent's run and come after it; each item's leaf is the one holding it.
 void expectWellFormed(const FacingTree& tree, const std::vector<FacingItem>& given,
                       std::uint32_t groupCount) {
-    const std::vector<FacingItem>& items = tree.items();
-    const std::vector<FacingNode>& nodes = tree.nodes();
+    const auto& items = tree.items();
+    const auto& nodes = tree.nodes();
     ASSERT_EQ(items.size(), given.size());
     std::multiset<std::uint32_t> before;
     std::multiset<std::uint32_t> after;

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "host/resident_memory.h"
 #include "host/worker_team.h"
 
 namespace tarvel {
@@ -128,6 +131,54 @@ TEST(WorkerTeamTest, theMainWorkStaysOnTheCallingThreadWithTheAsideBesideIt) {
                                     }),
                      std::bad_alloc);
     }
+}
+
+// An element whose size does not divide a page, so that blocks start and end mid-page.
+struct Odd {
+    std::uint32_t value;
+    std::uint8_t tail[3];
+};
+
+TEST(ResidentMemoryTest, largeBlocksKeepWhatIsWrittenAndWhatLiesAroundThem) {
+    for (const char* threads : {"1", "2", "3"}) {
+        const ThreadsVariable variable(threads);
+        // Small neighbours share pages with the large blocks' ends; their contents must stay.
+        std::vector<std::vector<std::uint32_t>> small;
+        std::vector<ResidentVector<Odd>> large;
+        for (std::uint32_t round = 0; round < 4; ++round) {
+            small.emplace_back(1000 + round, round);
+            large.emplace_back((std::size_t{5} << 20) / sizeof(Odd) + round * 977);
+            EXPECT_EQ(large.back().front().value, 0u);
+            EXPECT_EQ(large.back().back().value, 0u);
+            for (std::size_t i = 0; i < large.back().size(); i += 4096) {
+                large.back()[i].value = static_cast<std::uint32_t>(i) + round;
+            }
+        }
+        ResidentVector<std::uint32_t> copied(3'000'000);
+        std::iota(copied.begin(), copied.end(), 7u);
+        const ResidentVector<std::uint32_t> copy = copied;
+        EXPECT_EQ(copy, copied) << threads;
+        for (std::uint32_t round = 0; round < 4; ++round) {
+            EXPECT_EQ(small[round], std::vector<std::uint32_t>(1000 + round, round)) << threads;
+            for (std::size_t i = 0; i < large[round].size(); i += 4096) {
+                ASSERT_EQ(large[round][i].value, static_cast<std::uint32_t>(i) + round);
+            }
+        }
+    }
+}
+
+TEST(ResidentMemoryTest, onlyThreadsDoingATeamsShareAreWorkers) {
+    const ThreadsVariable four("4");
+    EXPECT_FALSE(WorkerTeam::onWorker());
+    std::atomic<int> outside{0};
+    WorkerTeam(1'000'000).forRanges(
+        64, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::onWorker() ? 0 : 1; });
+    EXPECT_EQ(outside.load(), 0);
+    EXPECT_FALSE(WorkerTeam::onWorker());  // the calling thread, after its share
+    // A team of one runs on the calling thread as plain work.
+    WorkerTeam(10).forRanges(
+        4, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::onWorker() ? 0 : 1; });
+    EXPECT_EQ(outside.load(), 4);
 }
 
 }  // namespace

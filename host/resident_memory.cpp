@@ -1,0 +1,50 @@
+#include "host/resident_memory.h"
+
+#include <cstdint>
+
+#include "host/worker_team.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace tarvel {
+
+namespace {
+
+// Smaller blocks fault in faster than a thread starts.
+constexpr std::size_t kSmallestBlock = std::size_t{4} << 20;
+
+constexpr std::uintptr_t kPage = 4096;
+
+}  // namespace
+
+void makeResident([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes,
+                  [[maybe_unused]] std::size_t elements) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (bytes < kSmallestBlock || WorkerTeam::onWorker()) {
+        return;
+    }
+    const WorkerTeam team(elements);
+    if (team.size() < 2) {
+        return;
+    }
+    // Whole pages inside the block: the pages at its ends may be shared with other blocks,
+    // and those fault in as usual.
+    const auto from = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kPage - 1);
+    if (to <= from) {
+        return;
+    }
+    const std::size_t pages = (to - from) / kPage;
+    team.forRanges(pages, (pages + team.size() - 1) / team.size(),
+                   [from](std::size_t begin, std::size_t end) {
+                       // A refusal (no memory now, or an older system) leaves the pages to
+                       // fault when first written.
+                       madvise(reinterpret_cast<void*>(from + begin * kPage), (end - begin) * kPage,
+                               MADV_POPULATE_WRITE);
+                   });
+#endif
+}
+
+}  // namespace tarvel
