@@ -10,6 +10,7 @@
 #include "grouping/low_bit.h"
 #include "host/resident_memory.h"
 #include "host/selected_poly.h"
+#include "host/worker_team.h"
 
 namespace tarvel {
 
@@ -58,6 +59,7 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
         numberPoints(polygons, keys);
     }
     listHolders(polygons);
+    findOthersAcross(polygons);
 }
 
 void PolygonsByPoint::numberCompactPoints(const KeySpan& keys) {
@@ -152,6 +154,64 @@ void PolygonsByPoint::listHolders(std::uint32_t polygons) {
             std::sort(holders_.get() + range.live, holders_.get() + range.end, bySlot);
         }
     }
+}
+
+void PolygonsByPoint::findOthersAcross(std::uint32_t polygons) {
+    // Growth asks once for every edge of every polygon it takes. Most edges have one other
+    // holder, or none, and which it is does not change as polygons are taken: found here for
+    // all edges at once, on every thread, growth only checks whether it is still there.
+    const WorkerTeam team(polygons);
+    if (team.size() < 2) {
+        return;
+    }
+    across_ = newResidentArray<std::uint32_t>(corners_.size());
+    team.forRanges(polygons, team.grainFor(polygons, 8192),
+                   [this](std::size_t begin, std::size_t end) {
+                       for (auto l = static_cast<std::uint32_t>(begin); l < end; ++l) {
+                           const std::uint32_t first = cornerStart_[l];
+                           const std::uint32_t last = cornerStart_[l + 1];
+                           for (std::uint32_t c = first; c < last; ++c) {
+                               const std::uint32_t from = corners_[c == first ? last - 1 : c - 1];
+                               across_[c] = otherHolder(l, from, corners_[c]);
+                           }
+                       }
+                   });
+}
+
+std::uint32_t PolygonsByPoint::otherHolder(std::uint32_t local, std::uint32_t pa,
+                                           std::uint32_t pb) const {
+    if (pa == pb) {
+        return kSeveral;
+    }
+    const HolderRange a = holderRange_[pa];
+    const HolderRange b = holderRange_[pb];
+    // The shorter list walked, each of its polygons looked for in the longer one.
+    const bool walkA = a.end - a.live <= b.end - b.live;
+    const HolderRange walk = walkA ? a : b;
+    const HolderRange other = walkA ? b : a;
+    std::uint32_t found = kNone;
+    for (std::uint32_t at = walk.live; at < walk.end; ++at) {
+        const std::uint32_t candidate = holders_[at];
+        if (candidate == local) {
+            continue;
+        }
+        bool held = false;
+        if (other.end - other.live <= kShortList) {
+            held = std::find(holders_.get() + other.live, holders_.get() + other.end, candidate) !=
+                   holders_.get() + other.end;
+        } else {
+            const std::uint32_t place =
+                findInSorted(slotAndTaken_[candidate] & ~kTaken, other.live, other.end);
+            held = place < other.end && holders_[place] == candidate;
+        }
+        if (held) {
+            if (found != kNone) {
+                return kSeveral;
+            }
+            found = candidate;
+        }
+    }
+    return found;
 }
 
 std::uint32_t PolygonsByPoint::firstRemaining(std::uint32_t point) {

@@ -30,6 +30,23 @@ public:
     /// first remaining polygon holding the point.
     std::uint32_t findHolder(std::uint32_t pa, std::uint32_t pb);
 
+    /// What findHolder gives for edge `edge` of polygon `local`, which must be taken: edge 0
+    /// runs from its last point to its first, edge k > 0 from point k - 1 to point k. Where
+    /// the edge has exactly one other holder, that was found ahead, by the team's threads.
+    std::uint32_t holderAcross(std::uint32_t local, std::int32_t edge) {
+        const std::uint32_t* c = corners(local);
+        const std::uint32_t pa = edge == 0 ? c[cornerCount(local) - 1] : c[edge - 1];
+        const std::uint32_t pb = c[edge];
+        if (across_ == nullptr) {
+            return findHolder(pa, pb);
+        }
+        const std::uint32_t other = across_[cornerStart_[local] + static_cast<std::uint32_t>(edge)];
+        if (other == kSeveral) {
+            return findHolder(pa, pb);
+        }
+        return other == kNone || taken(other) ? kNone : other;
+    }
+
     /// Marks the polygon taken: no later findHolder gives it.
     void take(std::uint32_t local) { slotAndTaken_[local] |= kTaken; }
     bool taken(std::uint32_t local) const { return (slotAndTaken_[local] & kTaken) != 0; }
@@ -55,6 +72,8 @@ public:
 
 private:
     static constexpr std::uint32_t kTaken = 0x80000000u;
+    /// In across_: an edge whose points are one, or that more than one other polygon holds.
+    static constexpr std::uint32_t kSeveral = 0xFFFFFFFEu;
 
     /// A point's holders are holders_[live .. end): none before live remains, and live only
     /// moves forward, past holders found taken.
@@ -111,6 +130,11 @@ private:
     void numberPoints(std::uint32_t polygons, const KeySpan& keys);
     /// Lays the lists out from those counts and fills them.
     void listHolders(std::uint32_t polygons);
+    /// Fills across_, when the team has more than one thread.
+    void findOthersAcross(std::uint32_t polygons);
+    /// The holder of points pa and pb other than polygon `local`, kNone or kSeveral; before
+    /// anything is taken.
+    std::uint32_t otherHolder(std::uint32_t local, std::uint32_t pa, std::uint32_t pb) const;
 
     std::unique_ptr<SelectedPoly*[]> records_;       // by local number
     std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
@@ -119,6 +143,7 @@ private:
     ResidentVector<std::uint32_t> corners_;          // point numbers, polygon after polygon
     ResidentVector<HolderRange> holderRange_;        // by point number
     std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
+    std::unique_ptr<std::uint32_t[]> across_;  // per corner, for the edge ending there; or none
 };
 
 }  // namespace tarvel

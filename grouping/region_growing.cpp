@@ -85,11 +85,7 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
             stack.pop_back();
             continue;
         }
-        const std::uint32_t* numbers = holders.corners(top.local);
-        const std::int32_t k = top.edge++;
-        const std::int32_t first = k == 0 ? n - 1 : k - 1;
-        const std::int32_t second = k == 0 ? 0 : k;
-        const std::uint32_t found = holders.findHolder(numbers[first], numbers[second]);
+        const std::uint32_t found = holders.holderAcross(top.local, top.edge++);
         if (found == PolygonsByPoint::kNone) {
             continue;
         }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "grouping/polygons_by_point.h"
+#include "host/worker_team.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
@@ -100,6 +102,11 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
     // point more than once, and records lie in memory in another order than the slots.
     // Identifiers are either close together or spread over the whole address range, within
     // and across 32-bit halves.
+    // Shared out even for these few polygons, so that the edges' other holders are found
+    // ahead as in a large run.
+    setenv("TARVEL_THREADS", "2", 1);
+    const std::size_t shared = WorkerTeam::smallestShared();
+    WorkerTeam::setSmallestShared(1);
     std::mt19937 random(17);
     auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(random() % n); };
     for (int scene = 0; scene < 60; ++scene) {
@@ -162,6 +169,21 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
                           scanForHolder(table, taken, ids[a], ids[b]))
                     << "scene " << scene << ", points " << a << ' ' << b;
             }
+            // Growth's look-up along the edges of a taken polygon.
+            for (std::size_t s = 0; s < table.size(); ++s) {
+                const SelectedPoly& poly = *table[s];
+                if (!taken[s] || pick(4) != 0) {
+                    continue;
+                }
+                const std::uint32_t local = holders.localOf(static_cast<std::int32_t>(s));
+                for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+                    const LWPntID from = poly.pointIds[k == 0 ? poly.pointCount - 1 : k - 1];
+                    const std::uint32_t found = holders.holderAcross(local, k);
+                    ASSERT_EQ(found == PolygonsByPoint::kNone ? -1 : holders.slot(found),
+                              scanForHolder(table, taken, from, poly.pointIds[k]))
+                        << "scene " << scene << ", slot " << s << ", edge " << k;
+                }
+            }
             // Take a few, often the one a look-up would give next.
             for (int t = 0; t < 3 && left > 0; ++t) {
                 std::size_t s = pick(static_cast<std::uint32_t>(table.size()));
@@ -174,6 +196,8 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
             }
         }
     }
+    WorkerTeam::setSmallestShared(shared);
+    unsetenv("TARVEL_THREADS");
 }
 
 }  // namespace
