@@ -1,19 +1,18 @@
 #include "grouping/flatten_into_frame.h"
 
+#include "boundary/boundary_point.h"
 #include "geometry/frame_transform.h"
-#include "grouping/poly_group.h"
-#include "host/selected_poly.h"
 
 namespace tarvel {
 
-void flattenIntoFrame(PolyGroup& group, AlignFrame frame, Vector3 origin) {
-    // The frame's sines and cosines once for the group, not once per point.
+void flattenIntoFrame(PolyGroup&, const BoundaryPoint* boundary, AlignFrame frame, Vector3 origin) {
+    // Only the boundary's points are read after this, and they are a few thousand where the
+    // members may hold millions. Each entry names a position of its own.
     const FrameTransform transform(frame);
-    for (SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        for (int i = 0; i < m->pointCount; ++i) {
-            m->positions[i] = transform.apply(m->positions[i], origin);
-            m->positions[i].z = 0.0;
-        }
+    for (const BoundaryPoint* p = boundary; p != nullptr; p = p->next) {
+        Vector3& position = *p->position;
+        position = transform.apply(position, origin);
+        position.z = 0.0;
     }
 }
 

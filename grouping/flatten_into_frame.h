@@ -4,11 +4,14 @@
 
 namespace tarvel {
 
+struct BoundaryPoint;
 struct PolyGroup;
 
-/// Carries every stored position of every member polygon of the group into `frame` about
-/// `origin`, and sets its z to 0.0. Positions shared by members are stored, and carried, once
-/// per member. The group's normal and centre are left alone.
-void flattenIntoFrame(PolyGroup& group, AlignFrame frame, Vector3 origin);
+/// Carries the stored positions of the group's member polygons into `frame` about `origin`,
+/// and sets their z to 0.0: at least every position that an entry of `boundary` (the group's
+/// boundary list) names, once each, which is all that is read of them after. Positions shared
+/// by members are stored once per member. The group's normal and centre are left alone.
+void flattenIntoFrame(PolyGroup& group, const BoundaryPoint* boundary, AlignFrame frame,
+                      Vector3 origin);
 
 }  // namespace tarvel

@@ -86,7 +86,7 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
         frame.computeAngles();
         // One frame for both, each about its own centre, so both loops lie around (0, 0).
         auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
-            flattenIntoFrame(side, frame, side.centre);
+            flattenIntoFrame(side, boundary.get(), frame, side.centre);
             normaliseToBox(boundary.get());
             sortOwnedByAngle(boundary);
         };

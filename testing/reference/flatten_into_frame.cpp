@@ -5,7 +5,7 @@
 
 namespace tarvel {
 
-void flattenIntoFrame(PolyGroup& group, AlignFrame frame, Vector3 origin) {
+void flattenIntoFrame(PolyGroup& group, const BoundaryPoint*, AlignFrame frame, Vector3 origin) {
     for (SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
         for (int i = 0; i < m->pointCount; ++i) {
             frame.transformPoints(&m->positions[i], origin, 1);
