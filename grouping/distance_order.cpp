@@ -34,15 +34,19 @@ std::uint64_t orderedBits(double distance) {
     return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
-/// A stable sort of `entries` by distance (none NaN): by the digits of orderedBits from the
-/// lowest, 11 bits at a time, passing over digits that every entry shares.
+/// A stable sort of `entries` by distance (none NaN): by the top 33 bits of orderedBits (the
+/// sign, the exponent and 21 bits of the fraction), 11 bits at a time from the lowest of them,
+/// passing over digits that every entry shares; then the runs that agree on those bits and
+/// not on the rest are put in order by a stable sort of their own. Such runs are short unless
+/// the distances crowd within a few millionths of each other.
 template <typename Entry>
 void sortByDistance(ResidentVector<Entry>& entries) {
     constexpr int kDigitBits = 11;
+    constexpr int kLowest = 64 - 3 * kDigitBits;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
     ResidentVector<Entry> other;
     std::vector<std::uint32_t> start(kBuckets);
-    for (int shift = 0; shift < 64; shift += kDigitBits) {
+    for (int shift = kLowest; shift < 64; shift += kDigitBits) {
         std::fill(start.begin(), start.end(), 0);
         for (const Entry& e : entries) {
             ++start[(orderedBits(e.distance) >> shift) & (kBuckets - 1)];
@@ -61,6 +65,21 @@ void sortByDistance(ResidentVector<Entry>& entries) {
             other[start[(orderedBits(e.distance) >> shift) & (kBuckets - 1)]++] = e;
         }
         entries.swap(other);
+    }
+    auto byDistance = [](const Entry& a, const Entry& b) {
+        return orderedBits(a.distance) < orderedBits(b.distance);
+    };
+    for (auto run = entries.begin(); run != entries.end();) {
+        const std::uint64_t top = orderedBits(run->distance) >> kLowest;
+        bool mixed = false;
+        auto end = run + 1;
+        for (; end != entries.end() && orderedBits(end->distance) >> kLowest == top; ++end) {
+            mixed = mixed || orderedBits(end->distance) != orderedBits(run->distance);
+        }
+        if (mixed) {
+            std::stable_sort(run, end, byDistance);
+        }
+        run = end;
     }
 }
 
