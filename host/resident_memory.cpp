@@ -22,7 +22,7 @@ constexpr std::uintptr_t kPage = 4096;
 void makeResident([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes,
                   [[maybe_unused]] std::size_t elements) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    if (bytes < kSmallestBlock || WorkerTeam::onWorker()) {
+    if (bytes < kSmallestBlock || WorkerTeam::sharing()) {
         return;
     }
     const WorkerTeam team(elements);

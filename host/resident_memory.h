@@ -10,9 +10,10 @@ namespace tarvel {
 /// Takes a new block's pages in from the system on every thread of a team at once, instead of
 /// one by one as the thread that first writes them faults on each. For the large arrays a run
 /// fills on one thread: the system clears each fresh page before handing it out, and on two
-/// threads that takes half the time. Blocks under a few megabytes, single-thread runs and calls
-/// from a team's worker are left to fault as usual. Throws std::bad_alloc when a thread cannot
-/// be made for lack of memory; a system without the means leaves the pages to fault.
+/// threads that takes half the time. Blocks under a few megabytes, single-thread runs and blocks
+/// asked for while a team is at work (its threads all busy) are left to fault as usual. Throws
+/// std::bad_alloc when a thread cannot be made for lack of memory; a system without the means
+/// leaves the pages to fault.
 void makeResident(void* block, std::size_t bytes, std::size_t elements);
 
 /// The standard allocator, with each block made resident as it is allocated.

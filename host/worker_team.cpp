@@ -13,20 +13,18 @@ constexpr unsigned kMostThreads = 64;
 
 std::atomic<std::size_t> smallestSharedPolygons{20000};
 
-thread_local bool sharingWork = false;
+// Teams whose work is under way on more than one thread. A count for the process, not a mark
+// per thread: thread-local storage would need the C library's emulation on some platforms.
+std::atomic<int> teamsSharing{0};
 
-/// Runs a team's job on this thread, marked as a worker meanwhile.
-void runMarked(void (*job)(void*), void* context) {
-    const bool was = sharingWork;
-    sharingWork = true;
-    try {
-        job(context);
-    } catch (...) {
-        sharingWork = was;
-        throw;
-    }
-    sharingWork = was;
-}
+/// Counts a team in while it lives.
+class Sharing {
+public:
+    Sharing() { teamsSharing.fetch_add(1, std::memory_order_relaxed); }
+    ~Sharing() { teamsSharing.fetch_sub(1, std::memory_order_relaxed); }
+    Sharing(const Sharing&) = delete;
+    Sharing& operator=(const Sharing&) = delete;
+};
 
 /// The cap TARVEL_THREADS sets, or 0 for none: anything but a count from 1 up sets none.
 unsigned threadCap() {
@@ -69,19 +67,20 @@ void WorkerTeam::setSmallestShared(std::size_t polygons) {
     smallestSharedPolygons.store(polygons, std::memory_order_relaxed);
 }
 
-bool WorkerTeam::onWorker() {
-    return sharingWork;
+bool WorkerTeam::sharing() {
+    return teamsSharing.load(std::memory_order_relaxed) > 0;
 }
 
 void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
     // The threads live in this frame; every one started is joined before it returns.
+    const Sharing sharing;
     alignas(std::thread) unsigned char storage[kMostThreads][sizeof(std::thread)];
     auto* workers = reinterpret_cast<std::thread*>(storage);
     unsigned started = 0;
     bool outOfMemory = false;
     for (; started + 1 < threads; ++started) {
         try {
-            new (&workers[started]) std::thread(runMarked, job, context);
+            new (&workers[started]) std::thread(job, context);
         } catch (const std::system_error&) {
             break;  // the system refuses more threads: fewer do the work
         } catch (const std::bad_alloc&) {
@@ -90,7 +89,7 @@ void WorkerTeam::runOn(unsigned threads, void (*job)(void*), void* context) {
         }
     }
     if (!outOfMemory) {
-        runMarked(job, context);
+        job(context);
     }
     for (unsigned i = 0; i < started; ++i) {
         workers[i].join();

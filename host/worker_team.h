@@ -65,9 +65,9 @@ public:
             &context, context.done);
     }
 
-    /// Whether the calling thread is doing a share of a team's work (forRanges or both with
-    /// more than one thread).
-    static bool onWorker();
+    /// Whether some team's work is being shared out over threads (forRanges or both with more
+    /// than one thread) at the moment, on any thread.
+    static bool sharing();
 
     /// The selection size from which the work is shared: 20,000 polygons, below which
     /// starting threads costs more than it saves.

@@ -167,17 +167,17 @@ TEST(ResidentMemoryTest, largeBlocksKeepWhatIsWrittenAndWhatLiesAroundThem) {
     }
 }
 
-TEST(ResidentMemoryTest, onlyThreadsDoingATeamsShareAreWorkers) {
+TEST(WorkerTeamTest, aTeamIsSharingOnlyWhileItsThreadsWork) {
     const ThreadsVariable four("4");
-    EXPECT_FALSE(WorkerTeam::onWorker());
+    EXPECT_FALSE(WorkerTeam::sharing());
     std::atomic<int> outside{0};
     WorkerTeam(1'000'000).forRanges(
-        64, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::onWorker() ? 0 : 1; });
+        64, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::sharing() ? 0 : 1; });
     EXPECT_EQ(outside.load(), 0);
-    EXPECT_FALSE(WorkerTeam::onWorker());  // the calling thread, after its share
+    EXPECT_FALSE(WorkerTeam::sharing());  // once the threads are joined
     // A team of one runs on the calling thread as plain work.
     WorkerTeam(10).forRanges(
-        4, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::onWorker() ? 0 : 1; });
+        4, 1, [&](std::size_t, std::size_t) { outside += WorkerTeam::sharing() ? 0 : 1; });
     EXPECT_EQ(outside.load(), 4);
 }
 
