@@ -1,6 +1,7 @@
 #include "formats/file_bytes.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -10,7 +11,12 @@
 
 namespace formats {
 
-std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
+namespace {
+
+/// Reads the whole file into `content`, a vector of bytes or a string: in one piece as large as
+/// the file says it is, then on in blocks for whatever it still holds.
+template <typename Content>
+Content readWhole(const std::filesystem::path& path) {
     const std::string name = path.string();
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
@@ -20,18 +26,34 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     if (!file) {
         throw FormatError(name + ": cannot open: " + std::strerror(errno));
     }
-    std::vector<std::byte> bytes;
+    Content content;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > 0 && size < content.max_size()) {
+        content.resize(static_cast<std::size_t>(size));
+        file.read(reinterpret_cast<char*>(content.data()), static_cast<std::streamsize>(size));
+        content.resize(static_cast<std::size_t>(file.gcount()));
+    }
     char block[1 << 16];
     while (file) {
         file.read(block, sizeof block);
         const auto got = static_cast<std::size_t>(file.gcount());
-        const auto* first = reinterpret_cast<const std::byte*>(block);
-        bytes.insert(bytes.end(), first, first + got);
+        const auto* first = reinterpret_cast<const typename Content::value_type*>(block);
+        content.insert(content.end(), first, first + got);
     }
     if (file.bad()) {
         throw FormatError(name + ": cannot read: " + std::strerror(errno));
     }
-    return bytes;
+    return content;
+}
+
+}  // namespace
+
+std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
+    return readWhole<std::vector<std::byte>>(path);
+}
+
+std::string readFileText(const std::filesystem::path& path) {
+    return readWhole<std::string>(path);
 }
 
 }  // namespace formats

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
@@ -17,9 +18,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
 }
 
-/// Splits a statement into whitespace-separated words, without copying.
-std::vector<std::string_view> words(std::string_view statement) {
-    std::vector<std::string_view> result;
+/// Splits a statement into whitespace-separated words, without copying, into `result`.
+void splitWords(std::string_view statement, std::vector<std::string_view>& result) {
+    result.clear();
     std::size_t at = 0;
     while (at < statement.size()) {
         while (at < statement.size() && isBlank(statement[at])) {
@@ -33,7 +34,6 @@ std::vector<std::string_view> words(std::string_view statement) {
             result.push_back(statement.substr(start, at - start));
         }
     }
-    return result;
 }
 
 /// A reference from a corner to one of the file's lists, checked once the file is read (a
@@ -49,6 +49,7 @@ public:
 
     void parse() {
         const std::string& text = model_.text;
+        reserveRoom(text);
         std::size_t at = 0;
         std::size_t lineNumber = 1;
         std::string joined;
@@ -96,6 +97,28 @@ public:
     }
 
 private:
+    /// Room for the vertices and elements of the lines that start as their statements do, and
+    /// four corners an element, so that the arrays do not grow by copies in a large file.
+    void reserveRoom(const std::string& text) {
+        std::size_t vertices = 0;
+        std::size_t elements = 0;
+        for (std::size_t at = 0; at + 1 < text.size();) {
+            const char first = text[at];
+            if (isBlank(text[at + 1])) {
+                vertices += first == 'v' ? 1 : 0;
+                elements += first == 'f' || first == 'l' ? 1 : 0;
+            }
+            const void* newline = std::memchr(text.data() + at, '\n', text.size() - at);
+            if (newline == nullptr) {
+                break;
+            }
+            at = static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1;
+        }
+        model_.vertices.reserve(vertices);
+        model_.elements.reserve(elements);
+        model_.elementVertices.reserve(4 * elements);
+    }
+
     [[noreturn]] void fail(const std::string& what) const {
         throw FormatError(name_ + ":" + std::to_string(line_) + ": " + what);
     }
@@ -105,7 +128,8 @@ private:
         if (comment != std::string_view::npos) {
             statement = statement.substr(0, comment);
         }
-        const std::vector<std::string_view> parts = words(statement);
+        splitWords(statement, parts_);
+        const std::vector<std::string_view>& parts = parts_;
         if (parts.empty()) {
             return;
         }
@@ -270,29 +294,41 @@ private:
     PendingCheck texcoordCheck_;
     PendingCheck normalCheck_;
     std::unordered_map<std::string, std::uint32_t> nameIndex_;
+    std::vector<std::string_view> parts_;  // the words of the statement in hand
 };
 
 }  // namespace
 
-ObjModel readObj(std::span<const std::byte> bytes, const std::string& name) {
-    if (bytes.empty()) {
+namespace {
+
+/// The model of the file `name` whose whole text is `text`.
+ObjModel parseText(std::string text, const std::string& name) {
+    if (text.empty()) {
         throw FormatError(name + ": empty file");
     }
-    const void* nul = std::memchr(bytes.data(), 0, bytes.size());
-    if (nul != nullptr) {
-        const auto at = static_cast<std::size_t>(static_cast<const std::byte*>(nul) - bytes.data());
-        throw FormatError(name + ": not an OBJ text file: byte " + std::to_string(at) +
+    const auto nul = text.find('\0');
+    if (nul != std::string::npos) {
+        throw FormatError(name + ": not an OBJ text file: byte " + std::to_string(nul) +
                           " is a NUL");
     }
     ObjModel model;
-    model.text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    model.text = std::move(text);
     ObjParser(name, model).parse();
     return model;
 }
 
+}  // namespace
+
+ObjModel readObj(std::span<const std::byte> bytes, const std::string& name) {
+    std::string text;
+    if (!bytes.empty()) {
+        text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    return parseText(std::move(text), name);
+}
+
 ObjModel loadObj(const std::filesystem::path& path) {
-    const std::vector<std::byte> bytes = readFileBytes(path);
-    return readObj(bytes, path.string());
+    return parseText(readFileText(path), path.string());
 }
 
 }  // namespace formats
