@@ -72,7 +72,7 @@ public:
 
 private:
     static constexpr std::uint32_t kTaken = 0x80000000u;
-    /// In across_: an edge whose points are one, or that more than one other polygon holds.
+    /// In across_: an edge from a point to itself, or one that several other polygons hold.
     static constexpr std::uint32_t kSeveral = 0xFFFFFFFEu;
 
     /// A point's holders are holders_[live .. end): none before live remains, and live only
