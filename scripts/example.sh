@@ -2,7 +2,7 @@
 # Sets up, builds the module and the stand-in host, and runs the tool on the bundled example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh example
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVEL_TESTS=OFF -DTARVEL_BENCH=OFF >/dev/null
 cmake --build build/release -j"$(nproc)"
 # tarvel-host exits with 3 when the tool stops without changing anything; the example links.

@@ -6,7 +6,7 @@
 # build/windows64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 
 declare -A size sha
 for bits in 32 64; do

@@ -22,6 +22,16 @@ export WINEDEBUG=-all
 # No .NET or HTML engine to offer to install, no debugger to start on a crash.
 export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
 unset DISPLAY WAYLAND_DISPLAY
+here="$(cd "$(dirname "$0")" && pwd)"
+
+# Debian's wine starts every program through Wine's 32-bit loader when wine32 is installed,
+# which a kernel that runs no 32-bit programs refuses: there the 64-bit loader is used directly,
+# so the 64-bit programs still run.
+wine=(wine)
+if [ -x /usr/lib/wine/wine64 ] && ! bash "$here/../../scripts/runs_32bit_programs.sh" >/dev/null; then
+  export WINELOADER=/usr/lib/wine/wine64
+  wine=(/usr/lib/wine/wine64)
+fi
 
 users="$WINEPREFIX.users"
 # Holds the prefix's lock (beside it) until this script ends.
@@ -61,7 +71,7 @@ case "${1:-}" in
     # Neither the server nor the processes that wineboot leaves running may hold the lock.
     # (Fails when the server runs already, for another user.)
     wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-    wine wineboot </dev/null >/dev/null 2>&1 9>&-
+    "${wine[@]}" wineboot </dev/null >/dev/null 2>&1 9>&-
     touch "$users/$PPID"
     ;;
   stop)
@@ -77,6 +87,6 @@ case "${1:-}" in
     exit 2
     ;;
   *)
-    exec wine "$@"
+    exec "${wine[@]}" "$@"
     ;;
 esac
