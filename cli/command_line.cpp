@@ -137,7 +137,7 @@ void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
                               ->check(CLI::IsMember({"lwo", "obj"}))
                               ->type_name("FORMAT");
     app.add_flag("--all", options.selection.all,
-                 "select every FACE and PTCH polygon (no --select option with it)");
+                 "select every FACE, PTCH and SUBD polygon (no --select option with it)");
     repeatable(app, "--select-surface", options.selection.surfaces,
                "select the polygons of this surface (OBJ: usemtl); repeatable")
         ->type_name("NAME");

@@ -6,6 +6,7 @@
 #include "cli/exit_codes.h"
 #include "cli/polygon_names.h"
 #include "host/lwsdk.h"
+#include "host/polygon_capture.h"
 
 namespace tarvelhost {
 
@@ -133,7 +134,7 @@ std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules) {
         standin::Polygon& polygon = mesh.polygons[j];
         bool take = true;
         if (rules.all) {
-            take = polygon.type == kTypeFace || polygon.type == kTypePatch;
+            take = tarvel::isCapturedType(polygon.type);
         }
         if (!rules.surfaces.empty() && !contains(rules.surfaces, polygon.surface)) {
             take = false;

@@ -25,7 +25,7 @@ std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::strin
 /// What selects a polygon. Within a kind a polygon matches when it bears any of the names
 /// given; it must match every kind given.
 struct SelectionRules {
-    /// Every FACE and PTCH polygon (the kinds the tool takes); excludes the other rules.
+    /// Every FACE, PTCH and SUBD polygon (the kinds the tool takes); excludes the other rules.
     bool all = false;
     /// Surface names.
     std::vector<std::string> surfaces;

@@ -1,12 +1,14 @@
 // The host modeller's plug-in interface, as far as this module uses it.
 //
 // This is the only file that knows the shapes of the host's records. The names are the host's
-// own. Only the members the module calls are declared; the record layouts are those of our
-// stand-in host. Building with TARVEL_HOST_SDK defined includes the vendor's headers instead.
+// own, and so are the layouts: each record below is the host's published one, or the leading
+// part of it that every release shares (the host only ever appends members). They are taken
+// from the published interface of LightWave 6.0 through 2023 (the edit record of class version
+// 4 through 9); the end of this file pins every size and offset for every target built, so a
+// member dropped or moved stops the build.
 //
 // The same records serve the 32-bit and the 64-bit Windows module and the stand-in host on
 // Linux: identifiers and functions are pointer-sized, counts and flags are int, codes are 32-bit.
-// The end of this file pins each record's size and member offsets for every target built.
 #pragma once
 
 #include <cstddef>
@@ -20,13 +22,6 @@
 #else
 #define TARVEL_HOSTCALL
 #endif
-
-#ifdef TARVEL_HOST_SDK
-#include <lwhost.h>
-#include <lwmeshedt.h>
-#include <lwmodule.h>
-#include <lwserver.h>
-#else
 
 extern "C" {
 
@@ -78,18 +73,52 @@ typedef struct st_EDPolygonInfo {
 /// Called once per polygon by `polyScan`; a result of 0 continues the scan.
 typedef EDError TARVEL_HOSTCALL EDPolyScanFunc(void* userData, const EDPolygonInfo* polygon);
 
+/// A member of the edit record that this tool never calls. Only its place matters here: the
+/// host's own signature is left out, and a host fills the slot with whatever it offers.
+typedef void(TARVEL_HOSTCALL* EDUncalledFunc)(void);
+
+/// The edit record "MeshDataEdit" servers work through. Every member up to `pntVPMap` is
+/// declared, in the host's order, so that each one the module calls sits where the host put it;
+/// hosts from LightWave 9 on append more, which the module never reads.
 typedef struct st_MeshEditOp {
     EDStateRef state;
+    /// The layer the edit works in; 4 bytes of padding follow it on 64-bit targets.
+    int layerNum;
     void(TARVEL_HOSTCALL* done)(EDStateRef, EDError error, int selectionMode);
+    EDUncalledFunc pointCount;
     int(TARVEL_HOSTCALL* polyCount)(EDStateRef, EltOpLayer layer, int mode);
+    EDUncalledFunc pointScan;
     EDError(TARVEL_HOSTCALL* polyScan)(EDStateRef, EDPolyScanFunc* callback, void* userData,
                                        EltOpLayer layer);
     EDPointInfo*(TARVEL_HOSTCALL* pointInfo)(EDStateRef, LWPntID point);
+    EDUncalledFunc polyInfo;
     int(TARVEL_HOSTCALL* polyNormal)(EDStateRef, LWPolID polygon, double normal[3]);
+    EDUncalledFunc addPoint;
     LWPolID(TARVEL_HOSTCALL* addFace)(EDStateRef, const char* surface, int pointCount,
                                       const LWPntID* points);
+    EDUncalledFunc addCurve;
+    EDUncalledFunc addQuad;
+    EDUncalledFunc addTri;
+    EDUncalledFunc addPatch;
+    EDUncalledFunc remPoint;
     EDError(TARVEL_HOSTCALL* remPoly)(EDStateRef, LWPolID polygon);
+    EDUncalledFunc pntMove;
+    EDUncalledFunc polSurf;
+    EDUncalledFunc polPnts;
+    EDUncalledFunc polFlag;
     EDError(TARVEL_HOSTCALL* polTag)(EDStateRef, LWPolID polygon, LWID type, const char* text);
+    EDUncalledFunc pntVMap;
+    EDUncalledFunc addPoly;
+    EDUncalledFunc addIPnt;
+    EDUncalledFunc initUV;
+    EDUncalledFunc pointVSet;
+    EDUncalledFunc pointVGet;
+    EDUncalledFunc polyTag;
+    EDUncalledFunc pntSelect;
+    EDUncalledFunc polSelect;
+    EDUncalledFunc pointVPGet;
+    EDUncalledFunc pointVEval;
+    EDUncalledFunc pntVPMap;
 } MeshEditOp;
 
 /// The edit-begin function handed to a "MeshDataEdit" server as its `local` argument.
@@ -169,16 +198,47 @@ TARVEL_PIN_MEMBER(EDPolygonInfo, points, 20, 32, 32);
 TARVEL_PIN_MEMBER(EDPolygonInfo, surface, 24, 40, 40);
 TARVEL_PIN_MEMBER(EDPolygonInfo, type, 28, 48, 48);
 
-TARVEL_PIN_SIZE(MeshEditOp, 36, 72, 72);
+// The edit record through pntVPMap: a pointer, the layer number (padded to a pointer on
+// 64-bit targets), then one function pointer after another.
+TARVEL_PIN_SIZE(MeshEditOp, 140, 280, 280);
 TARVEL_PIN_MEMBER(MeshEditOp, state, 0, 0, 0);
-TARVEL_PIN_MEMBER(MeshEditOp, done, 4, 8, 8);
-TARVEL_PIN_MEMBER(MeshEditOp, polyCount, 8, 16, 16);
-TARVEL_PIN_MEMBER(MeshEditOp, polyScan, 12, 24, 24);
-TARVEL_PIN_MEMBER(MeshEditOp, pointInfo, 16, 32, 32);
-TARVEL_PIN_MEMBER(MeshEditOp, polyNormal, 20, 40, 40);
-TARVEL_PIN_MEMBER(MeshEditOp, addFace, 24, 48, 48);
-TARVEL_PIN_MEMBER(MeshEditOp, remPoly, 28, 56, 56);
-TARVEL_PIN_MEMBER(MeshEditOp, polTag, 32, 64, 64);
+TARVEL_PIN_MEMBER(MeshEditOp, layerNum, 4, 8, 8);
+TARVEL_PIN_MEMBER(MeshEditOp, done, 8, 16, 16);
+TARVEL_PIN_MEMBER(MeshEditOp, pointCount, 12, 24, 24);
+TARVEL_PIN_MEMBER(MeshEditOp, polyCount, 16, 32, 32);
+TARVEL_PIN_MEMBER(MeshEditOp, pointScan, 20, 40, 40);
+TARVEL_PIN_MEMBER(MeshEditOp, polyScan, 24, 48, 48);
+TARVEL_PIN_MEMBER(MeshEditOp, pointInfo, 28, 56, 56);
+TARVEL_PIN_MEMBER(MeshEditOp, polyInfo, 32, 64, 64);
+TARVEL_PIN_MEMBER(MeshEditOp, polyNormal, 36, 72, 72);
+TARVEL_PIN_MEMBER(MeshEditOp, addPoint, 40, 80, 80);
+TARVEL_PIN_MEMBER(MeshEditOp, addFace, 44, 88, 88);
+TARVEL_PIN_MEMBER(MeshEditOp, addCurve, 48, 96, 96);
+TARVEL_PIN_MEMBER(MeshEditOp, addQuad, 52, 104, 104);
+TARVEL_PIN_MEMBER(MeshEditOp, addTri, 56, 112, 112);
+TARVEL_PIN_MEMBER(MeshEditOp, addPatch, 60, 120, 120);
+TARVEL_PIN_MEMBER(MeshEditOp, remPoint, 64, 128, 128);
+TARVEL_PIN_MEMBER(MeshEditOp, remPoly, 68, 136, 136);
+TARVEL_PIN_MEMBER(MeshEditOp, pntMove, 72, 144, 144);
+TARVEL_PIN_MEMBER(MeshEditOp, polSurf, 76, 152, 152);
+TARVEL_PIN_MEMBER(MeshEditOp, polPnts, 80, 160, 160);
+TARVEL_PIN_MEMBER(MeshEditOp, polFlag, 84, 168, 168);
+TARVEL_PIN_MEMBER(MeshEditOp, polTag, 88, 176, 176);
+TARVEL_PIN_MEMBER(MeshEditOp, pntVMap, 92, 184, 184);
+TARVEL_PIN_MEMBER(MeshEditOp, addPoly, 96, 192, 192);
+TARVEL_PIN_MEMBER(MeshEditOp, addIPnt, 100, 200, 200);
+TARVEL_PIN_MEMBER(MeshEditOp, initUV, 104, 208, 208);
+TARVEL_PIN_MEMBER(MeshEditOp, pointVSet, 108, 216, 216);
+TARVEL_PIN_MEMBER(MeshEditOp, pointVGet, 112, 224, 224);
+TARVEL_PIN_MEMBER(MeshEditOp, polyTag, 116, 232, 232);
+TARVEL_PIN_MEMBER(MeshEditOp, pntSelect, 120, 240, 240);
+TARVEL_PIN_MEMBER(MeshEditOp, polSelect, 124, 248, 248);
+TARVEL_PIN_MEMBER(MeshEditOp, pointVPGet, 128, 256, 256);
+TARVEL_PIN_MEMBER(MeshEditOp, pointVEval, 132, 264, 264);
+TARVEL_PIN_MEMBER(MeshEditOp, pntVPMap, 136, 272, 272);
+// Where the members the module calls end: every release from 6.0 on has them there.
+static_assert(offsetof(MeshEditOp, polTag) + sizeof(void*) == TARVEL_HOST_LAYOUT(92, 184, 184),
+              "the edit record up to polTag");
 
 TARVEL_PIN_SIZE(ServerTagInfo, 8, 16, 16);
 TARVEL_PIN_MEMBER(ServerTagInfo, string, 0, 0, 0);
@@ -203,11 +263,11 @@ TARVEL_PIN_MEMBER(ModuleDescriptor, serverDefs, 20, 32, 32);
 #undef TARVEL_PIN_MEMBER
 #endif  // TARVEL_HOST_LAYOUT
 
-#endif  // TARVEL_HOST_SDK
-
 /// Four-character codes the module and its hosts agree on.
 inline constexpr LWID kTypeFace = LWID_('F', 'A', 'C', 'E');
 inline constexpr LWID kTypePatch = LWID_('P', 'T', 'C', 'H');
+/// Catmull-Clark subdivision cages, a polygon type of hosts from LightWave 9 on.
+inline constexpr LWID kTypeSubdivision = LWID_('S', 'U', 'B', 'D');
 inline constexpr LWID kTagColour = LWID_('C', 'O', 'L', 'R');
 
 /// Module descriptor constants the host checks before it uses a module.

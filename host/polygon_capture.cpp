@@ -56,7 +56,7 @@ void growTable(CaptureContext& context) {
 
 extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygonInfo* polygon) {
     auto* context = static_cast<CaptureContext*>(userData);
-    if (polygon == nullptr || (polygon->type != kTypeFace && polygon->type != kTypePatch)) {
+    if (polygon == nullptr || !isCapturedType(polygon->type)) {
         return 0;
     }
     if ((polygon->flags & kPolygonSelected) == 0) {

@@ -8,6 +8,13 @@ namespace tarvel {
 
 class RecordArena;
 
+/// The polygon types the tool takes: faces, and the cages of subdivision surfaces ("PTCH", and
+/// "SUBD", the Catmull-Clark cages of hosts from LightWave 9 on, whose control polygons are
+/// plain polygons like a patch's). Curves, bones, metaballs and the rest are left alone.
+constexpr bool isCapturedType(LWID type) {
+    return type == kTypeFace || type == kTypePatch || type == kTypeSubdivision;
+}
+
 /// What the capture callback needs from the run that started the scan. Lives on the
 /// activation's stack for the length of the scan.
 struct CaptureContext {
@@ -24,8 +31,8 @@ struct CaptureContext {
 };
 
 /// The scan callback handed to the host's polyScan, with a CaptureContext as user data.
-/// Copies a selected "FACE" or "PTCH" polygon with its point identifiers, positions and normal
-/// into a record in the context's arena, puts it in polyTable[unassignedCount], growing the
+/// Copies a selected polygon of a type the tool takes with its point identifiers, positions and
+/// normal into a record in the context's arena, puts it in polyTable[unassignedCount], growing the
 /// table, and counts it. Always returns 0 so that the
 /// scan goes on, and never throws. Selected polygons beyond the table's slots are skipped, and so
 /// is everything once memory has run out.

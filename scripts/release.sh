@@ -47,6 +47,11 @@ name of a 32-bit program and nothing after a 64-bit one.
 
 Each file needs nothing but Windows itself (KERNEL32.dll, msvcrt.dll).
 
+Which LightWave: Modeler 6.0 and every later release through LightWave 2023 (the plug-in
+interface's MeshDataEdit class version 4 and later). Files of this tool released before
+2026-12-09 do not run in a real Modeler (they read the host's edit record in the wrong
+order): delete them and install these.
+
 Adding it to Modeler
 1. Copy the tarvel.p that matches your LightWave into a folder of your choice, for example
    LightWave's Plugins folder.

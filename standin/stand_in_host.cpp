@@ -1,6 +1,8 @@
 #include "standin/stand_in_host.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -10,6 +12,7 @@
 
 #include "host/polygon_flags.h"
 #include "standin/host_code_scope.h"
+#include "standin/host_info_records.h"
 #include "standin/polygon_normal.h"
 #include "standin/run_mesh.h"
 
@@ -24,6 +27,8 @@ constexpr EDError kBadArguments = 5;
 constexpr int kPrimaryLayer = 0;
 constexpr int kCountAll = 0;
 constexpr int kCountSelected = 1;
+/// The exit code of a process whose plug-in called an operation it never should.
+constexpr int kUncalledOperationExit = 1;
 
 // Point i and polygon j are handed out as the handles i + 1 and j + 1, so that no element's
 // handle is null, and a handle turns back into its index without a lookup.
@@ -52,13 +57,17 @@ struct TagUndo {
 /// One run: the mesh being edited, the answers the host gives and the log.
 class HostRun {
 public:
-    HostRun(Scene scene, CallLogging logging)
-        : mesh_(std::move(scene.mesh)), answers_(scene.host), log_(logging) {
+    HostRun(Scene scene, CallLogging logging, std::string moduleName)
+        : mesh_(std::move(scene.mesh)),
+          answers_(scene.host),
+          log_(logging),
+          moduleName_(std::move(moduleName)) {
         for (std::size_t j = 0; j < mesh_.polygonCount(); ++j) {
             selectedCount_ += (mesh_.flags(j) & kPolygonSelected) != 0 ? 1 : 0;
         }
     }
 
+    const std::string& moduleName() const { return moduleName_; }
     void* global(const char* service, int use);
     MeshEditOp* begin(int pointBuffer, int polygonBuffer, int selection);
     void message(CallOp kind, const char* text, const char* text2) {
@@ -112,9 +121,10 @@ private:
     RunMesh mesh_;
     HostAnswers answers_;
     CallLog log_;
+    std::string moduleName_;
     std::exception_ptr failure_;
     /// The record pointInfo returns, valid until its next call.
-    EDPointInfo pointInfo_{};
+    PointInfoRecord pointInfo_{};
     /// Selected polygons not removed.
     std::size_t selectedCount_ = 0;
     /// Polygons that keep a slot but were removed.
@@ -210,20 +220,96 @@ MeshEditOp* beginEntry(int pointBuffer, int polygonBuffer, EltOpSelect selection
         nullptr, [=](HostRun& run) { return run.begin(pointBuffer, polygonBuffer, selection); });
 }
 
+/// The operations of the edit record that no plug-in this host runs may call. A call means the
+/// plug-in reads the record with a layout of its own, and its next call may jump anywhere (into
+/// the layer number, say): the process ends here, naming the operation, before it can, with the
+/// exit code of a refused module and nothing written.
+template <const char* Name>
+void uncalledEntry() {
+    const HostCodeScope hostCode;
+    const std::string module = activeRun != nullptr ? activeRun->moduleName() : "the plug-in";
+    std::fprintf(stderr,
+                 "%s: the module called the host's edit operation %s, which this tool never "
+                 "calls: it does not read the edit record as the host lays it out\n",
+                 module.c_str(), Name);
+    std::fflush(stderr);
+    std::_Exit(kUncalledOperationExit);
+}
+
+#define TARVEL_UNCALLED(name)          \
+    constexpr char k_##name[] = #name; \
+    constexpr EDUncalledFunc name##Uncalled = uncalledEntry<k_##name>;
+TARVEL_UNCALLED(pointCount)
+TARVEL_UNCALLED(pointScan)
+TARVEL_UNCALLED(polyInfo)
+TARVEL_UNCALLED(addPoint)
+TARVEL_UNCALLED(addCurve)
+TARVEL_UNCALLED(addQuad)
+TARVEL_UNCALLED(addTri)
+TARVEL_UNCALLED(addPatch)
+TARVEL_UNCALLED(remPoint)
+TARVEL_UNCALLED(pntMove)
+TARVEL_UNCALLED(polSurf)
+TARVEL_UNCALLED(polPnts)
+TARVEL_UNCALLED(polFlag)
+TARVEL_UNCALLED(pntVMap)
+TARVEL_UNCALLED(addPoly)
+TARVEL_UNCALLED(addIPnt)
+TARVEL_UNCALLED(initUV)
+TARVEL_UNCALLED(pointVSet)
+TARVEL_UNCALLED(pointVGet)
+TARVEL_UNCALLED(polyTag)
+TARVEL_UNCALLED(pntSelect)
+TARVEL_UNCALLED(polSelect)
+TARVEL_UNCALLED(pointVPGet)
+TARVEL_UNCALLED(pointVEval)
+TARVEL_UNCALLED(pntVPMap)
+#undef TARVEL_UNCALLED
+
+/// The layer number the edit record reports: the scene is the first layer.
+constexpr int kLayerNumber = 1;
+
 // The records handed to the plug-in live as long as the process, so that a plug-in that keeps
 // a pointer past its run reaches entry points that ignore it, not freed memory.
 LWMessageFuncs messageFuncs = {infoEntry, errorEntry, warningEntry};
 int editStateToken = 0;
+/// The whole record as the host lays it out, every member filled.
 MeshEditOp editOp = {
     reinterpret_cast<EDStateRef>(&editStateToken),
+    kLayerNumber,
     doneEntry,
+    pointCountUncalled,
     polyCountEntry,
+    pointScanUncalled,
     polyScanEntry,
     pointInfoEntry,
+    polyInfoUncalled,
     polyNormalEntry,
+    addPointUncalled,
     addFaceEntry,
+    addCurveUncalled,
+    addQuadUncalled,
+    addTriUncalled,
+    addPatchUncalled,
+    remPointUncalled,
     remPolyEntry,
+    pntMoveUncalled,
+    polSurfUncalled,
+    polPntsUncalled,
+    polFlagUncalled,
     polTagEntry,
+    pntVMapUncalled,
+    addPolyUncalled,
+    addIPntUncalled,
+    initUVUncalled,
+    pointVSetUncalled,
+    pointVGetUncalled,
+    polyTagUncalled,
+    pntSelectUncalled,
+    polSelectUncalled,
+    pointVPGetUncalled,
+    pointVEvalUncalled,
+    pntVPMapUncalled,
 };
 /// "File IO" is asked for but not used by the plug-ins this host runs: it gets a record whose
 /// functions are all null.
@@ -336,18 +422,22 @@ EDError HostRun::polyScan(EDPolyScanFunc* callback, void* userData, int layer) {
         for (const std::int32_t id : mesh_.pointsOf(j)) {
             points.push_back(pointHandle(static_cast<std::size_t>(id)));
         }
-        const EDPolygonInfo info{polygonHandle(j),
-                                 nullptr,
-                                 kPrimaryLayer,
-                                 mesh_.flags(j),
-                                 static_cast<int>(points.size()),
-                                 points.data(),
-                                 mesh_.surface(j).c_str(),
-                                 mesh_.type(j)};
+        PolygonInfoRecord info{};
+        info.whole = HostPolygonInfo{polygonHandle(j),
+                                     nullptr,
+                                     kPrimaryLayer,
+                                     mesh_.flags(j),
+                                     static_cast<int>(points.size()),
+                                     points.data(),
+                                     mesh_.surface(j).c_str(),
+                                     mesh_.type(j),
+                                     0,
+                                     0,
+                                     nullptr};
         EDError result = kNoError;
         {
             const PluginCodeScope pluginCode;
-            result = callback(userData, &info);
+            result = callback(userData, &info.prefix);
         }
         if (result != kNoError) {
             return result;
@@ -363,9 +453,10 @@ EDPointInfo* HostRun::pointInfo(LWPntID point) {
         return nullptr;
     }
     const Point& position = mesh_.points()[i];
-    pointInfo_ =
-        EDPointInfo{point, nullptr, kPrimaryLayer, 0, {position[0], position[1], position[2]}};
-    return &pointInfo_;
+    pointInfo_.whole = HostPointInfo{
+        point,   nullptr, kPrimaryLayer, 0,      {position[0], position[1], position[2]},
+        nullptr, 0,       nullptr,       nullptr};
+    return &pointInfo_.prefix;
 }
 
 int HostRun::polyNormal(LWPolID handle, double normal[3]) {
@@ -473,7 +564,7 @@ public:
 
 Trace runTool(const PluginModule& module, Scene scene, CallLogging logging, MeshAfter meshAfter) {
     const HostCodeScope hostCode;
-    HostRun run(std::move(scene), logging);
+    HostRun run(std::move(scene), logging, module.name());
     int result = 0;
     {
         ActiveRun active(run);

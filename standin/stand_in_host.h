@@ -26,8 +26,9 @@ struct Trace {
     std::optional<Mesh> mesh;
 };
 
-/// The version the host passes to a "MeshDataEdit" activation function.
-inline constexpr int kMeshDataEditVersion = 1;
+/// The class version the host passes to a "MeshDataEdit" activation function: that of
+/// LightWave 2019 and later, whose edit record the stand-in lays out.
+inline constexpr int kMeshDataEditVersion = 9;
 
 /// Whether a run's trace gets the mesh after the edit. Handing it back is a pass over the
 /// whole mesh (the host holds it in a form of its own during the run); a caller that reads

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "host/polygon_capture.h"
+
 namespace tarvel::testing {
 
 namespace {
@@ -200,8 +202,9 @@ private:
             return;
         }
         const standin::Polygon& polygon = scene_.mesh.polygons[handle - 1];
-        if ((polygon.flags & 1) == 0 || (polygon.type != kTypeFace && polygon.type != kTypePatch)) {
-            fail(where + " removes a polygon that is not a selected FACE or PTCH");
+        if ((polygon.flags & 1) == 0 || !tarvel::isCapturedType(polygon.type)) {
+            fail(where +
+                 " removes a polygon that is not a selected polygon of a type the tool takes");
         }
         if (normalAsked.count(handle) == 0) {
             fail(where + " removes a polygon that was never captured");

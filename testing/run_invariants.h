@@ -19,8 +19,8 @@ namespace tarvel::testing {
 /// - `addFace` adds two-point polygons with the surface "test" between points of the scene;
 ///   each one the host made gets one "COLR" tag, "Red", "DkRed" or "Blue", right away;
 /// - `remPoly` only in a completed run, after every link: each polygon at most once, and each
-///   one a polygon of the scene (never an added one) that was selected, of the type "FACE" or
-///   "PTCH", and captured (its normal asked for);
+///   one a polygon of the scene (never an added one) that was selected, of a type the tool takes
+///   ("FACE", "PTCH" or "SUBD"), and captured (its normal asked for);
 /// - what can be seen of whole groups from outside: a completed run that removes anything
 ///   removes at least two polygons, and every link joins points of removed polygons.
 std::vector<std::string> brokenRunInvariants(const standin::Scene& scene,

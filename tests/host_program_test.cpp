@@ -158,6 +158,21 @@ TEST_F(HostProgramTest, badInputGivesOneLineAnExitCodeAndNoTrace) {
               std::vector<std::string>{});
 }
 
+// A module that reads the edit record in an order of its own reaches an operation the tool never
+// calls (its "polyScan" is the host's pointCount): the run ends there, naming it, before the
+// module's next call jumps into the layer number, and no trace is written.
+TEST_F(HostProgramTest, aModuleThatMisreadsTheEditRecordIsStoppedByName) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path scene = write("quads.json", kFacingQuads);
+    const fs::path trace = folder_ / "trace.json";
+    EXPECT_EXIT(
+        run({scene.string(), "--module", TARVEL_OLD_LAYOUT_MODULE, "--trace", trace.string()}),
+        ::testing::ExitedWithCode(kExitInputError),
+        "standin_old_layout_module.p: the module called the host's edit operation "
+        "pointCount, which this tool never calls");
+    EXPECT_FALSE(fs::exists(trace));
+}
+
 #ifndef _WIN32
 /// Runs the built program with `args` (each quoted for the shell); gives its exit code.
 int runProgram(const std::vector<std::string>& args, const fs::path& errFile) {

@@ -49,7 +49,7 @@ TEST(PolygonCaptureTest, everyEntryIsWrittenOnceAndAnUndescribedPointLiesAtTheOr
     edit.pointInfo = describePoint;
     edit.polyNormal = reportNormal;
     RecordArena records;
-    CaptureContext context{&edit, &records, 3, 0, false};
+    CaptureContext context{&edit, &records, 4, 0, false};
     polyTable = nullptr;
     unassignedCount = 0;
 
@@ -62,11 +62,15 @@ TEST(PolygonCaptureTest, everyEntryIsWrittenOnceAndAnUndescribedPointLiesAtTheOr
     };
     const EDPolygonInfo scanned[] = {polygon(10, quad, kPolygonSelected, kTypeFace),
                                      polygon(11, quad, 0, kTypeFace),  // not selected
-                                     polygon(12, triangle, 3, kTypePatch)};
+                                     polygon(12, triangle, 3, kTypePatch),
+                                     polygon(13, quad, 1, LWID_('C', 'U', 'R', 'V')),
+                                     polygon(14, triangle, 1, kTypeSubdivision)};
     for (const EDPolygonInfo& info : scanned) {
         EXPECT_EQ(capturePolygon(&context, &info), 0);
     }
-    ASSERT_EQ(unassignedCount, 2);
+    // Faces, patches and subdivision cages; not the curve.
+    ASSERT_EQ(unassignedCount, 3);
+    EXPECT_EQ(polyTable[2]->polygonId, reinterpret_cast<LWPolID>(14));
     ASSERT_FALSE(context.outOfMemory);
 
     const SelectedPoly& first = *polyTable[0];

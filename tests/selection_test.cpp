@@ -86,8 +86,9 @@ TEST(SelectionTest, aPolygonMustMatchEveryRuleGiven) {
     EXPECT_EQ(selected(rules({"Wall", "Roof"}, {}, nullptr)), "00100");
     EXPECT_EQ(selected(rules({}, {"a", "b"}, nullptr)), "11101");
     EXPECT_EQ(selected(rules({"Floor", "Wall"}, {"b", "a"}, "1-2")), "01100");
-    // --all takes the kinds the tool takes, FACE and PTCH, and no other.
+    // --all takes the kinds the tool takes, FACE, PTCH and SUBD, and no other.
     mesh.polygons[1].type = kTypePatch;
+    mesh.polygons[2].type = kTypeSubdivision;
     mesh.polygons[3].type = LWID_('C', 'U', 'R', 'V');
     SelectionRules all;
     all.all = true;

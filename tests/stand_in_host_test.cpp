@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin/stand_in_host.h"
@@ -169,6 +170,47 @@ TEST(StandInHostTest, polyCountReportsSelectedPolygonsUnlessTheSceneOverridesIt)
     Scene overridden = twoPolygonScene();
     overridden.host.polyCount = 7;
     EXPECT_EQ(counts(overridden), (std::vector<int>{7, 2, 0, 7, 1}));
+}
+
+// The edit record is filled whole, as the host lays it out; each operation no plug-in of this
+// host may call ends the process at once, naming it, before the plug-in can go on.
+TEST(StandInHostDeathTest, everyOperationTheToolNeverCallsEndsTheRunByName) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::pair<EDUncalledFunc MeshEditOp::*, const char*> uncalled[] = {
+        {&MeshEditOp::pointCount, "pointCount"}, {&MeshEditOp::pointScan, "pointScan"},
+        {&MeshEditOp::polyInfo, "polyInfo"},     {&MeshEditOp::addPoint, "addPoint"},
+        {&MeshEditOp::addCurve, "addCurve"},     {&MeshEditOp::addQuad, "addQuad"},
+        {&MeshEditOp::addTri, "addTri"},         {&MeshEditOp::addPatch, "addPatch"},
+        {&MeshEditOp::remPoint, "remPoint"},     {&MeshEditOp::pntMove, "pntMove"},
+        {&MeshEditOp::polSurf, "polSurf"},       {&MeshEditOp::polPnts, "polPnts"},
+        {&MeshEditOp::polFlag, "polFlag"},       {&MeshEditOp::pntVMap, "pntVMap"},
+        {&MeshEditOp::addPoly, "addPoly"},       {&MeshEditOp::addIPnt, "addIPnt"},
+        {&MeshEditOp::initUV, "initUV"},         {&MeshEditOp::pointVSet, "pointVSet"},
+        {&MeshEditOp::pointVGet, "pointVGet"},   {&MeshEditOp::polyTag, "polyTag"},
+        {&MeshEditOp::pntSelect, "pntSelect"},   {&MeshEditOp::polSelect, "polSelect"},
+        {&MeshEditOp::pointVPGet, "pointVPGet"}, {&MeshEditOp::pointVEval, "pointVEval"},
+        {&MeshEditOp::pntVPMap, "pntVPMap"},
+    };
+    for (const auto& [member, name] : uncalled) {
+        const auto callIt = [member = member] {
+            runScript(twoPolygonScene(), [member](GlobalFunc*, MeshEditBegin* begin) {
+                MeshEditOp* edit = begin(0, 0, 2);
+                (edit->*member)();
+                edit->done(edit->state, 0, 0);
+                return 0;
+            });
+        };
+        EXPECT_EXIT(callIt(), ::testing::ExitedWithCode(1),
+                    std::string("the host's edit operation ") + name + ", which this tool never")
+            << name;
+    }
+    // The record's layer number is the scene's one layer.
+    runScript(twoPolygonScene(), [](GlobalFunc*, MeshEditBegin* begin) {
+        MeshEditOp* edit = begin(0, 0, 2);
+        EXPECT_EQ(edit->layerNum, 1);
+        edit->done(edit->state, 0, 0);
+        return 0;
+    });
 }
 
 TEST(StandInHostTest, polyScanShowsEveryPolygonInOrderAndNestedCallsFollowIt) {
