@@ -152,6 +152,29 @@ TEST_F(TarvelCommandsTest, standardInputAndOutputCarryTheMesh) {
     EXPECT_EQ(err, "tarvel: standard input: not a mesh: no vertices and no faces or lines\n");
 }
 
+// Subdivision cages of the kind LightWave 9 and later write ("SUBD") are taken like faces and
+// patches: counted by info, selected by --all, paired, linked and removed.
+TEST_F(TarvelCommandsTest, subdivisionCagesAreTakenLikeFaces) {
+    using namespace lwobytes;
+    const Bytes cages =
+        id("SUBD") + u2(4) + vx(0) + vx(1) + vx(2) + vx(3) + u2(4) + vx(4) + vx(5) + vx(6) + vx(7);
+    const Bytes bytes = form({chunk("TAGS", s0("Default")), layer(0, "Cage"),
+                              chunk("PNTS", points({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0,
+                                                    0, 0, 1, 0, 1, 1, 1, 1, 1, 1, 0, 1})),
+                              chunk("POLS", cages)});
+    std::ofstream("cage.lwo", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    ASSERT_EQ(run({"info", "cage.lwo"}), kExitOk) << err;
+    EXPECT_NE(out.find("8 points, 2 polygons (SUBD 2)"), std::string::npos) << out;
+    ASSERT_EQ(run({"run", "cage.lwo", "--all", "--dry-run", "--json"}), kExitOk) << err;
+    const standin::JsonValue report = standin::parseJson(out);
+    EXPECT_EQ(report.at("selected_polygons").numberText(), "2");
+    EXPECT_EQ(report.at("pairs_linked").numberText(), "1");
+    EXPECT_EQ(report.at("links_added").numberText(), "4");
+    EXPECT_EQ(report.at("polygons_removed").numberText(), "2");
+}
+
 TEST_F(TarvelCommandsTest, aDryRunReportsAndWritesNothing) {
     copyExample("facing_grids.lwo", "model.lwo");
     ASSERT_EQ(run({"run", "model.lwo", "--select-polygons", "0-24", "-o", "out.lwo", "--svg",
