@@ -27,6 +27,9 @@ for preset in windows windows64; do
   built=$SECONDS
   ctest --test-dir "build/$preset" --output-on-failure --no-tests=error -j"$jobs"
   echo "$preset: build $((built - start)) s, tests under Wine $((SECONDS - built)) s"
+  if [ "$preset" = windows ] && ! why="$(bash scripts/runs_32bit_programs.sh)"; then
+    echo "windows: the Wine tests above were skipped: $why"
+  fi
 done
 
 fuzz_seconds="${FUZZ_SECONDS:-60}"
