@@ -50,6 +50,8 @@ typedef struct st_LWMessageFuncs {
     void(TARVEL_HOSTCALL* warning)(const char* line1, const char* line2);
 } LWMessageFuncs;
 
+/// A point as the host describes it: the members every release has. Later releases append
+/// `vmapVec`, `numEdges`, `edges` and `meshid`, which the module never reads.
 typedef struct st_EDPointInfo {
     LWPntID pnt;
     void* userData;
@@ -58,7 +60,8 @@ typedef struct st_EDPointInfo {
     double position[3];
 } EDPointInfo;
 
-/// Bit 0 of `flags` marks a selected polygon.
+/// A polygon as the host describes it; bit 0 of `flags` marks a selected polygon. Later releases
+/// append `typeFlags`, `smGrps` and `meshid`, which the module never reads.
 typedef struct st_EDPolygonInfo {
     LWPolID pol;
     void* userData;
