@@ -141,10 +141,10 @@ void writeResults(const RunOptions& options, const fs::path& input, const fs::pa
     files.onProgress(
         [&progress](std::uint64_t done, std::uint64_t total) { progress.advance(done, total); });
     if (options.svg || options.html || options.trace) {
-        progress.step(report.input, RunStep::report);
+        progress.step(report.label, RunStep::report);
         stageReports(options, input, run, report, files);
     }
-    progress.step(report.input, RunStep::writing);
+    progress.step(report.label, RunStep::writing);
     const std::vector<std::byte> edited = run.file.editedBytes(*run.trace.mesh);
     // A run that changed nothing leaves the file it would replace untouched.
     const bool unchangedInPlace = report.exitCode == kExitToolStopped && output != "-" &&
@@ -168,11 +168,11 @@ int runOneFile(const RunOptions& options, const fs::path& input,
                std::ostream& messages, FileReport& report) {
     const Clock::time_point start = Clock::now();
     const fs::path output = outputFor(options, input);
-    progress.step(report.input, RunStep::reading);
+    progress.step(report.label, RunStep::reading);
     formats::MeshFile file = readChecked(options, input, output, console, progress);
     report.format = formatKey(file.format());
 
-    progress.step(report.input, RunStep::running);
+    progress.step(report.label, RunStep::running);
     standin::Scene scene;
     scene.mesh = file.takeMesh();
     report.selectedPolygons =
@@ -294,6 +294,10 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
     for (const fs::path& input : options.inputs) {
         FileReport report;
         report.input = inputName(input);
+        report.label = options.inputs.size() > 1
+                           ? "[" + std::to_string(done.size() + 1) + "/" +
+                                 std::to_string(options.inputs.size()) + "] " + report.input
+                           : report.input;
         report.dryRun = options.dryRun;
         std::ostringstream messages;
         std::ostringstream failure;

@@ -48,6 +48,8 @@ std::string runSummaryLine(const std::string& name, const RunCounts& counts, dou
 /// What `tarvel run` did with one input file.
 struct FileReport {
     std::string input;
+    /// How the progress line names the file: its name, after "[2/5] " with several inputs.
+    std::string label;
     /// Where the result went; empty when nothing was written.
     std::string output;
     /// "lwo" or "obj"; empty when the file could not be read.
