@@ -1,7 +1,10 @@
 #include "cli/command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
+#include <initializer_list>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 
@@ -19,6 +22,19 @@ constexpr const char* kExitCodes =
     "  3  the tool stopped with one of its messages and changed nothing; the output is\n"
     "     written unchanged\n";
 
+constexpr const char* kInfoExitCodes =
+    "Exit codes:\n"
+    "  0  the file was read and listed\n"
+    "  1  the file cannot be read (missing, unreadable, not a mesh file of its format)\n"
+    "  2  a usage error (options, a layer the file does not hold, a format not given)\n";
+
+constexpr const char* kHostExitCodes =
+    "Exit codes:\n"
+    "  0  the run changed the mesh: links added, patches removed\n"
+    "  1  an input or output error (scene, module, trace file, memory): no trace written\n"
+    "  2  a usage error: nothing ran\n"
+    "  3  the tool stopped (with its message, or the reason printed) and changed nothing\n";
+
 constexpr const char* kTarvelFooter =
     "\nExamples:\n"
     "  tarvel run model.lwo --select-part lid --select-part base -o model.linked.lwo\n"
@@ -27,6 +43,20 @@ constexpr const char* kTarvelFooter =
 constexpr const char* kRunFooter =
     "\nWithout a selection option the run is refused: name the polygons, or give --all.\n"
     "Within a kind a polygon matches any of the names given; it must match every kind given.\n"
+    "\nWhat a run does: the tool gathers the selected faces into groups (patches of faces that\n"
+    "share edges and face the same way) and pairs groups that face each other: the partner's\n"
+    "normal misses being exactly opposite the group's by at most 45 degrees (by just under 90\n"
+    "when only two groups were formed), and the partner's centre lies in front of the group.\n"
+    "The message \"Angle between groups should be less than 45 degrees\" speaks of that miss,\n"
+    "not of the angle between the normals. Each pair's two boundaries are joined by two-point\n"
+    "polygons (links) on the surface \"test\", tagged by colour (COLR):\n"
+    "  Red    one per pair: from the first point, by angle around its centre, of the boundary\n"
+    "         with more points to the point of the other boundary nearest it by angle\n"
+    "  DkRed  from each other point of that boundary to the point of the other nearest it\n"
+    "  Blue   from each point of the other boundary that no Red or DkRed link reached, to\n"
+    "         the point of the first boundary nearest it by angle\n"
+    "Then every face of both groups of every linked pair is removed; the links, the groups\n"
+    "that found no partner and everything unselected stay.\n"
     "\nExamples:\n"
     "  tarvel run model.lwo --select-surface Gap -o model.linked.lwo\n"
     "  tarvel run parts/*.obj --all --out-dir linked/ --json\n";
@@ -89,7 +119,7 @@ void addHostOptions(CLI::App& app, HostValues& values) {
         app.add_option("--module", values.module,
                        "the module file to run (default: tarvel.p beside the program)")
             ->type_name("PATH");
-    app.footer(std::string(kExitCodes) + kHostFooter);
+    app.footer(std::string(kHostExitCodes) + kHostFooter);
 }
 
 HostOptions hostOptions(const HostValues& values) {
@@ -201,6 +231,10 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
     if (fromInput && !options.format) {
         throw UsageError("standard input needs --format lwo or --format obj");
     }
+    if (options.dryRun && (options.svg || options.html || options.trace)) {
+        throw UsageError(
+            "--dry-run writes nothing: give --svg, --html and --trace without it, or drop them");
+    }
     if (options.output && options.outDir) {
         throw UsageError("-o and --out-dir do not go together: give one");
     }
@@ -258,7 +292,46 @@ void addInfoOptions(CLI::App& app, InfoValues& values, InfoOptions& options) {
                    "(default: the first)")
         ->type_name("N|NAME");
     app.add_flag("--json", options.json, "print one JSON object");
-    app.footer(std::string(kExitCodes) + kInfoFooter);
+    app.footer(std::string(kInfoExitCodes) + kInfoFooter);
+}
+
+/// The number of single-character edits that turn `a` into `b`, ignoring case.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+/// Refuses `word` when it is not one of `commands`, suggesting the one it comes near.
+void refuseUnknownCommand(const std::string& word, std::initializer_list<const char*> commands) {
+    std::string nearest;
+    std::size_t best = 3;  // two edits at most
+    for (const char* command : commands) {
+        if (word == command) {
+            return;
+        }
+        const std::size_t distance = editDistance(word, command);
+        if (distance < best) {
+            best = distance;
+            nearest = command;
+        }
+    }
+    throw UsageError("unknown command '" + word + "'" +
+                     (nearest.empty() ? std::string() : ": did you mean '" + nearest + "'?") +
+                     " (commands: run, info, host; see tarvel --help)");
 }
 
 /// Parses `args` with `app`; a request for help gives its text, a parse error a UsageError.
@@ -288,6 +361,9 @@ CommandLine parseTarvelCommandLine(std::span<const std::string> args) {
     CommandLine line;
     if (!args.empty() && args[0] == "help") {
         return parseTarvelCommandLine(std::vector<std::string>{"--help"});
+    }
+    if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
+        refuseUnknownCommand(args[0], {"run", "info", "host", "help"});
     }
     CLI::App app("Runs the Tarvel Tool on mesh files, without the modeller.", "tarvel");
     // A path such as /home/me/model.lwo (which Wine passes as it is) is a path, not an option.

@@ -15,6 +15,10 @@ struct Console {
     std::ostream& err;
     /// Whether standard error is a terminal, where a progress line may update in place.
     bool errIsTerminal = false;
+    /// Whether standard output is a terminal, where a binary file must not go.
+    bool outIsTerminal = false;
+    /// The reason (errno) the first failed write to `out` gave, once one has failed; 0 before.
+    int outError = 0;
 };
 
 }  // namespace tarvelhost

@@ -1,10 +1,12 @@
 #include "cli/host_program.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "cli/exit_codes.h"
 #include "cli/failure_exit.h"
 #include "cli/output_files.h"
+#include "cli/run_outcome.h"
 #include "cli/run_summary.h"
 #include "standin/input_error.h"
 #include "standin/module_loader.h"
@@ -25,9 +27,13 @@ int runHost(const HostOptions& options, const std::filesystem::path& defaultModu
     }
     standin::Scene scene = standin::loadScene(options.scene);
     const std::size_t scenePolygons = scene.mesh.polygons.size();
+    const auto selected = static_cast<std::size_t>(
+        std::count_if(scene.mesh.polygons.begin(), scene.mesh.polygons.end(),
+                      [](const standin::Polygon& polygon) { return (polygon.flags & 1) != 0; }));
     const standin::LoadedModule module(options.module.value_or(defaultModule));
     const standin::Trace trace = standin::runTool(module.module(), std::move(scene));
     writeMessages(trace, console.err);
+    refuseAbandonedEdit(trace, options.scene.string());
     if (options.trace) {
         std::ostringstream text;
         standin::writeTrace(trace, text);
@@ -36,6 +42,10 @@ int runHost(const HostOptions& options, const std::filesystem::path& defaultModu
         files.commit();
     } else {
         writeSummary(trace, scenePolygons, console.out);
+    }
+    const std::string reason = silentStopReason(trace, countRun(trace, scenePolygons), selected);
+    if (!reason.empty()) {
+        console.err << "tarvel-host: " << options.scene.string() << ": " << reason << '\n';
     }
     return runExitCode(trace, scenePolygons);
 }

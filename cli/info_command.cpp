@@ -1,11 +1,14 @@
 #include "cli/info_command.h"
 
+#include <algorithm>
+
 #include "cli/exit_codes.h"
 #include "cli/mesh_input.h"
 #include "cli/polygon_names.h"
 #include "formats/byte_reader.h"
 #include "formats/lwo_layer_list.h"
 #include "formats/lwo_layers.h"
+#include "formats/obj_edit.h"
 #include "standin/json_writer.h"
 
 namespace tarvelhost {
@@ -19,8 +22,15 @@ std::vector<formats::LwoLayerSummary> layersOf(const formats::MeshFile& file) {
     }
     formats::LwoLayerSummary layer;
     layer.points = file.mesh().points.size();
-    if (!file.mesh().polygons.empty()) {
-        layer.polygons.emplace_back("FACE", file.mesh().polygons.size());
+    const auto& polygons = file.mesh().polygons;
+    const auto lines = static_cast<std::size_t>(std::count_if(
+        polygons.begin(), polygons.end(),
+        [](const standin::Polygon& polygon) { return polygon.type == formats::kTypeObjLine; }));
+    if (polygons.size() > lines) {
+        layer.polygons.emplace_back("FACE", polygons.size() - lines);
+    }
+    if (lines > 0) {
+        layer.polygons.emplace_back("LINE", lines);
     }
     return {layer};
 }
@@ -58,7 +68,7 @@ int runInfo(const InfoOptions& options, Console& console) {
     const formats::MeshFile file =
         readMeshInput(options.input, options.format, console.in, options.layer);
     const std::vector<formats::LwoLayerSummary> layers = layersOf(file);
-    const PolygonNames names = polygonNames(file.mesh());
+    const PolygonNames names = polygonNames(file.mesh(), partNamesIn(file.format()));
     // The layer a run takes: the first, or the one --layer chose (both lists are in file
     // order, one entry per layer).
     std::size_t runLayer = 0;

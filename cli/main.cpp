@@ -6,6 +6,7 @@
 #include "cli/executable_path.h"
 #include "cli/host_program.h"
 #include "cli/output_files.h"
+#include "cli/standard_output.h"
 
 int main(int argc, char** argv) {
     tarvelhost::removeTemporaryFilesOnSignals();
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     // The module built with the program sits beside it.
     const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
     tarvelhost::Console console{std::cin, std::cout, std::cerr, false};
-    return tarvelhost::runHostProgram(args, module, console);
+    const int code = tarvelhost::runHostProgram(args, module, console);
+    return tarvelhost::closeStandardOutput("tarvel-host", code, console);
 }

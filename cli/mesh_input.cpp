@@ -3,13 +3,18 @@
 #include <iterator>
 #include <vector>
 
-#include "formats/file_bytes.h"
+#include "cli/exit_codes.h"
 #include "formats/format_error.h"
+#include "formats/mesh_stream.h"
 
 namespace tarvelhost {
 
 std::string inputName(const std::filesystem::path& path) {
     return path == "-" ? "standard input" : path.string();
+}
+
+PartNames partNamesIn(formats::MeshFormat format) {
+    return format == formats::MeshFormat::obj ? PartNames::words : PartNames::whole;
 }
 
 const char* formatKey(formats::MeshFormat format) {
@@ -18,25 +23,24 @@ const char* formatKey(formats::MeshFormat format) {
 
 formats::MeshFile readMeshInput(const std::filesystem::path& path,
                                 std::optional<formats::MeshFormat> format, std::istream& in,
-                                const std::optional<std::string>& layer) {
-    if (path != "-") {
-        if (!format) {
-            return formats::MeshFile::load(path, layer);
-        }
-        return formats::MeshFile(formats::readFileBytes(path), *format, path.string(), layer);
+                                const std::optional<std::string>& layer,
+                                const formats::ReadProgress& progress) {
+    if (!format) {
+        format = formats::formatFromName(path);
     }
-    std::vector<std::byte> bytes;
-    char block[1 << 16];
-    while (in) {
-        in.read(block, sizeof block);
-        const auto* first = reinterpret_cast<const std::byte*>(block);
-        bytes.insert(bytes.end(), first, first + in.gcount());
+    if (!format) {
+        throw UsageError(inputName(path) +
+                         ": cannot tell the format from the name: give --format lwo or "
+                         "--format obj");
     }
-    if (in.bad()) {
-        throw formats::FormatError(inputName(path) + ": cannot read");
+    const std::vector<std::byte> bytes =
+        path == "-" ? formats::readMeshStream(in, *format, inputName(path), progress)
+                    : formats::readMeshBytes(path, *format, progress);
+    try {
+        return formats::MeshFile(bytes, *format, inputName(path), layer);
+    } catch (const formats::ChoiceError& error) {
+        throw UsageError(error.what());
     }
-    return formats::MeshFile(bytes, format.value_or(formats::MeshFormat::lwo), inputName(path),
-                             layer);
 }
 
 }  // namespace tarvelhost

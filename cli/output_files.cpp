@@ -1,5 +1,6 @@
 #include "cli/output_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -84,10 +85,17 @@ std::string systemError() {
     return std::strerror(errno);
 }
 
-/// Writes all of `text` to `fd`, however many calls it takes.
-bool writeAll(int fd, std::string_view text) {
+/// Writes all of `text` to `fd`, however many calls it takes, telling `progress` (when set)
+/// how far it has come.
+bool writeAll(int fd, std::string_view text,
+              const std::function<void(std::uint64_t, std::uint64_t)>& progress = {}) {
+    const std::size_t total = text.size();
+    constexpr std::size_t kPiece = std::size_t{4} << 20;
     while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
+        const ssize_t written = ::write(fd, text.data(), std::min(text.size(), kPiece));
+        if (progress && written > 0) {
+            progress(total - text.size() + static_cast<std::size_t>(written), total);
+        }
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -134,6 +142,28 @@ fs::path followLinks(const fs::path& path, bool& exists, struct stat& status) {
     cannotWrite(path, "too many levels of symbolic links");
 }
 
+/// Refuses a regular file that the user may not replace: one without write permission for
+/// them, or one of another user's in another user's folder with the sticky bit (such as /tmp),
+/// where the system lets only the file's owner replace it. Checked before anything is written.
+void refuseUnreplaceable(const fs::path& path, const fs::path& target, const struct stat& file) {
+    if (::access(target.c_str(), W_OK) != 0) {
+        cannotWrite(path, errno == EACCES ? "the file is read-only for you (Permission denied)"
+                                          : systemError());
+    }
+    fs::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    struct stat place {};
+    const uid_t user = ::geteuid();
+    if (::stat(folder.c_str(), &place) == 0 && (place.st_mode & S_ISVTX) != 0 && user != 0 &&
+        file.st_uid != user && place.st_uid != user) {
+        cannotWrite(path, "it belongs to another user and its folder " + folder.string() +
+                              " has the sticky bit, so only its owner may replace it: write to "
+                              "another name");
+    }
+}
+
 /// Flushes the folder holding `file`, so that a rename into it is on disk.
 void syncFolder(const fs::path& file) {
     fs::path folder = file.parent_path();
@@ -162,6 +192,9 @@ OutputFiles::~OutputFiles() {
         }
 #ifndef _WIN32
         releasePending(staged.signalSlot);
+        if (staged.device >= 0) {
+            ::close(staged.device);
+        }
 #endif
     }
 }
@@ -180,9 +213,7 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 &&
         (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))) {
-        staged.target = path;
-        staged.bytes = std::string(asText(bytes));
-        staged_.push_back(std::move(staged));
+        stageDevice(path, staged, bytes);
         return;
     }
     bool exists = false;
@@ -196,10 +227,10 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
         }
         if (!S_ISREG(status.st_mode)) {
             // A FIFO or a device: written into, never replaced.
-            staged.bytes = std::string(asText(bytes));
-            staged_.push_back(std::move(staged));
+            stageDevice(path, staged, bytes);
             return;
         }
+        refuseUnreplaceable(path, staged.target, status);
     }
     // A hidden name beside the target, unique to this process and call.
     int fd = -1;
@@ -232,7 +263,7 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
             cannotWrite(path, why);
         }
     }
-    if (!writeAll(fd, asText(bytes)) || ::fsync(fd) != 0) {
+    if (!writeAll(fd, asText(bytes), progress_) || ::fsync(fd) != 0) {
         const std::string why = systemError();
         ::close(fd);
         cannotWrite(path, why);
@@ -243,6 +274,19 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
     // The temporary file's name is on disk before the rename replaces anything; the rename
     // itself is flushed in commit().
     syncFolder(staged.temporary);
+}
+
+void OutputFiles::stageDevice(const fs::path& path, Staged& staged,
+                              std::span<const std::byte> bytes) {
+    // Opened now, so that a device the user may not write is refused before any file is
+    // replaced; written into at commit.
+    staged.target = path;
+    staged.device = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (staged.device < 0) {
+        cannotWrite(path, systemError());
+    }
+    staged.bytes = std::string(asText(bytes));
+    staged_.push_back(std::move(staged));
 }
 
 void OutputFiles::commit() {
@@ -259,13 +303,11 @@ void OutputFiles::commit() {
         syncFolder(staged.target);
     }
     for (Staged& staged : staged_) {
-        if (staged.target.empty() || !staged.temporary.empty()) {
+        if (staged.device < 0) {
             continue;
         }
-        const int fd = ::open(staged.target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            cannotWrite(staged.target, systemError());
-        }
+        const int fd = staged.device;
+        staged.device = -1;
         const bool written = writeAll(fd, staged.bytes);
         const std::string why = written ? std::string() : systemError();
         if (::close(fd) != 0 && written) {
@@ -274,13 +316,15 @@ void OutputFiles::commit() {
         if (!written) {
             cannotWrite(staged.target, why);
         }
-        staged.target.clear();
     }
     staged_.clear();
 }
 
 void removeTemporaryFilesOnSignals() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    // A closed pipe is a failed write, reported as any other (EPIPE) rather than ending the
+    // program silently.
+    ::signal(SIGPIPE, SIG_IGN);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction action {};
         action.sa_handler = removePendingAndReraise;
         sigemptyset(&action.sa_mask);
@@ -295,7 +339,33 @@ bool sameFile(const fs::path& a, const fs::path& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-#else
+#endif
+
+namespace {
+
+/// Where writing to `path` lands: absolute, with every link on the way resolved, a link to a
+/// file not yet made included.
+fs::path placeOf(const fs::path& path) {
+    std::error_code error;
+    fs::path at = fs::absolute(path, error);
+    for (int depth = 0; depth < 40 && fs::is_symlink(at, error); ++depth) {
+        const fs::path next = fs::read_symlink(at, error);
+        if (error) {
+            break;
+        }
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    const fs::path place = fs::weakly_canonical(at, error);
+    return error ? at.lexically_normal() : place;
+}
+
+}  // namespace
+
+bool samePlace(const fs::path& a, const fs::path& b) {
+    return sameFile(a, b) || placeOf(a) == placeOf(b);
+}
+
+#ifdef _WIN32
 
 // Windows: a temporary file beside the output, renamed over it (MoveFileEx replaces the old
 // file in one step).

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvelhost {
@@ -22,7 +25,9 @@ namespace tarvelhost {
 ///   permission bits, and its owner and group where the user may set them;
 /// - a symbolic link (through any chain of links): the link stays, and the file it ends at is
 ///   written as above, beside itself;
-/// - a FIFO or a device: written into at commit, never replaced;
+/// - a regular file the user may not write, or may not replace (another user's file in a
+///   folder with the sticky bit): refused at stage;
+/// - a FIFO or a device: opened at stage, written into at commit, never replaced;
 /// - a folder or a socket: refused.
 /// The file and its folder are flushed to disk before and after the rename, so that a crash
 /// leaves the old file or the new one, never a mix.
@@ -36,6 +41,11 @@ public:
     /// Stages `bytes` for `path`. Throws standin::InputError ("PATH: cannot write: REASON").
     void stage(const std::filesystem::path& path, std::span<const std::byte> bytes);
     void stage(const std::filesystem::path& path, std::string_view text);
+
+    /// Tells `progress` how many bytes of how many of each file stage() writes are written.
+    void onProgress(std::function<void(std::uint64_t, std::uint64_t)> progress) {
+        progress_ = std::move(progress);
+    }
 
     /// Moves every staged file into place, then writes into the FIFOs and devices. Throws
     /// standin::InputError naming the file that could not be written; files moved into place
@@ -52,16 +62,26 @@ private:
         std::string bytes;
         /// Where a signal handler finds `temporary`, or -1.
         int signalSlot = -1;
+        /// The FIFO or device, opened at stage and written at commit; -1 otherwise.
+        int device = -1;
     };
+    void stageDevice(const std::filesystem::path& path, Staged& staged,
+                     std::span<const std::byte> bytes);
     std::vector<Staged> staged_;
+    std::function<void(std::uint64_t, std::uint64_t)> progress_;
 };
 
-/// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE remove the temporary files of every OutputFiles
-/// before they end the program as they would have. For a program's main.
+/// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of every OutputFiles
+/// before they end the program as they would have, and makes SIGPIPE ignored, so that a
+/// closed pipe fails the write (EPIPE) and is reported. For a program's main.
 void removeTemporaryFilesOnSignals();
 
 /// Whether `a` and `b` name the same existing file, however named (links followed): the same
 /// device and inode. False when either does not exist.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+/// Whether writing to `a` and to `b` would write the same file: sameFile, or the same place
+/// once each is made absolute and its links resolved, whether or not the file exists yet.
+bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace tarvelhost

@@ -30,14 +30,31 @@ private:
 
 }  // namespace
 
-PolygonNames polygonNames(const standin::Mesh& mesh) {
+std::vector<std::string_view> partNamesOf(std::string_view tag, PartNames how) {
+    if (how == PartNames::whole) {
+        return {tag};
+    }
+    std::vector<std::string_view> names;
+    while (!tag.empty()) {
+        const std::size_t space = tag.find(' ');
+        if (space != 0) {
+            names.push_back(tag.substr(0, space));
+        }
+        tag.remove_prefix(space == std::string_view::npos ? tag.size() : space + 1);
+    }
+    return names;
+}
+
+PolygonNames polygonNames(const standin::Mesh& mesh, PartNames how) {
     Tally surfaces;
     Tally parts;
     Tally groups;
     for (const standin::Polygon& polygon : mesh.polygons) {
         surfaces.add(polygon.surface);
         if (const std::string* part = standin::findTag(polygon, kTagPart)) {
-            parts.add(*part);
+            for (const std::string_view name : partNamesOf(*part, how)) {
+                parts.add(std::string(name));
+            }
         }
         if (const std::string* group = standin::findTag(polygon, kTagSmoothingGroup)) {
             groups.add(*group);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "standin/scene.h"
@@ -23,7 +24,14 @@ struct PolygonNames {
     std::vector<NameCount> smoothingGroups;
 };
 
-PolygonNames polygonNames(const standin::Mesh& mesh);
+/// How a "PART" tag names parts: as one name (a LightWave part, which may hold spaces), or as
+/// names between spaces (the groups of an OBJ `g` statement, which cannot).
+enum class PartNames { whole, words };
+
+/// The part names of the "PART" tag `tag`.
+std::vector<std::string_view> partNamesOf(std::string_view tag, PartNames how);
+
+PolygonNames polygonNames(const standin::Mesh& mesh, PartNames how = PartNames::whole);
 
 /// "Floor (16), Ceiling (9)", or "none"; past `shown` names, "... and N more".
 std::string listNames(const std::vector<NameCount>& names, std::size_t shown = 20);

@@ -1,5 +1,6 @@
 #include "cli/run_command.h"
 
+#include <cerrno>
 #include <chrono>
 #include <set>
 #include <sstream>
@@ -9,8 +10,11 @@
 #include "cli/host_program.h"
 #include "cli/mesh_input.h"
 #include "cli/output_files.h"
+#include "cli/progress_line.h"
 #include "cli/report/html_report.h"
+#include "cli/run_outcome.h"
 #include "cli/run_summary.h"
+#include "cli/standard_output.h"
 #include "cli/svg_picture.h"
 #include "formats/format_error.h"
 #include "standin/input_error.h"
@@ -60,16 +64,19 @@ void refuseOverwritingInput(const RunOptions& options, const fs::path& input,
     }
 }
 
-/// One input, start to finish. Fills `report`; returns the exit code; throws on failure.
-int runOneFile(const RunOptions& options, const fs::path& input,
-               const standin::PluginModule& module, Console& console, std::ostream& messages,
-               FileReport& report) {
-    const Clock::time_point start = Clock::now();
-    const fs::path output = outputFor(options, input);
+/// Reads `input` and refuses, before anything runs, what cannot be done with it.
+formats::MeshFile readChecked(const RunOptions& options, const fs::path& input,
+                              const fs::path& output, Console& console, ProgressLine& progress) {
     const std::optional<std::string> layer =
         options.layers.empty() ? std::nullopt : std::optional<std::string>(options.layers.front());
-    formats::MeshFile file = readMeshInput(input, options.format, console.in, layer);
-    report.format = formatKey(file.format());
+    formats::MeshFile file = readMeshInput(
+        input, options.format, console.in, layer,
+        [&progress](std::uint64_t done, std::uint64_t total) { progress.advance(done, total); });
+    if (output == "-" && console.outIsTerminal && file.format() == formats::MeshFormat::lwo) {
+        throw UsageError(
+            "-o -: standard output is a terminal, and a LightWave object is binary: "
+            "redirect it to a file or a pipe");
+    }
     if (!output.empty() && output != "-") {
         const std::optional<formats::MeshFormat> outputFormat = formats::formatFromName(output);
         if (outputFormat && *outputFormat != file.format()) {
@@ -82,11 +89,94 @@ int runOneFile(const RunOptions& options, const fs::path& input,
         throw formats::FormatError(file.name() + ": no polygons" + file.meshPlace() +
                                    ": nothing to run the tool on");
     }
-    checkSelection(file.mesh(), options.selection, file.name());
+    checkSelection(file.mesh(), options.selection, file.name(), partNamesIn(file.format()));
+    return file;
+}
 
+/// What one run hands on to the writing of its files.
+struct RunResult {
+    const formats::MeshFile& file;
+    /// The mesh given to the tool, kept only for a picture or a page.
+    const standin::Mesh& before;
+    const standin::Trace& trace;
+    Clock::time_point start;
+};
+
+/// Stages the picture, the page and the trace that the options ask for.
+void stageReports(const RunOptions& options, const fs::path& input, const RunResult& run,
+                  const FileReport& report, OutputFiles& files) {
+    const std::string shownName = input == "-" ? "standard input" : input.filename().string();
+    if (options.svg) {
+        std::ostringstream svg;
+        writeSvg(run.before, *run.trace.mesh, shownName, svg);
+        files.stage(*options.svg, svg.str());
+    }
+    if (options.html) {
+        // The page shows the run's summary line, timed up to here.
+        const std::string summary =
+            runSummaryLine(report.input, report.counts, secondsSince(run.start));
+        const report::ReportRun page{shownName,
+                                     summary,
+                                     report.stopReason,
+                                     report.counts,
+                                     run.trace.calls.messages(),
+                                     run.before,
+                                     *run.trace.mesh};
+        std::ostringstream text;
+        report::writeHtmlReport(page, text);
+        files.stage(*options.html, text.str());
+    }
+    if (options.trace) {
+        std::ostringstream text;
+        standin::writeTrace(run.trace, text);
+        files.stage(*options.trace, text.str());
+    }
+}
+
+/// Writes the edited file and the reports together; fills report.output.
+void writeResults(const RunOptions& options, const fs::path& input, const fs::path& output,
+                  const RunResult& run, Console& console, ProgressLine& progress,
+                  FileReport& report) {
+    OutputFiles files;
+    files.onProgress(
+        [&progress](std::uint64_t done, std::uint64_t total) { progress.advance(done, total); });
+    if (options.svg || options.html || options.trace) {
+        progress.step(report.label, RunStep::report);
+        stageReports(options, input, run, report, files);
+    }
+    progress.step(report.label, RunStep::writing);
+    const std::vector<std::byte> edited = run.file.editedBytes(*run.trace.mesh);
+    // A run that changed nothing leaves the file it would replace untouched.
+    const bool unchangedInPlace = report.exitCode == kExitToolStopped && output != "-" &&
+                                  options.inPlace && sameFile(input, output);
+    if (output != "-" && !unchangedInPlace) {
+        files.stage(output, edited);
+    }
+    files.commit();
+    if (output == "-") {
+        errno = 0;
+        console.out.write(reinterpret_cast<const char*>(edited.data()),
+                          static_cast<std::streamsize>(edited.size()));
+        requireWritten(console);
+    }
+    report.output = output == "-" ? "-" : output.string();
+}
+
+/// One input, start to finish. Fills `report`; returns the exit code; throws on failure.
+int runOneFile(const RunOptions& options, const fs::path& input,
+               const standin::PluginModule& module, Console& console, ProgressLine& progress,
+               std::ostream& messages, FileReport& report) {
+    const Clock::time_point start = Clock::now();
+    const fs::path output = outputFor(options, input);
+    progress.step(report.label, RunStep::reading);
+    formats::MeshFile file = readChecked(options, input, output, console, progress);
+    report.format = formatKey(file.format());
+
+    progress.step(report.label, RunStep::running);
     standin::Scene scene;
     scene.mesh = file.takeMesh();
-    report.selectedPolygons = applySelection(scene.mesh, options.selection);
+    report.selectedPolygons =
+        applySelection(scene.mesh, options.selection, partNamesIn(file.format()));
     const standin::Mesh before = options.svg || options.html ? scene.mesh : standin::Mesh();
     const std::size_t scenePolygons = scene.mesh.polygons.size();
     const standin::Trace trace = standin::runTool(
@@ -95,59 +185,51 @@ int runOneFile(const RunOptions& options, const fs::path& input,
     if (!trace.mesh) {
         throw standin::InputError(file.name() + ": the module closed no edit; nothing written");
     }
+    refuseAbandonedEdit(trace, file.name());
     report.counts = countRun(trace, scenePolygons);
     report.messages = messageTexts(trace);
+    report.stopReason = silentStopReason(trace, report.counts, report.selectedPolygons);
     if (!options.quiet && !options.json) {
-        writeMessages(trace, messages);
+        // With several inputs each message names its file.
+        writeMessages(trace, messages,
+                      options.inputs.size() > 1 ? report.input + ": " : std::string());
     }
-    const int code = runExitCode(trace, scenePolygons);
-    report.exitCode = code;
-
+    report.exitCode = runExitCode(trace, scenePolygons);
     if (!options.dryRun) {
-        const std::vector<std::byte> edited = file.editedBytes(*trace.mesh);
-        OutputFiles files;
-        if (options.svg) {
-            std::ostringstream svg;
-            writeSvg(before, *trace.mesh,
-                     input == "-" ? "standard input" : input.filename().string(), svg);
-            files.stage(*options.svg, svg.str());
-        }
-        if (options.html) {
-            // The page shows the run's summary line, timed up to here.
-            const std::string summary =
-                runSummaryLine(report.input, report.counts, secondsSince(start));
-            const report::ReportRun run{input == "-" ? "standard input" : input.filename().string(),
-                                        summary,
-                                        report.counts,
-                                        trace.calls.messages(),
-                                        before,
-                                        *trace.mesh};
-            std::ostringstream page;
-            report::writeHtmlReport(run, page);
-            files.stage(*options.html, page.str());
-        }
-        if (options.trace) {
-            std::ostringstream text;
-            standin::writeTrace(trace, text);
-            files.stage(*options.trace, text.str());
-        }
-        if (output != "-") {
-            files.stage(output, edited);
-        }
-        files.commit();
-        if (output == "-") {
-            console.out.write(reinterpret_cast<const char*>(edited.data()),
-                              static_cast<std::streamsize>(edited.size()));
-            console.out.flush();
-        }
-        report.output = output == "-" ? "-" : output.string();
+        writeResults(options, input, output, RunResult{file, before, trace, start}, console,
+                     progress, report);
     }
     report.seconds = secondsSince(start);
-    return code;
+    return report.exitCode;
+}
+
+/// Refuses, before anything runs, two outputs of one input that name the same file, however
+/// named (links followed).
+void refuseSharedOutputs(const RunOptions& options) {
+    if (options.inputs.size() != 1) {
+        return;
+    }
+    const fs::path output = outputFor(options, options.inputs.front());
+    const std::pair<std::optional<fs::path>, const char*> named[] = {
+        {output.empty() || output == "-" ? std::nullopt : std::optional(output),
+         options.outDir ? "--out-dir" : "-o"},
+        {options.svg, "--svg"},
+        {options.html, "--html"},
+        {options.trace, "--trace"}};
+    for (std::size_t a = 0; a < std::size(named); ++a) {
+        for (std::size_t b = a + 1; b < std::size(named); ++b) {
+            if (named[a].first && named[b].first && samePlace(*named[a].first, *named[b].first)) {
+                throw UsageError(std::string(named[a].second) + " and " + named[b].second +
+                                 " both name " + named[b].first->string() +
+                                 ": give each output a file of its own");
+            }
+        }
+    }
 }
 
 /// Refuses, before anything runs, two inputs whose results would land on the same name.
 void refuseCollidingOutputs(const RunOptions& options) {
+    refuseSharedOutputs(options);
     if (!options.outDir) {
         return;
     }
@@ -160,31 +242,37 @@ void refuseCollidingOutputs(const RunOptions& options) {
     }
 }
 
-/// The line that shows how far a long call has come; it is rewritten in place.
-class Progress {
-public:
-    Progress(Console& console, std::size_t total, bool shown)
-        : console_(console), total_(total), shown_(shown) {}
-    void show(std::size_t done, const fs::path& input) {
-        if (shown_) {
-            console_.err << "\r\033[K[" << done + 1 << '/' << total_ << "] " << input.string()
-                         << std::flush;
+/// Makes the --out-dir folder when it is missing (not for a dry run).
+void makeOutDir(const RunOptions& options) {
+    if (options.outDir && !options.dryRun) {
+        std::error_code error;
+        fs::create_directories(*options.outDir, error);
+        if (error) {
+            throw standin::InputError(options.outDir->string() +
+                                      ": cannot make the folder: " + error.message());
         }
     }
-    void clear() {
-        if (shown_) {
-            console_.err << "\r\033[K" << std::flush;
+}
+
+/// Writes what became of one file: its summary line and any stop reason, or its JSON object.
+void writeFileReport(const RunOptions& options, const FileReport& report, Console& console,
+                     std::ostream& reports) {
+    errno = 0;
+    if (options.json) {
+        reports << reportJson(report) << '\n';
+    } else if (!options.quiet && report.error.empty()) {
+        reports << runSummaryLine(report.input, report.counts, report.seconds)
+                << (options.dryRun ? " (dry run: nothing written)" : "") << '\n';
+        if (!report.stopReason.empty()) {
+            reports << report.input << ": " << report.stopReason << '\n';
         }
     }
-
-private:
-    Console& console_;
-    std::size_t total_;
-    bool shown_;
-};
-
-/// A progress line is worth drawing from this many files on.
-constexpr std::size_t kProgressFiles = 4;
+    if (&reports == &console.out) {
+        flushOut(console);
+    } else {
+        reports.flush();
+    }
+}
 
 }  // namespace
 
@@ -196,53 +284,44 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
     }
     const Clock::time_point start = Clock::now();
     const standin::LoadedModule module(options.module.value_or(defaultModule));
-    if (options.outDir && !options.dryRun) {
-        std::error_code error;
-        fs::create_directories(*options.outDir, error);
-        if (error) {
-            throw standin::InputError(options.outDir->string() +
-                                      ": cannot make the folder: " + error.message());
-        }
-    }
+    makeOutDir(options);
     // The mesh on standard output leaves the reports to standard error.
     std::ostream& reports = options.output == fs::path("-") ? console.err : console.out;
-    Progress progress(
-        console, options.inputs.size(),
-        console.errIsTerminal && !options.quiet && options.inputs.size() >= kProgressFiles);
+    ProgressLine progress(console.err, console.errIsTerminal && !options.quiet && !options.json);
 
     std::vector<FileReport> done;
     int worst = kExitOk;
     for (const fs::path& input : options.inputs) {
-        progress.show(done.size(), input);
         FileReport report;
         report.input = inputName(input);
+        report.label = options.inputs.size() > 1
+                           ? "[" + std::to_string(done.size() + 1) + "/" +
+                                 std::to_string(options.inputs.size()) + "] " + report.input
+                           : report.input;
         report.dryRun = options.dryRun;
         std::ostringstream messages;
         std::ostringstream failure;
         const Clock::time_point fileStart = Clock::now();
         report.exitCode = exitCodeOf("tarvel", report.input, failure, [&] {
-            return runOneFile(options, input, module.module(), console, messages, report);
+            return runOneFile(options, input, module.module(), console, progress, messages, report);
         });
-        progress.clear();
+        progress.pause();
         console.err << messages.str() << failure.str();
         if (!failure.str().empty()) {
+            // Nothing of a failed file was written, so it counts for nothing.
             report.output.clear();
+            report.counts = RunCounts{};
             report.seconds = secondsSince(fileStart);
             std::string why = failure.str();
             why = why.substr(why.find(": ") + 2);
             report.error = why.substr(0, why.find('\n'));
         }
         worst = worseExit(worst, report.exitCode);
-        if (options.json) {
-            reports << reportJson(report) << '\n';
-        } else if (!options.quiet && report.error.empty()) {
-            reports << runSummaryLine(report.input, report.counts, report.seconds)
-                    << (options.dryRun ? " (dry run: nothing written)" : "") << '\n';
-        }
-        reports.flush();
+        writeFileReport(options, report, console, reports);
         done.push_back(std::move(report));
     }
     if (done.size() > 1) {
+        errno = 0;
         if (options.json) {
             reports << totalJson(done, secondsSince(start), worst) << '\n';
         } else if (!options.quiet) {

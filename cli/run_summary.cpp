@@ -28,12 +28,12 @@ const char* messageBoxTitle(standin::CallOp kind) {
     }
 }
 
-void writeMessages(const standin::Trace& trace, std::ostream& out) {
+void writeMessages(const standin::Trace& trace, std::ostream& out, const std::string& prefix) {
     for (const standin::ShownMessage& message : trace.calls.messages()) {
         const std::string title = messageBoxTitle(message.kind);
-        out << title << ": " << message.text.value_or("") << '\n';
+        out << prefix << title << ": " << message.text.value_or("") << '\n';
         if (message.text2) {
-            out << std::string(title.size() + 2, ' ') << *message.text2 << '\n';
+            out << prefix << std::string(title.size() + 2, ' ') << *message.text2 << '\n';
         }
     }
 }
@@ -154,6 +154,10 @@ std::string reportJson(const FileReport& report) {
     standin::appendJsonInteger(out, static_cast<std::int64_t>(report.exitCode));
     appendKey(out, "dry_run");
     out += report.dryRun ? "true" : "false";
+    if (!report.stopReason.empty()) {
+        appendKey(out, "stop_reason");
+        standin::appendJsonString(out, report.stopReason);
+    }
     if (!report.error.empty()) {
         appendKey(out, "error");
         standin::appendJsonString(out, report.error);

@@ -20,8 +20,9 @@ void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::o
 const char* messageBoxTitle(standin::CallOp kind);
 
 /// Writes the messages the plug-in showed, one box per message, as the modeller shows them:
-/// "Error: " and the first line, the second line indented below it.
-void writeMessages(const standin::Trace& trace, std::ostream& out);
+/// "Error: " and the first line, the second line indented below it; each line after `prefix`.
+void writeMessages(const standin::Trace& trace, std::ostream& out,
+                   const std::string& prefix = std::string());
 
 /// What a run did, counted from the host's side of it.
 struct RunCounts {
@@ -29,7 +30,7 @@ struct RunCounts {
     std::size_t pairs = 0;
     /// Links added, by "COLR" tag: Red, DkRed and Blue first, in that order, then any other
     /// tag (or "untagged") in the order first added.
-    std::vector<std::pair<std::string, std::size_t>> links;
+    std::vector<std::pair<std::string, std::size_t>> links{{"Red", 0}, {"DkRed", 0}, {"Blue", 0}};
     std::size_t linksAdded = 0;
     std::size_t polygonsRemoved = 0;
 };
@@ -47,6 +48,8 @@ std::string runSummaryLine(const std::string& name, const RunCounts& counts, dou
 /// What `tarvel run` did with one input file.
 struct FileReport {
     std::string input;
+    /// How the progress line names the file: its name, after "[2/5] " with several inputs.
+    std::string label;
     /// Where the result went; empty when nothing was written.
     std::string output;
     /// "lwo" or "obj"; empty when the file could not be read.
@@ -58,12 +61,15 @@ struct FileReport {
     int exitCode = 0;
     /// Why the file failed, without the program's name; empty when it did not.
     std::string error;
+    /// What the tool found when it changed nothing without a message (silentStopReason).
+    std::string stopReason;
     bool dryRun = false;
 };
 
 /// One JSON object on one line: input, output (null when nothing was written), format,
 /// selected_polygons, pairs_linked, links (by tag), links_added, polygons_removed, messages,
-/// seconds, exit_code, dry_run, and error when the file failed.
+/// seconds, exit_code, dry_run, stop_reason when the tool changed nothing without a message,
+/// and error when the file failed.
 std::string reportJson(const FileReport& report);
 
 /// The closing line of a call on several files: "total: 3 files (2 completed, 1 stopped, 0

@@ -1,10 +1,12 @@
 #include "cli/selection.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 #include "cli/exit_codes.h"
 #include "cli/polygon_names.h"
+#include "formats/obj_edit.h"
 #include "host/lwsdk.h"
 #include "host/polygon_capture.h"
 
@@ -28,6 +30,10 @@ std::size_t wholeNumber(std::string_view text, std::string_view item, const std:
     text = trimmed(text);
     std::size_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range && end == text.data() + text.size()) {
+        throw UsageError(option + ": '" + std::string(item) +
+                         "' is out of range: no file has that many polygons");
+    }
     if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
         throw UsageError(option + ": '" + std::string(item) +
                          "' is not an index or a range of indices such as 0-99");
@@ -44,8 +50,22 @@ bool inRanges(std::size_t index, const std::vector<IndexRange>& ranges) {
     return false;
 }
 
-bool contains(const std::vector<std::string>& names, const std::string& name) {
+bool contains(const std::vector<std::string>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+/// Whether any part the tag `tag` names is among `names`.
+bool anyContained(const std::vector<std::string>& names, std::string_view tag, PartNames how) {
+    const std::vector<std::string_view> parts = partNamesOf(tag, how);
+    return std::any_of(parts.begin(), parts.end(),
+                       [&](std::string_view part) { return contains(names, part); });
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 void checkNames(const std::vector<std::string>& wanted, const std::vector<NameCount>& present,
@@ -54,8 +74,13 @@ void checkNames(const std::vector<std::string>& wanted, const std::vector<NameCo
         const bool found = std::any_of(present.begin(), present.end(),
                                        [&](const NameCount& entry) { return entry.name == name; });
         if (!found) {
+            const auto similar = std::find_if(
+                present.begin(), present.end(),
+                [&](const NameCount& entry) { return sameIgnoringCase(entry.name, name); });
+            const std::string hint =
+                similar != present.end() ? "; did you mean '" + similar->name + "'?" : "";
             throw UsageError(file + ": " + option + " '" + name + "': no polygon has this " + kind +
-                             " (" + kind + "s: " + listNames(present) + ")");
+                             " (" + kind + "s: " + listNames(present) + ")" + hint);
         }
     }
 }
@@ -104,9 +129,9 @@ std::vector<IndexRange> parseIndexRanges(std::string_view text, const std::strin
     return ranges;
 }
 
-void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules,
-                    const std::string& name) {
-    const PolygonNames names = polygonNames(mesh);
+void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules, const std::string& name,
+                    PartNames partNames) {
+    const PolygonNames names = polygonNames(mesh, partNames);
     if (!rules.given()) {
         throw UsageError(name +
                          ": no selection: name the polygons to run on with --select-surface "
@@ -128,11 +153,11 @@ void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules,
     }
 }
 
-std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules) {
+std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules, PartNames partNames) {
     std::size_t selected = 0;
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
         standin::Polygon& polygon = mesh.polygons[j];
-        bool take = true;
+        bool take = polygon.type != formats::kTypeObjLine;
         if (rules.all) {
             take = tarvel::isCapturedType(polygon.type);
         }
@@ -141,7 +166,7 @@ std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules) {
         }
         if (!rules.parts.empty()) {
             const std::string* part = standin::findTag(polygon, kTagPart);
-            take = take && part != nullptr && contains(rules.parts, *part);
+            take = take && part != nullptr && anyContained(rules.parts, *part, partNames);
         }
         if (!rules.polygons.empty() && !inRanges(j, rules.polygons)) {
             take = false;

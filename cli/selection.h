@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/polygon_names.h"
 #include "standin/scene.h"
 
 namespace tarvelhost {
@@ -43,11 +44,12 @@ struct SelectionRules {
 /// (read from the file named `name`): no rule at all (the message lists the surfaces and
 /// parts there are and names --all), a surface or part no polygon bears (listing those that
 /// exist), and a polygon number beyond the polygons there are. Throws UsageError.
-void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules,
-                    const std::string& name);
+void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules, const std::string& name,
+                    PartNames partNames = PartNames::whole);
 
 /// Sets bit 0 of the flags of every polygon of `mesh` that the rules select and clears it on
-/// the others. Returns the number selected.
-std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules);
+/// the others; an OBJ line is never selected. Returns the number selected.
+std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules,
+                           PartNames partNames = PartNames::whole);
 
 }  // namespace tarvelhost

@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/executable_path.h"
 #include "cli/output_files.h"
+#include "cli/standard_output.h"
 #include "cli/tarvel_program.h"
 
 #ifdef _WIN32
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The module built with the program sits beside it.
     const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
-    tarvelhost::Console console{std::cin, std::cout, std::cerr, TARVEL_ISATTY(2) != 0};
-    return tarvelhost::runTarvel(args, module, console);
+    tarvelhost::Console console{std::cin, std::cout, std::cerr, TARVEL_ISATTY(2) != 0,
+                                TARVEL_ISATTY(1) != 0};
+    const int code = tarvelhost::runTarvel(args, module, console);
+    return tarvelhost::closeStandardOutput("tarvel", code, console);
 }

@@ -16,4 +16,11 @@ public:
     using standin::InputError::InputError;
 };
 
+/// A choice made for reading a file that the file cannot meet, such as a layer it does not
+/// hold: the file may be sound, the request is not.
+class ChoiceError : public FormatError {
+public:
+    using FormatError::FormatError;
+};
+
 }  // namespace formats

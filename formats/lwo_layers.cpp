@@ -117,9 +117,9 @@ std::size_t chooseLayer(const std::vector<LwoLayerInfo>& layers, const std::stri
     }
     const std::string asked = isNumber ? "layer " + choice : "layer named \"" + choice + "\"";
     if (found.empty()) {
-        throw FormatError(fileName + ": no " + asked + "; " + describeLayers(layers));
+        throw ChoiceError(fileName + ": no " + asked + "; " + describeLayers(layers));
     }
-    throw FormatError(fileName + ": more than one " + asked +
+    throw ChoiceError(fileName + ": more than one " + asked +
                       (byNumber ? "" : "; choose one by number") + "; " + describeLayers(layers));
 }
 

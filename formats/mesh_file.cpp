@@ -39,7 +39,7 @@ MeshFile::MeshFile(std::span<const std::byte> bytes, MeshFormat format, const st
         content_ = std::move(object);
     } else {
         if (layer) {
-            throw FormatError(name + ": an OBJ file has no layers to choose from");
+            throw ChoiceError(name + ": an OBJ file has no layers to choose from");
         }
         ObjModel model = readObj(bytes, name);
         mesh_ = objMesh(model);

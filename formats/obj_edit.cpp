@@ -9,6 +9,7 @@ namespace formats {
 namespace {
 
 constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
+constexpr LWID kTagSmoothing = LWID_('S', 'M', 'G', 'P');
 
 /// The group an added polygon is written under: its colour, else its part.
 std::string groupOf(const standin::Polygon& polygon) {
@@ -50,7 +51,8 @@ standin::Mesh objMesh(const ObjModel& model) {
     for (std::size_t j = 0; j < model.elements.size(); ++j) {
         const ObjElement& element = model.elements[j];
         standin::Polygon& polygon = mesh.polygons[j];
-        polygon.type = kTypeFace;
+        // A line (`l`) is a polyline: kept and written back, never taken for a face.
+        polygon.type = element.kind == ObjElement::Kind::face ? kTypeFace : kTypeObjLine;
         polygon.flags = 0;
         polygon.points.assign(
             model.elementVertices.begin() + element.firstVertex,
@@ -60,6 +62,10 @@ standin::Mesh objMesh(const ObjModel& model) {
         }
         if (element.group != kNoName) {
             polygon.tags.push_back(standin::PolygonTag{kTagPart, model.names[element.group]});
+        }
+        if (element.smoothing != kNoName) {
+            polygon.tags.push_back(
+                standin::PolygonTag{kTagSmoothing, model.names[element.smoothing]});
         }
     }
     return mesh;

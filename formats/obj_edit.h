@@ -4,14 +4,18 @@
 #include <string>
 
 #include "formats/obj_model.h"
+#include "host/lwsdk.h"
 #include "standin/scene.h"
 
 namespace formats {
 
-/// Point i is vertex i of the file; polygon j is element j (faces and lines alike, type
-/// "FACE": a two-point polygon is how the modeller holds a line), with its `usemtl` name as
-/// the surface ("Default" without one) and its `g` name as the "PART" tag. Every polygon is
-/// unselected (flags 0).
+/// The type a polyline (`l`) has in the mesh: not a face, so the tool never takes it.
+inline constexpr LWID kTypeObjLine = LWID_('L', 'I', 'N', 'E');
+
+/// Point i is vertex i of the file; polygon j is element j: a face (`f`) of type "FACE", a
+/// line (`l`) of type kTypeObjLine. Its `usemtl` name is the surface ("Default" without one),
+/// its `g` names (one space between each) the "PART" tag, and its smoothing group (`s`), when
+/// on, the "SMGP" tag. Every polygon is unselected (flags 0).
 standin::Mesh objMesh(const ObjModel& model);
 
 /// The file's text with the edit of a run applied. `edited` is the host's mesh after a run

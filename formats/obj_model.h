@@ -20,9 +20,13 @@ struct ObjElement {
     /// each a 0-based index into ObjModel::vertices (relative indices already resolved).
     std::uint32_t firstVertex = 0;
     std::uint32_t vertexCount = 0;
-    /// The `usemtl` and `g` names in force: indices into ObjModel::names, or kNoName.
+    /// The `usemtl` and `g` names in force: indices into ObjModel::names, or kNoName. A `g`
+    /// statement's several group names are held as one name, one space between each.
     std::uint32_t material = kNoName;
     std::uint32_t group = kNoName;
+    /// The smoothing group in force (`s`): its number's text in ObjModel::names, or kNoName
+    /// when smoothing is off.
+    std::uint32_t smoothing = kNoName;
     /// The statement's bytes in ObjModel::text, its line end (and continuation lines)
     /// included.
     std::size_t textStart = 0;
@@ -38,7 +42,7 @@ struct ObjModel {
     std::vector<std::array<double, 3>> vertices;
     std::vector<ObjElement> elements;
     std::vector<std::uint32_t> elementVertices;
-    /// Material and group names, each once.
+    /// Material, group and smoothing group names, each once.
     std::vector<std::string> names;
 };
 

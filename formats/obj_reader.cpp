@@ -146,8 +146,22 @@ private:
         } else if (keyword == "usemtl") {
             material_ = nameIndex(restOf(statement, keyword));
         } else if (keyword == "g") {
-            group_ = nameIndex(restOf(statement, keyword));
+            group_ = nameIndex(joinedWords(parts));
+        } else if (keyword == "s") {
+            // "s 0" and "s off" end smoothing.
+            const bool off = parts.size() < 2 || parts[1] == "off" || parts[1] == "0";
+            smoothing_ = off ? kNoName : nameIndex(parts[1]);
         }
+    }
+
+    /// The words after the keyword, one space between each: a `g` statement's group names.
+    static std::string joinedWords(const std::vector<std::string_view>& parts) {
+        std::string text;
+        for (std::size_t k = 1; k < parts.size(); ++k) {
+            text += k > 1 ? " " : "";
+            text += parts[k];
+        }
+        return text;
     }
 
     /// The statement after its keyword, without surrounding blanks; a name may hold spaces.
@@ -245,6 +259,7 @@ private:
         element.vertexCount = static_cast<std::uint32_t>(parts.size() - 1);
         element.material = material_;
         element.group = group_;
+        element.smoothing = smoothing_;
         element.textStart = start;
         element.textEnd = end;
         for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -290,6 +305,7 @@ private:
     std::size_t normalCount_ = 0;
     std::uint32_t material_ = kNoName;
     std::uint32_t group_ = kNoName;
+    std::uint32_t smoothing_ = kNoName;
     PendingCheck vertexCheck_;
     PendingCheck texcoordCheck_;
     PendingCheck normalCheck_;

@@ -109,6 +109,8 @@ void CallLog::message(CallOp kind, const char* text, const char* text2) {
 }
 
 void CallLog::done(int error, int selectionMode) {
+    doneError_ = error;
+    doneSelectionMode_ = selectionMode;
     if (record(CallOp::done)) {
         calls_.back().first = fromInt(error);
         calls_.back().small = selectionMode;

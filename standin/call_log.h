@@ -102,6 +102,10 @@ public:
     CallArguments arguments(std::size_t index) const;
     /// Kept whatever the logging.
     const std::vector<ShownMessage>& messages() const { return messages_; }
+    /// The error and the selection mode of the last done call, kept whatever the logging;
+    /// empty when the plug-in never called done.
+    std::optional<int> doneError() const { return doneError_; }
+    std::optional<int> doneSelectionMode() const { return doneSelectionMode_; }
 
     /// Appends logged call `index` as one JSON object on one line.
     void appendJson(std::string& out, std::size_t index) const;
@@ -138,6 +142,8 @@ private:
     std::vector<std::string> texts_;
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> textIndex_;
     std::vector<ShownMessage> messages_;
+    std::optional<int> doneError_;
+    std::optional<int> doneSelectionMode_;
 };
 
 }  // namespace standin

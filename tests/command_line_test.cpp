@@ -87,7 +87,6 @@ TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
                                            "2",
                                            "--layer",
                                            "Top",
-                                           "--dry-run",
                                            "--json",
                                            "-q"});
     EXPECT_EQ(options.inputs, std::vector<fs::path>{"in.lwo"});
@@ -101,7 +100,7 @@ TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
     EXPECT_EQ(options.svg, fs::path("p.svg"));
     EXPECT_EQ(options.trace, fs::path("t.json"));
     EXPECT_FALSE(options.module.has_value());
-    EXPECT_TRUE(options.dryRun && options.json && options.quiet);
+    EXPECT_TRUE(options.json && options.quiet);
     EXPECT_FALSE(options.inPlace || options.selection.all);
 
     const RunOptions several = runOptions({"a.obj", "b.obj", "--all", "--out-dir", "out"});

@@ -21,9 +21,13 @@ TEST(HtmlReportTest, thePageHoldsEveryPartOnceAndLoadsNothing) {
         standin::loadScene(std::string(TARVEL_SOURCE_DIR) + "/examples/facing_grids.json");
     const standin::LoadedModule module(TARVEL_MODULE_FILE);
     const standin::Trace trace = standin::runTool(module.module(), scene);
-    const report::ReportRun run{
-        "facing_grids.json",    "summary",  tarvelhost::countRun(trace, scene.mesh.polygons.size()),
-        trace.calls.messages(), scene.mesh, *trace.mesh};
+    const report::ReportRun run{"facing_grids.json",
+                                "summary",
+                                "",
+                                tarvelhost::countRun(trace, scene.mesh.polygons.size()),
+                                trace.calls.messages(),
+                                scene.mesh,
+                                *trace.mesh};
     std::ostringstream out;
     report::writeHtmlReport(run, out);
     const std::string page = out.str();

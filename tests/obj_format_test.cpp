@@ -54,7 +54,7 @@ TEST(ObjFormatTest, readsVerticesExactlyAndElementsAsTheyAre) {
     EXPECT_EQ(mesh.polygons[2].points, (std::vector<std::int32_t>{0, 4}));
     EXPECT_EQ(model.elements[2].kind, ObjElement::Kind::line);
     for (const standin::Polygon& polygon : mesh.polygons) {
-        EXPECT_EQ(polygon.type, kTypeFace);
+        EXPECT_EQ(polygon.type, &polygon == &mesh.polygons[2] ? kTypeObjLine : kTypeFace);
         EXPECT_EQ(polygon.flags, 0);
     }
     EXPECT_EQ(mesh.polygons[0].surface, "Floor");

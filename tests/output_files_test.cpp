@@ -214,7 +214,8 @@ TEST_F(OutputFilesTest, whatCannotBeWrittenIsRefusedAndNothingChanges) {
     fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec |
                                             fs::perms::group_read | fs::perms::group_exec |
                                             fs::perms::others_read | fs::perms::others_exec);
-    const std::string expected = locked.string() + ": cannot write: Permission denied";
+    const std::string expected =
+        locked.string() + ": cannot write: the file is read-only for you (Permission denied)";
     if (::geteuid() != 0) {
         EXPECT_EQ(refusal(locked, "new"), expected);
     } else {

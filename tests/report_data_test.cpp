@@ -24,7 +24,8 @@ standin::JsonValue reportOf(const standin::Mesh& mesh, const std::string& file =
     scene.mesh = mesh;
     const standin::Trace trace = standin::runTool(module.module(), scene);
     const tarvelhost::RunCounts counts = tarvelhost::countRun(trace, mesh.polygons.size());
-    const report::ReportRun run{file, "summary", counts, trace.calls.messages(), mesh, *trace.mesh};
+    const report::ReportRun run{file, "summary",  "", counts, trace.calls.messages(),
+                                mesh, *trace.mesh};
     const std::string json = report::reportJson(run);
     EXPECT_EQ(json.find('<'), std::string::npos);
     return standin::parseJson(json);

@@ -177,8 +177,8 @@ TEST_F(TarvelCommandsTest, subdivisionCagesAreTakenLikeFaces) {
 
 TEST_F(TarvelCommandsTest, aDryRunReportsAndWritesNothing) {
     copyExample("facing_grids.lwo", "model.lwo");
-    ASSERT_EQ(run({"run", "model.lwo", "--select-polygons", "0-24", "-o", "out.lwo", "--svg",
-                   "p.svg", "--dry-run", "--json"}),
+    ASSERT_EQ(run({"run", "model.lwo", "--select-polygons", "0-24", "-o", "out.lwo", "--dry-run",
+                   "--json"}),
               kExitOk)
         << err;
     EXPECT_EQ(names(), std::vector<std::string>{"model.lwo"});
@@ -222,10 +222,8 @@ TEST_F(TarvelCommandsTest, severalFilesGoToTheirOwnNamesAndOneFailureStopsNoOthe
               "c.obj: 1 pair linked, 16 links (Red 1, DkRed 15, Blue 0), 25 polygons removed, T s\n"
               "total: 4 files (3 completed, 0 stopped, 1 failed), 3 pairs linked, 48 links, 75 "
               "polygons removed, T s\n");
-    // On a terminal, one progress line rewritten in place, cleared before anything else.
-    EXPECT_NE(err.find("\r\033[K[2/4] broken.obj"), std::string::npos) << err;
-    EXPECT_NE(err.find("\r\033[Ktarvel: broken.obj:2: "), std::string::npos) << err;
-    EXPECT_EQ(err.substr(err.size() - 4), "\r\033[K");
+    // On a terminal, a call this short shows no progress line.
+    EXPECT_EQ(err, "tarvel: broken.obj:2: vertex index 3 beyond the 1 vertices of the file\n");
 
     // A selection one file cannot meet is that file's usage error; the others still run.
     std::ofstream("walls.obj") << "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Wall\nf 1 2 3\n";
@@ -396,7 +394,8 @@ TEST_F(TarvelCommandsTest, versionAndHelpSayWhatThereIs) {
             EXPECT_NE(out.find(option), std::string::npos) << option;
         }
         EXPECT_NE(out.find("Exit codes:\n  0  "), std::string::npos);
-        EXPECT_NE(out.find("  3  the tool stopped"), std::string::npos);
+        // Each command lists the codes it can end with: info never runs the tool.
+        EXPECT_EQ(out.find("  3  the tool stopped") != std::string::npos, command != "info");
         const std::size_t examples = out.find("Examples:\n");
         ASSERT_NE(examples, std::string::npos);
         std::istringstream lines(out.substr(examples));

@@ -239,7 +239,7 @@ TEST_F(TarvelRunTest, anLwo3ObjectIsEditedInTheChosenLayerAndWrittenAsLwo3) {
 
     // A layer that is not there: the list, and the output untouched.
     const std::vector<std::byte> before = formats::readFileBytes(output);
-    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--layer", "3"}), kExitInputError);
+    EXPECT_EQ(run({"run", input.string(), "-o", output.string(), "--layer", "3"}), kExitUsageError);
     EXPECT_EQ(err, "tarvel: " + input.string() +
                        ": no layer 3; the object's layers are 5 \"box\" (8 points, 6 polygons), "
                        "2 \"grids\" (" +
@@ -288,14 +288,18 @@ TEST_F(TarvelRunTest, badInputIsOneLineAnExitCodeAndAnUntouchedOutput) {
         {{"run", (folder_ / "absent.lwo").string(), "-o", output.string()},
          "tarvel: " + (folder_ / "absent.lwo").string() +
              ": cannot open: No such file or directory"},
-        {{"run", (kSource / "examples/facing_grids.json").string(), "-o", output.string()},
-         "tarvel: " + (kSource / "examples/facing_grids.json").string() +
-             ": unknown format: name the file .lwo (LightWave) or .obj (Wavefront)"},
     };
     for (const auto& [args, expected] : cases) {
         EXPECT_EQ(run(args), kExitInputError);
         EXPECT_EQ(err, expected + "\n");
     }
+    // A name that does not give the format is a usage error that names --format.
+    EXPECT_EQ(
+        run({"run", (kSource / "examples/facing_grids.json").string(), "-o", output.string()}),
+        kExitUsageError);
+    EXPECT_EQ(err,
+              "tarvel: " + (kSource / "examples/facing_grids.json").string() +
+                  ": cannot tell the format from the name: give --format lwo or --format obj\n");
     // An output of the other format is a usage error.
     EXPECT_EQ(run({"run", (kSource / "examples/facing_grids.obj").string(), "-o", output.string(),
                    "--all"}),

@@ -257,6 +257,8 @@ std::string reportJson(const ReportRun& run) {
     standin::appendJsonString(json, run.file);
     appendKey(json, "summary");
     standin::appendJsonString(json, run.summary);
+    appendKey(json, "stopReason");
+    standin::appendJsonString(json, run.stopReason);
     appendCount(json, "polygons", firstAdded);
     appendCount(json, "selected", removed.size() + kept.size());
     appendCount(json, "pairs", run.counts.pairs);

@@ -25,6 +25,8 @@ struct ReportRun {
     std::string file;
     /// The summary line the run printed, and its counts.
     std::string summary;
+    /// What the tool found when it changed nothing without a message; empty otherwise.
+    std::string stopReason;
     RunCounts counts;
     /// The messages the tool showed, in order.
     std::vector<standin::ShownMessage> messages;
@@ -39,6 +41,7 @@ struct ReportRun {
 /// those drawn, in the order first drawn, points at the same place stored once; polygon lists as
 /// unsigned LEB128 numbers, each polygon its point count and then its points, each point as the
 /// zigzag-coded difference from the point before it; edge lists the same without the counts.
+/// "stopReason": what the tool found when it stopped without a message, or "".
 /// "removed": polygons the run removed; "kept": selected polygons that stayed; "context": the
 /// unselected ones drawn (all, or a sample), "contextEdges": the outline drawn when they are
 /// reduced, "contextNote" saying so; "links": two points per link, "linkTags" one byte per link

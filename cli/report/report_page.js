@@ -387,6 +387,10 @@ if (stopped && data.messages.length > 0) {
     banner.append(make('b', message.text), make('br'), message.text2, make('br'));
   }
   banner.hidden = false;
+} else if (data.stopReason) {
+  const banner = element('banner');
+  banner.append(make('b', 'Nothing changed'), make('br'), data.stopReason);
+  banner.hidden = false;
 }
 element('note').textContent = data.contextNote;
 
