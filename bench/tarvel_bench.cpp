@@ -65,6 +65,11 @@ const std::vector<Scenario> kScenarios{
      [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
      true},
     {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }},
+    // One-quad pairs: at a million polygons, the 500,000 pairs of the small-stack test.
+    {"many one-quad pairs", [](int n) { return scenes::manyPairs(n / 2, 1); }, true},
+    // Half the polygons in four large pairs, half in pairs of 2 by 2 quads.
+    {"four large among many small pairs",
+     [](int n) { return scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); }, true},
 };
 
 /// Processor seconds this process has used so far, in user and system mode.
