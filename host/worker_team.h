@@ -110,7 +110,7 @@ public:
 
     /// Runs first() and second(), on two threads when the team has them and `polygons`, the
     /// size of the work, is at least smallestSharedStep(): handing a piece to another thread
-    /// costs about as much as a few hundred polygons' work.
+    /// costs about as much as a few dozen polygons' work.
     template <typename First, typename Second>
     void both(std::size_t polygons, const First& first, const Second& second) const {
         if (polygons < smallestSharedStep()) {
