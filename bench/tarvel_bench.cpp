@@ -272,8 +272,9 @@ struct BlenderBridge {
 
 /// Blender's Bridge Edge Loops on the scene the script's `arguments` make.
 BlenderBridge blenderBridge(const std::string& arguments) {
+    // Blender's bridge of many loops may take far longer than ours: given ten minutes.
     const std::string command =
-        "blender --background --factory-startup --python-exit-code 1 "
+        "timeout 600 blender --background --factory-startup --python-exit-code 1 "
         "--python '" TARVEL_BLENDER_SCRIPT "' -- " +
         arguments + " 2>/dev/null";
     FILE* output = popen(command.c_str(), "r");
@@ -523,8 +524,8 @@ int main(int argc, char** argv) {
         }
         const BlenderBridge theirs = bridged[arguments];
         if (theirs.seconds <= 0.0) {
-            std::printf("| %s | about %d | %s | did not run | | %d | |\n", o.scenario->name,
-                        o.polygons, precise(o.total).c_str(), o.links);
+            std::printf("| %s | about %d | %s | did not run (or not in 600 s) | | %d | |\n",
+                        o.scenario->name, o.polygons, precise(o.total).c_str(), o.links);
         } else {
             std::printf("| %s | about %d | %s | %s | %.2f | %d | %ld |\n", o.scenario->name,
                         o.polygons, precise(o.total).c_str(), precise(theirs.seconds).c_str(),
