@@ -92,8 +92,8 @@ TEST(DifferentialTest, curvedNoisyPatchesAndSeveralPairs) {
 
 TEST(DifferentialTest, manySmallPairsWithAFewLargeAmongThem) {
     std::mt19937_64 random(4);
-    for (int round = 0; round < 40; ++round) {
-        const int pairs = 20 + static_cast<int>(random() % 200);
+    for (int round = 0; round < 30; ++round) {
+        const int pairs = 20 + static_cast<int>(random() % 100);
         const int large = round % 2 == 0 ? 0 : 1 + static_cast<int>(random() % 3);
         standin::Scene scene = scenes::manyPairs(pairs, 1 + static_cast<int>(random() % 2), large,
                                                  3 + static_cast<int>(random() % 8));
