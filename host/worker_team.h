@@ -87,7 +87,8 @@ private:
 /// processors where it does not.
 class WorkerTeam {
 public:
-    /// The team for a run over `selectedPolygons` polygons.
+    /// The team for a run over `selectedPolygons` polygons. Outside a run, throws
+    /// std::bad_alloc when its threads cannot be made for lack of memory.
     explicit WorkerTeam(std::size_t selectedPolygons);
 
     /// Threads the team uses, the calling one included; at least 1.
@@ -124,9 +125,9 @@ public:
     /// Runs main() on the calling thread and, when the team has a second thread, aside(done)
     /// on that one meanwhile: `done` turns true once main() has returned, and aside() should
     /// return soon after. For work that only readies what main() will use, so aside() must not
-    /// throw, and it is not run at all without a second thread (or when the system refuses
-    /// one). main() may call the host: it stays on the thread the host called. Throws what
-    /// main() throws, and std::bad_alloc when a thread cannot be made for lack of memory.
+    /// throw, and it is not run at all without a second thread, while the threads are at
+    /// another step's work, or when main() returns before a thread has taken it. main() may
+    /// call the host: it stays on the thread the host called. Throws what main() throws.
     template <typename Main, typename Aside>
     void alongside(const Main& main, const Aside& aside) const {
         struct Context {
