@@ -4,12 +4,16 @@
 #
 #   blender --background --factory-startup --python-exit-code 1 \
 #       --python bench/blender_bridge.py -- NX NY GAP
+#   blender ... --python bench/blender_bridge.py -- pairs PAIRS N LARGE LARGE_N
 #
 # The grids are those of the benchmark's "two facing grids": NX by NY unit quads at z = 0
-# facing +z, and the same above at z = GAP facing down. Prints one line:
+# facing +z, and the same above at z = GAP facing down. With "pairs", the benchmark's many
+# pairs instead: PAIRS pairs of N by N grids on a square lattice, their gaps 1, 2 and 3 in turn,
+# and LARGE pairs of LARGE_N by LARGE_N grids in a row beyond them. Prints one line:
 #
 #   bridge seconds: 1.734213 faces: 999698 faces left: 2828 edges: 2002224 -> 8484
 import array
+import math
 import sys
 import time
 
@@ -17,11 +21,12 @@ import bmesh
 import bpy
 
 
-def grid(nx, ny, z, flip, base, coordinates, corners):
-    """Appends the points and quads of an nx by ny grid, its points numbered from `base`."""
+def grid(nx, ny, z, flip, base, coordinates, corners, x0=0.0, y0=0.0):
+    """Appends the points and quads of an nx by ny grid at (x0, y0, z), its points numbered
+    from `base`."""
     for j in range(ny + 1):
         for i in range(nx + 1):
-            coordinates.extend((i, j, z))
+            coordinates.extend((x0 + i, y0 + j, z))
     for j in range(ny):
         for i in range(nx):
             a = base + j * (nx + 1) + i
@@ -30,11 +35,31 @@ def grid(nx, ny, z, flip, base, coordinates, corners):
     return base + (nx + 1) * (ny + 1)
 
 
-def build(nx, ny, gap):
-    coordinates = array.array("f")
-    corners = array.array("i")
+def facing_grids(nx, ny, gap, coordinates, corners):
     upper = grid(nx, ny, 0.0, False, 0, coordinates, corners)
     grid(nx, ny, gap, True, upper, coordinates, corners)
+
+
+def many_pairs(pairs, n, large, large_n, coordinates, corners):
+    """The scene of the benchmark's many-pairs rows, laid out as its generator lays it."""
+    per_row = max(1, math.ceil(math.sqrt(pairs)))
+    step = n + 2.0
+    base = 0
+    for k in range(pairs):
+        x0, y0 = step * (k % per_row), step * (k // per_row)
+        base = grid(n, n, 0.0, False, base, coordinates, corners, x0, y0)
+        base = grid(n, n, 1.0 + k % 3, True, base, coordinates, corners, x0, y0)
+    y0 = step * ((pairs + per_row - 1) // per_row) + 2.0
+    for k in range(large):
+        x0 = k * (large_n + 2.0)
+        base = grid(large_n, large_n, 0.0, False, base, coordinates, corners, x0, y0)
+        base = grid(large_n, large_n, 2.0 + k % 2, True, base, coordinates, corners, x0, y0)
+
+
+def build(make):
+    coordinates = array.array("f")
+    corners = array.array("i")
+    make(coordinates, corners)
     faces = len(corners) // 4
 
     mesh = bpy.data.meshes.new("facing_grids")
@@ -57,10 +82,15 @@ def build(nx, ny, gap):
 
 def main():
     args = sys.argv[sys.argv.index("--") + 1 :] if "--" in sys.argv else []
-    nx, ny, gap = int(args[0]), int(args[1]), float(args[2])
+    if args[0] == "pairs":
+        pairs, n, large, large_n = (int(a) for a in args[1:5])
+        make = lambda xyz, quads: many_pairs(pairs, n, large, large_n, xyz, quads)
+    else:
+        nx, ny, gap = int(args[0]), int(args[1]), float(args[2])
+        make = lambda xyz, quads: facing_grids(nx, ny, gap, xyz, quads)
     for other in list(bpy.data.objects):
         bpy.data.objects.remove(other)
-    obj = build(nx, ny, gap)
+    obj = build(make)
     faces = len(obj.data.polygons)
     edges_before = len(obj.data.edges)
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,8 +33,10 @@ namespace {
 struct Scenario {
     const char* name;
     std::function<standin::Scene(int polygons)> make;
-    /// Whether the comparison with Blender's bridge of the facing grids lists this scene.
-    bool comparedWithBlender = false;
+    /// The arguments of bench/blender_bridge.py for Blender's bridge on the scene of about
+    /// `polygons` polygons (or, for the curved patches, on the facing grids of that size);
+    /// empty for a scene the comparison leaves out.
+    std::function<std::string(int polygons)> blenderArguments;
 };
 
 /// What one run in a child measured.
@@ -58,13 +61,29 @@ int side(double area) {
     return std::max(1, static_cast<int>(std::lround(std::sqrt(area))));
 }
 
+/// The script's arguments for the facing grids of about `polygons` polygons.
+std::string blenderGrids(int polygons) {
+    const int nx = side(polygons / 2.0);
+    return std::to_string(nx) + " " + std::to_string(polygons / 2 / nx) + " 2";
+}
+
 const std::vector<Scenario> kScenarios{
     {"two facing grids",
-     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); }, true},
+     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); },
+     blenderGrids},
     {"curved noisy patches",
      [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
-     true},
-    {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }},
+     blenderGrids},
+    {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }, {}},
+    // One-quad pairs: at a million polygons, the 500,000 pairs of the small-stack test.
+    {"many one-quad pairs", [](int n) { return scenes::manyPairs(n / 2, 1); },
+     [](int n) { return "pairs " + std::to_string(n / 2) + " 1 0 0"; }},
+    // Half the polygons in four large pairs, half in pairs of 2 by 2 quads.
+    {"four large among many small pairs",
+     [](int n) { return scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); },
+     [](int n) {
+         return "pairs " + std::to_string(n / 16) + " 2 4 " + std::to_string(side(n / 16.0));
+     }},
 };
 
 /// Processor seconds this process has used so far, in user and system mode.
@@ -243,28 +262,38 @@ bool onPath(const char* program) {
     return false;
 }
 
-/// Seconds Blender's Bridge Edge Loops takes on the benchmark's facing grids of about
-/// `polygons` polygons (the operator alone), or a negative number when it could not be run.
-double blenderBridgeSeconds(int polygons) {
-    const int nx = side(polygons / 2.0);
-    const int ny = polygons / 2 / nx;
+/// What Blender's Bridge Edge Loops did: the operator's seconds (negative when it could not be
+/// run), and the faces of the mesh after it (the bridge's new faces, as the selection is
+/// removed).
+struct BlenderBridge {
+    double seconds = -1.0;
+    long facesAfter = 0;
+};
+
+/// Blender's Bridge Edge Loops on the scene the script's `arguments` make.
+BlenderBridge blenderBridge(const std::string& arguments) {
+    // Blender's bridge of many loops may take far longer than ours: given ten minutes.
     const std::string command =
-        "blender --background --factory-startup --python-exit-code 1 "
+        "timeout 600 blender --background --factory-startup --python-exit-code 1 "
         "--python '" TARVEL_BLENDER_SCRIPT "' -- " +
-        std::to_string(nx) + " " + std::to_string(ny) + " 2 2>/dev/null";
+        arguments + " 2>/dev/null";
     FILE* output = popen(command.c_str(), "r");
     if (output == nullptr) {
-        return -1.0;
+        return {};
     }
-    double result = -1.0;
+    BlenderBridge result;
     char line[512];
     while (std::fgets(line, sizeof line, output) != nullptr) {
         double s = 0.0;
-        if (std::sscanf(line, "bridge seconds: %lf", &s) == 1) {
-            result = s;
+        long faces = 0;
+        long left = 0;
+        if (std::sscanf(line, "bridge seconds: %lf faces: %ld faces left: %ld", &s, &faces,
+                        &left) == 3) {
+            result.seconds = s;
+            result.facesAfter = left;
         }
     }
-    return pclose(output) == 0 ? result : -1.0;
+    return pclose(output) == 0 ? result : BlenderBridge{};
 }
 
 /// Seconds to four significant digits, for the small times of the comparison.
@@ -390,6 +419,7 @@ int main(int argc, char** argv) {
         const Scenario* scenario;
         int polygons;
         double total;
+        int links;
     };
     std::vector<Ours> ours;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -453,7 +483,7 @@ int main(int argc, char** argv) {
             std::printf(" %s | %s | %s | %.0f | %d |", seconds(fast.total).c_str(),
                         seconds(fast.hostRun).c_str(), seconds(fast.cpu).c_str(), fast.peakMiB,
                         fast.links);
-            ours.push_back({&scenario, polygons, fast.total});
+            ours.push_back({&scenario, polygons, fast.total, fast.links});
             if (reference.finished) {
                 std::printf(" %s | %.0fx |\n", seconds(reference.total).c_str(),
                             reference.total / fast.total);
@@ -477,24 +507,29 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::printf(
-        "\nBlender's Bridge Edge Loops (the operator alone, every face of the two facing grids\n"
-        "selected in edit mode) against our module's activation (\"total\" above), on grids of\n"
-        "the same size:\n\n"
-        "| scene | polygons | ours | Blender's bridge on the facing grids | ours / Blender |\n"
-        "|---|---:|---:|---:|---:|\n");
-    for (int polygons = smallest; polygons <= largest; polygons *= 10) {
-        const double theirs = blenderBridgeSeconds(polygons);
-        for (const Ours& o : ours) {
-            if (o.polygons != polygons || !o.scenario->comparedWithBlender) {
-                continue;
-            }
-            if (theirs <= 0.0) {
-                std::printf("| %s | about %d | %s | did not run | |\n", o.scenario->name, polygons,
-                            precise(o.total).c_str());
-            } else {
-                std::printf("| %s | about %d | %s | %s | %.2f |\n", o.scenario->name, polygons,
-                            precise(o.total).c_str(), precise(theirs).c_str(), o.total / theirs);
-            }
+        "\nBlender's Bridge Edge Loops (the operator alone, every face selected in edit mode)\n"
+        "against our module's activation (\"total\" above) on the same mesh; the curved patches\n"
+        "against Blender on the facing grids of their size. Blender's count is the faces its\n"
+        "bridge made, ours the two-point links:\n\n"
+        "| scene | polygons | ours | Blender | ours / Blender | our links | Blender's faces |\n"
+        "|---|---:|---:|---:|---:|---:|---:|\n");
+    std::map<std::string, BlenderBridge> bridged;  // by the script's arguments: run once each
+    for (const Ours& o : ours) {
+        if (!o.scenario->blenderArguments) {
+            continue;
+        }
+        const std::string arguments = o.scenario->blenderArguments(o.polygons);
+        if (bridged.count(arguments) == 0) {
+            bridged[arguments] = blenderBridge(arguments);
+        }
+        const BlenderBridge theirs = bridged[arguments];
+        if (theirs.seconds <= 0.0) {
+            std::printf("| %s | about %d | %s | did not run (or not in 600 s) | | %d | |\n",
+                        o.scenario->name, o.polygons, precise(o.total).c_str(), o.links);
+        } else {
+            std::printf("| %s | about %d | %s | %s | %.2f | %d | %ld |\n", o.scenario->name,
+                        o.polygons, precise(o.total).c_str(), precise(theirs.seconds).c_str(),
+                        o.total / theirs.seconds, o.links, theirs.facesAfter);
         }
         std::fflush(stdout);
     }

@@ -57,6 +57,16 @@ void release() {
 
 using PointList = std::unique_ptr<BoundaryPoint>;
 
+/// The members of `group`, counted up to `most`.
+std::size_t membersUpTo(const PolyGroup& group, std::size_t most) {
+    std::size_t members = 0;
+    for (const SelectedPoly* m = group.firstMember; m != nullptr && members < most;
+         m = m->nextMember) {
+        ++members;
+    }
+    return members;
+}
+
 /// Sorts the list `list` owns, which owns it again afterwards, also when the sort throws.
 void sortOwnedByAngle(PointList& list) {
     // The sort allocates before it relinks: until it returns, the old head still owns the
@@ -76,9 +86,14 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
     PointList second;
     {
         const StageClock clock(Stage::boundaries);
+        // Counted only as far as it decides whether the pair is worth a second thread.
+        const std::size_t most = WorkerTeam::smallestSharedStep();
+        const std::size_t size = team.size() < 2 ? 0 : membersUpTo(group, most);
+        const std::size_t polygons = size >= most ? size : size + membersUpTo(partner, most - size);
         // The two groups share no polygon, so each side's steps touch only its own records.
-        team.both([&] { first.reset(extractBoundary(group, &grouped)); },
-                  [&] { second.reset(extractBoundary(partner, &grouped)); });
+        team.both(
+            polygons, [&] { first.reset(extractBoundary(group, &grouped)); },
+            [&] { second.reset(extractBoundary(partner, &grouped)); });
         if (first == nullptr || second == nullptr) {
             return false;
         }
@@ -90,7 +105,8 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
             normaliseToBox(boundary.get());
             sortOwnedByAngle(boundary);
         };
-        team.both([&] { flatten(group, first); }, [&] { flatten(partner, second); });
+        team.both(
+            polygons, [&] { flatten(group, first); }, [&] { flatten(partner, second); });
         if (count(first.get()) < count(second.get())) {
             first.swap(second);
         }
@@ -218,6 +234,9 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     // Making the arena allocates nothing.
     std::optional<RecordArena> records(std::in_place);
     try {
+        // The run's threads, made once and ended before the edit closes; every step of the run
+        // hands them its work.
+        const RunThreads threads(static_cast<std::size_t>(selected));
         switch (runStages(*edit, *records, selected, scanResult, captured)) {
             case Outcome::completed:
                 closeError = scanResult;

@@ -97,6 +97,35 @@ Scene severalPairs(int pairs, int n) {
     return scene;
 }
 
+Scene manyPairs(int pairs, int n, int largePairs, int largeN) {
+    Scene scene;
+    pairs = std::max(pairs, 0);
+    largePairs = std::max(largePairs, 0);
+    reserveGrids(scene, {{n, n}, {n, n}}, pairs);
+    reserveGrids(scene, {{largeN, largeN}, {largeN, largeN}}, largePairs);
+    const int perRow = std::max(1, static_cast<int>(std::ceil(std::sqrt(double(pairs)))));
+    const double step = n + 2.0;
+    for (int k = 0; k < pairs; ++k) {
+        const double x0 = step * (k % perRow);
+        const double y0 = step * (k / perRow);
+        const double gap = 1.0 + k % 3;
+        addGrid(scene, n, n, false, [=](int i, int j) { return Point{x0 + i, y0 + j, 0.0}; });
+        addGrid(scene, n, n, true, [=](int i, int j) { return Point{x0 + i, y0 + j, gap}; });
+    }
+    // The large pairs in a row beyond the small ones.
+    const double y0 = step * ((pairs + perRow - 1) / perRow) + 2.0;
+    for (int k = 0; k < largePairs; ++k) {
+        const double x0 = k * (largeN + 2.0);
+        addGrid(scene, largeN, largeN, false, [=](int i, int j) {
+            return Point{x0 + i, y0 + j, 0.0};
+        });
+        addGrid(scene, largeN, largeN, true, [=](int i, int j) {
+            return Point{x0 + i, y0 + j, 2.0 + k % 2};
+        });
+    }
+    return scene;
+}
+
 Scene randomSoup(std::uint64_t seed, bool nonFinite) {
     std::mt19937_64 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<std::uint64_t>(n)); };

@@ -20,6 +20,10 @@ standin::Scene curvedPatches(int nx, int ny, double noise, std::uint64_t seed);
 /// `pairs` pairs of facing grids of n by n quads, side by side.
 standin::Scene severalPairs(int pairs, int n);
 
+/// `pairs` pairs of facing n by n grids on a square lattice of the plane, their gaps 1, 2 and 3
+/// in turn, and beyond them `largePairs` pairs of largeN by largeN grids in a row.
+standin::Scene manyPairs(int pairs, int n, int largePairs = 0, int largeN = 0);
+
 /// A small scene of awkward polygons: shared and repeated points, degenerate and duplicated
 /// polygons, ties in distances and angles, other types, unselected polygons, explicit normals
 /// (some zero or non-finite) and, with `nonFinite`, NaN and infinite coordinates.

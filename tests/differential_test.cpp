@@ -90,6 +90,20 @@ TEST(DifferentialTest, curvedNoisyPatchesAndSeveralPairs) {
     }
 }
 
+TEST(DifferentialTest, manySmallPairsWithAFewLargeAmongThem) {
+    std::mt19937_64 random(4);
+    for (int round = 0; round < 30; ++round) {
+        const int pairs = 20 + static_cast<int>(random() % 100);
+        const int large = round % 2 == 0 ? 0 : 1 + static_cast<int>(random() % 3);
+        standin::Scene scene = scenes::manyPairs(pairs, 1 + static_cast<int>(random() % 2), large,
+                                                 3 + static_cast<int>(random() % 8));
+        if (round % 3 != 0) {
+            scenes::shufflePolygons(scene, random());
+        }
+        expectSameTrace(scene, "many pairs round " + std::to_string(round));
+    }
+}
+
 TEST(DifferentialTest, scenesLargeEnoughForDeepSearchTrees) {
     standin::Scene shifted = scenes::facingGrids(24, 20, 3.0, 3, 0.37);
     scenes::shufflePolygons(shifted, 5);

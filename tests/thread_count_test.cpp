@@ -3,6 +3,7 @@
 // are set to work on every selection, however small, so that each family meets them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -22,12 +23,15 @@ using testing::runWatched;
 /// Shares the work from the first polygon on, with `threads` threads; undone on leaving.
 class SharedFromTheStart {
 public:
-    explicit SharedFromTheStart(int threads) : smallest_(WorkerTeam::smallestShared()) {
+    explicit SharedFromTheStart(int threads)
+        : smallest_(WorkerTeam::smallestShared()), step_(WorkerTeam::smallestSharedStep()) {
         WorkerTeam::setSmallestShared(0);
+        WorkerTeam::setSmallestSharedStep(0);
         setenv("TARVEL_THREADS", std::to_string(threads).c_str(), 1);
     }
     ~SharedFromTheStart() {
         WorkerTeam::setSmallestShared(smallest_);
+        WorkerTeam::setSmallestSharedStep(step_);
         unsetenv("TARVEL_THREADS");
     }
     SharedFromTheStart(const SharedFromTheStart&) = delete;
@@ -35,6 +39,7 @@ public:
 
 private:
     std::size_t smallest_;
+    std::size_t step_;
 };
 
 void expectSameForEveryThreadCount(const standin::Scene& scene, const std::string& what) {
@@ -78,6 +83,36 @@ TEST(ThreadCountTest, facingGridsCurvedPatchesAndPairs) {
     }
     expectSameForEveryThreadCount(scenes::curvedPatches(60, 50, 0.08, 9), "larger curved");
     expectSameForEveryThreadCount(scenes::severalPairs(40, 6), "forty pairs");
+}
+
+TEST(ThreadCountTest, manySmallPairsWithLargeOnesAmongThem) {
+    std::mt19937_64 random(5);
+    for (int round = 0; round < 12; ++round) {
+        standin::Scene scene =
+            scenes::manyPairs(30 + static_cast<int>(random() % 300), 1 + round % 2, round % 3,
+                              2 + static_cast<int>(random() % 6));
+        scenes::shufflePolygons(scene, random());
+        expectSameForEveryThreadCount(scene, "many pairs round " + std::to_string(round));
+    }
+    // With the step size that decides which pairs are shared left as it is: the large pairs
+    // here are shared, the small ones not.
+    const std::size_t step = WorkerTeam::smallestSharedStep();
+    const int largeN = static_cast<int>(std::sqrt(double(step))) + 1;
+    standin::Scene mixed = scenes::manyPairs(400, 1, 3, largeN);
+    scenes::shufflePolygons(mixed, 11);
+    std::string one;
+    for (int threads : {1, 2, 3, 8}) {
+        const SharedFromTheStart shared(threads);
+        WorkerTeam::setSmallestSharedStep(step);
+        const testing::WatchedRun run = runWatched(mixed);
+        EXPECT_EQ(run.live, 0) << threads;
+        const std::string trace = standin::traceText(run.trace);
+        if (threads == 1) {
+            one = trace;
+        } else {
+            EXPECT_TRUE(trace == one) << "mixed pairs: " << threads << " threads differ from one";
+        }
+    }
 }
 
 TEST(ThreadCountTest, soupsOfAwkwardPolygons) {

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <numeric>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -68,26 +70,51 @@ TEST(WorkerTeamTest, everyPieceIsDoneOnceInRangesOfTheGrain) {
         }
     }
     std::atomic<int> sides{0};
-    team.both([&] { sides += 1; }, [&] { sides += 10; });
+    team.both(
+        WorkerTeam::smallestSharedStep(), [&] { sides += 1; }, [&] { sides += 10; });
     EXPECT_EQ(sides.load(), 11);
+    // A step under the size worth sharing stays on the calling thread, in order.
+    std::vector<std::thread::id> on;
+    team.both(
+        WorkerTeam::smallestSharedStep() - 1, [&] { on.push_back(std::this_thread::get_id()); },
+        [&] { on.push_back(std::this_thread::get_id()); });
+    EXPECT_EQ(on, std::vector<std::thread::id>(2, std::this_thread::get_id()));
     EXPECT_EQ(team.grainFor(1'000'000, 2048), 2048u);
     EXPECT_EQ(team.grainFor(100, 2048), 6u);
     EXPECT_EQ(team.grainFor(3, 2048), 1u);
 }
 
-TEST(WorkerTeamTest, aThrowingPieceStopsTheRestAndIsRethrownAfterTheJoin) {
+/// Waits, yielding, until `ready` holds.
+template <typename Ready>
+void waitUntil(const Ready& ready) {
+    while (!ready()) {
+        std::this_thread::yield();
+    }
+}
+
+TEST(WorkerTeamTest, aThreadWhosePieceThrowsTakesNoOtherAndTheFailureComesBackAfterAll) {
     const ThreadsVariable three("3");
     const WorkerTeam team(1'000'000);
+    ASSERT_EQ(team.size(), 3u);
+    // Each thread's first piece waits until every thread is in one, and then throws: each
+    // thread stops at its own failure, so exactly one piece per thread starts, whatever the
+    // machine's load.
     std::atomic<int> started{0};
+    std::atomic<int> unwound{0};
+    struct Unwinding {
+        std::atomic<int>& count;
+        ~Unwinding() { ++count; }
+    };
     EXPECT_THROW(team.forRanges(100000, 1,
-                                [&](std::size_t begin, std::size_t) {
+                                [&](std::size_t, std::size_t) {
+                                    const Unwinding mark{unwound};
                                     ++started;
-                                    if (begin == 5) {
-                                        throw std::bad_alloc();
-                                    }
+                                    waitUntil([&] { return started.load() >= 3; });
+                                    throw std::bad_alloc();
                                 }),
                  std::bad_alloc);
-    EXPECT_LT(started.load(), 100000);  // the failure stopped the others early
+    EXPECT_EQ(started.load(), 3);
+    EXPECT_EQ(unwound.load(), 3);  // every thread had left its piece before the rethrow
     // A logic error comes back as itself, and only one of several failures does.
     EXPECT_THROW(team.forRanges(64, 1,
                                 [](std::size_t begin, std::size_t) {
@@ -96,6 +123,64 @@ TEST(WorkerTeamTest, aThrowingPieceStopsTheRestAndIsRethrownAfterTheJoin) {
                                     }
                                 }),
                  std::runtime_error);
+    // The threads are still there for the next step.
+    std::atomic<int> done{0};
+    team.forRanges(1000, 10, [&](std::size_t begin, std::size_t end) {
+        done += static_cast<int>(end - begin);
+    });
+    EXPECT_EQ(done.load(), 1000);
+}
+
+TEST(WorkerTeamTest, theThreadsAreMadeOncePerTeamOrRunAndNestedWorkStaysOnItsThread) {
+    const ThreadsVariable three("3");
+    const std::thread::id caller = std::this_thread::get_id();
+    // Every piece holds its thread until two are in flight, so that every step meets a helper.
+    const auto threadsOfSteps = [&](const WorkerTeam& team, int steps) {
+        std::mutex mutex;
+        std::set<std::thread::id> seen;
+        for (int step = 0; step < steps; ++step) {
+            std::atomic<int> inFlight{0};
+            team.forRanges(3, 1, [&](std::size_t, std::size_t) {
+                ++inFlight;
+                waitUntil([&] { return inFlight.load() >= 2; });
+                const std::lock_guard<std::mutex> lock(mutex);
+                seen.insert(std::this_thread::get_id());
+            });
+        }
+        return seen;
+    };
+    {
+        const WorkerTeam team(1'000'000);
+        const std::set<std::thread::id> seen = threadsOfSteps(team, 200);
+        // The caller and one or both of the team's two, never fresh ones.
+        EXPECT_GE(seen.size(), 2u);
+        EXPECT_LE(seen.size(), 3u);
+        EXPECT_EQ(seen.count(caller), 1u);
+    }
+    {
+        // In a run, every team works on the run's threads.
+        const RunThreads run(1'000'000);
+        std::set<std::thread::id> seen;
+        for (int team = 0; team < 20; ++team) {
+            const std::set<std::thread::id> its = threadsOfSteps(WorkerTeam(1'000'000), 5);
+            seen.insert(its.begin(), its.end());
+        }
+        EXPECT_GE(seen.size(), 2u);
+        EXPECT_LE(seen.size(), 3u);
+        // Work asked for from inside a piece runs there: the threads are all at the outer step.
+        const WorkerTeam team(1'000'000);
+        std::atomic<int> nestedElsewhere{0};
+        std::atomic<int> nestedPieces{0};
+        team.forRanges(8, 1, [&](std::size_t, std::size_t) {
+            const std::thread::id outer = std::this_thread::get_id();
+            WorkerTeam(1'000'000).forRanges(16, 1, [&](std::size_t, std::size_t) {
+                ++nestedPieces;
+                nestedElsewhere += std::this_thread::get_id() == outer ? 0 : 1;
+            });
+        });
+        EXPECT_EQ(nestedPieces.load(), 8 * 16);
+        EXPECT_EQ(nestedElsewhere.load(), 0);
+    }
 }
 
 TEST(WorkerTeamTest, theMainWorkStaysOnTheCallingThreadWithTheAsideBesideIt) {
@@ -105,15 +190,23 @@ TEST(WorkerTeamTest, theMainWorkStaysOnTheCallingThreadWithTheAsideBesideIt) {
         const WorkerTeam team(1'000'000);
         std::thread::id mainOn;
         std::thread::id asideOn;
+        std::atomic<bool> asideStarted{false};
         bool asideSawDone = false;
-        team.alongside([&] { mainOn = std::this_thread::get_id(); },
-                       [&](const std::atomic<bool>& done) {
-                           asideOn = std::this_thread::get_id();
-                           while (!done.load()) {
-                               std::this_thread::yield();
-                           }
-                           asideSawDone = true;
-                       });
+        // With a second thread, main waits for the aside work to start (it is not started
+        // once main has returned).
+        team.alongside(
+            [&] {
+                mainOn = std::this_thread::get_id();
+                waitUntil([&] { return team.size() < 2 || asideStarted.load(); });
+            },
+            [&](const std::atomic<bool>& done) {
+                asideOn = std::this_thread::get_id();
+                asideStarted = true;
+                while (!done.load()) {
+                    std::this_thread::yield();
+                }
+                asideSawDone = true;
+            });
         EXPECT_EQ(mainOn, caller) << threads;
         if (team.size() > 1) {
             // Joined before alongside returns, having seen main end.

@@ -73,7 +73,8 @@ $found"
   fail "too few functions disassembled from the module's object files"
 
 # Nor may it call C library functions beyond copying memory, reading the environment (the
-# worker thread count) and the C++ run-time's exception support: MinGW's sqrt is the x87 fsqrt (double rounding), its sin, cos and atan2 the x87
+# worker thread count), the mutex the worker threads wait on and the C++ run-time's exception
+# support: MinGW's sqrt is the x87 fsqrt (double rounding), its sin, cos and atan2 the x87
 # instructions, msvcrt's acos its own; none gives glibc's bits. (Mangled C++ names, _Z... with
 # the C symbol prefix, are the C++ library's: allocation, exceptions. The exception support's
 # personality routine is __gxx_personality_v0 on 32-bit Windows, __gxx_personality_seh0 on
@@ -82,7 +83,7 @@ nm="${objdump%objdump}nm"
 defined="$("$nm" --defined-only "${objects[@]}" 2>/dev/null | awk 'NF == 3 { print $3 }' | sort -u)"
 calls="$("$nm" -u "${objects[@]}" 2>/dev/null | awk '$1 == "U" { print $2 }' | sort -u |
   comm -23 - <(echo "$defined") | grep -v "^${symbol_prefix}_Z" | sed "s/^$symbol_prefix//" |
-  grep -vE '^(memcpy|memmove|memset|memcmp|strlen|abort|getenv|__chkstk_ms|__cxa_[a-z_]+|_Unwind_[A-Za-z_]+|__gxx_personality_(v0|seh0))$')"
+  grep -vE '^(memcpy|memmove|memset|memcmp|strlen|abort|getenv|pthread_mutex_(init|destroy|lock|unlock)|__chkstk_ms|__cxa_[a-z_]+|_Unwind_[A-Za-z_]+|__gxx_personality_(v0|seh0))$')"
 [ -z "$calls" ] || fail "the module's code calls C library functions whose results may differ between platforms: $(echo $calls)"
 
 if [ "$failures" -eq 0 ]; then
