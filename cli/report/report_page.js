@@ -164,13 +164,19 @@ function indexed(indices) {
   return geometry;
 }
 
-// Lit faces in `colour`, seen from both sides (the back of a polygon lit as its front), with
-// the points' normals: smooth over a curved surface, flat on a flat one.
+// Lit faces in `colour`, seen from both sides, with the points' normals: smooth over a curved
+// surface, flat on a flat one. Whichever side is seen is lit as a front: the normal is turned
+// towards the viewer where it is drawn, without trusting the rasteriser's idea of front faces.
+function facingViewer(shader) {
+  shader.fragmentShader = shader.fragmentShader.replace('#include <normal_fragment_maps>',
+    'normal = faceforward( normal, - vViewPosition, normal );\n#include <normal_fragment_maps>');
+}
 function shaded(indices, colour) {
   const material = new THREE.MeshPhongMaterial({
     color: colour, side: THREE.DoubleSide, shininess: 12, specular: 0x303030,
     polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1,
   });
+  material.onBeforeCompile = facingViewer;
   const geometry = indexed(indices);
   geometry.setAttribute('normal', pointNormals);
   return new THREE.Mesh(geometry, material);
@@ -253,13 +259,13 @@ function length(value) {
 
 const scene = new THREE.Scene();
 scene.background = new THREE.Color(colours.background);
-// A sky-and-ground light, a key light from the viewer's upper left, a fill from the right and a
-// light near the eye, above and to the left of it, as far from the eye as what it looks at: a flat
-// patch shades from one side to the other, and turns read as turns.
-const sky = new THREE.HemisphereLight(0xdde4ec, 0x403a34, 1.3);
+// A sky-and-ground light (the sky above the grid), a key light from behind the viewer's upper
+// left, a fill from the right and a light near the eye, above and to the left of it: a flat
+// patch shades from one side to the other, and turns read as turns, from any side.
+const sky = new THREE.HemisphereLight(0xe6ecf2, 0x6a625a, 1.5);
 scene.add(sky);
 const camera = new THREE.PerspectiveCamera(40, 1, touchedSize / 1000, touchedSize * 1000);
-for (const [x, y, z, intensity] of [[-1, 1.4, 0.8, 1.7], [1.2, -0.2, 0.6, 0.5]]) {
+for (const [x, y, z, intensity] of [[-0.5, 0.6, 1, 1.8], [0.6, -0.4, 1, 0.6]]) {
   const light = new THREE.DirectionalLight(0xffffff, intensity);
   light.position.set(x, y, z);
   light.target.position.set(0, 0, -1);
@@ -269,7 +275,7 @@ const eyeLight = new THREE.PointLight(0xffffff, 1.6, 0, 0);
 camera.add(eyeLight);
 function placeEyeLight() {
   const distance = camera.position.distanceTo(controls.target);
-  eyeLight.position.set(-0.4 * distance, 0.6 * distance, -0.5 * distance);
+  eyeLight.position.set(-0.3 * distance, 0.3 * distance, 0);
 }
 scene.add(camera);
 
@@ -283,7 +289,7 @@ const keptFaces = shaded(kept.triangles, colours.kept);
 const keptEdges = thinLines(kept.edges, colours.keptEdge, 0.6);
 const keptGroup = new THREE.Group().add(keptFaces, keptEdges);
 const removedFaces = shaded(removed.triangles, colours.removed);
-const removedEdges = thinLines(removed.edges, colours.removedEdge, 0.6);
+const removedEdges = thinLines(removed.edges, colours.removedEdge, 0.8);
 const removedLines = removedOutline.length > 0 ? wideLines(removedOutline, colours.removedOutline, 1.5) : new THREE.Group();
 const allLinks = linkGroup(0, linkTags.length);
 const runGroup = new THREE.Group().add(removedFaces, removedEdges, removedLines, allLinks);
@@ -359,13 +365,13 @@ function applyState() {
   // Faces before the run fade out as the links fade in; a chosen pair's stand in for all.
   const { faces, edges, links } = pairGroup.userData;
   fade(removedFaces, pair ? 0 : 1 - blend);
-  fade(removedEdges, !pair && close ? 0.6 * (1 - blend) : 0);
+  fade(removedEdges, !pair && close ? 0.8 * (1 - blend) : 0);
   removedLines.visible = !pair;
   if (faces) fade(faces, 1 - blend);
-  if (edges) fade(edges, close ? 0.6 * (1 - blend) : 0);
+  if (edges) fade(edges, close ? 0.8 * (1 - blend) : 0);
   if (links) fade(links, blend);
   const others = document.getElementById('others').checked;
-  fade(allLinks, pair ? (others ? 0.3 * blend : 0) : blend);
+  fade(allLinks, pair && !others ? 0 : blend);
   pairGroup.visible = Boolean(pair);
   // With a pair chosen the rest is dimmed.
   const dim = pair ? 0.3 : 1;
@@ -555,10 +561,8 @@ report.redraw = (what) => {
   }
   applyState();
 };
-document.getElementById('frame').addEventListener('click', () => {
-  if (report.state.chosen >= 0) report.choose(-1);
-  else frame(touched);
-});
+// Framing the run keeps a chosen pair alone in it.
+document.getElementById('frame').addEventListener('click', () => frame(touched));
 document.getElementById('normals').addEventListener('change', (event) => showNormals(event.target.checked));
 document.getElementById('context').addEventListener('change', (event) => {
   contextGroup.visible = event.target.checked;

@@ -22,7 +22,7 @@
   const colours = {
     background: 0x2b2d30, gridMinor: 0x3b3e42, gridMajor: 0x575b61,
     Red: 0xff3030, DkRed: 0xb00000, Blue: 0x3f7cff, other: 0xe0e0e0,
-    removed: 0xe8893c, removedEdge: 0x8a4510, removedOutline: 0xffb070,
+    removed: 0xe8893c, removedEdge: 0x5a2a06, removedOutline: 0xffb070,
     kept: 0x5b9bd5, keptEdge: 0x1f4f7f, context: 0x8f9296, contextEdge: 0x5a5d61,
     normalBase: 0x00c060, normalTip: 0x9dffc9,
   };
