@@ -55,8 +55,9 @@ function readPolygons(text, count) {
       }
       const length = Math.hypot(nx, ny, nz);
       areaRoots += Math.sqrt(length / 2);
-      centres.set([cx / size, cy / size, cz / size], 3 * faceCount);
-      normals.set(length > 0 ? [nx / length, ny / length, nz / length] : [0, 0, 0], 3 * faceCount);
+      const at = 3 * faceCount, scale = length > 0 ? 1 / length : 0;
+      centres[at] = cx / size; centres[at + 1] = cy / size; centres[at + 2] = cz / size;
+      normals[at] = nx * scale; normals[at + 1] = ny * scale; normals[at + 2] = nz * scale;
       faceCount++;
     }
     polygon++;
@@ -117,9 +118,15 @@ const touchedSize = Math.max(touched.getBoundingSphere(new THREE.Sphere()).radiu
 // Everything drawn: the grid lies under it.
 const everything = new THREE.Box3();
 for (let k = 0; k < positions.length; k += 3) {
-  if (Number.isFinite(positions[k] + positions[k + 1] + positions[k + 2])) {
-    everything.expandByPoint(new THREE.Vector3(positions[k], positions[k + 1], positions[k + 2]));
-  }
+  const x = positions[k], y = positions[k + 1], z = positions[k + 2];
+  if (!Number.isFinite(x + y + z)) continue;
+  const low = everything.min, high = everything.max;
+  if (x < low.x) low.x = x;
+  if (y < low.y) low.y = y;
+  if (z < low.z) low.z = z;
+  if (x > high.x) high.x = x;
+  if (y > high.y) high.y = y;
+  if (z > high.z) high.z = z;
 }
 if (everything.isEmpty()) everything.copy(touched);
 
@@ -173,7 +180,7 @@ function facingViewer(shader) {
 }
 function shaded(indices, colour) {
   const material = new THREE.MeshPhongMaterial({
-    color: colour, side: THREE.DoubleSide, shininess: 12, specular: 0x303030,
+    color: colour, side: THREE.DoubleSide, shininess: 16, specular: 0x505050,
     polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1,
   });
   material.onBeforeCompile = facingViewer;
@@ -260,22 +267,23 @@ function length(value) {
 const scene = new THREE.Scene();
 scene.background = new THREE.Color(colours.background);
 // A sky-and-ground light (the sky above the grid), a key light from behind the viewer's upper
-// left, a fill from the right and a light near the eye, above and to the left of it: a flat
-// patch shades from one side to the other, and turns read as turns, from any side.
-const sky = new THREE.HemisphereLight(0xe6ecf2, 0x6a625a, 1.5);
+// left, a fill from the right and a light at the eye: a flat patch shades from near to far,
+// and turns read as turns, from any side.
+const sky = new THREE.HemisphereLight(0xe6ecf2, 0x6a625a, 1.2);
 scene.add(sky);
 const camera = new THREE.PerspectiveCamera(40, 1, touchedSize / 1000, touchedSize * 1000);
-for (const [x, y, z, intensity] of [[-0.5, 0.6, 1, 1.8], [0.6, -0.4, 1, 0.6]]) {
+for (const [x, y, z, intensity] of [[-0.5, 0.6, 1, 1.2], [0.6, -0.4, 1, 0.5]]) {
   const light = new THREE.DirectionalLight(0xffffff, intensity);
   light.position.set(x, y, z);
   light.target.position.set(0, 0, -1);
   camera.add(light, light.target);
 }
-const eyeLight = new THREE.PointLight(0xffffff, 1.6, 0, 0);
+// The light at the eye fades with distance (as 1/d, its strength set so that what the view
+// looks at gets the same light at any zoom): a patch seen at a slant is brighter near the eye.
+const eyeLight = new THREE.PointLight(0xffffff, 2.4, 0, 1);
 camera.add(eyeLight);
 function placeEyeLight() {
-  const distance = camera.position.distanceTo(controls.target);
-  eyeLight.position.set(-0.3 * distance, 0.3 * distance, 0);
+  eyeLight.intensity = 2.4 * camera.position.distanceTo(controls.target);
 }
 scene.add(camera);
 

@@ -142,7 +142,12 @@ export class Chromium {
     const exited = new Promise((resolve) => this.child.once('exit', resolve));
     this.child.kill();
     await Promise.race([exited, new Promise((resolve) => setTimeout(resolve, 10000))]);
-    fs.rmSync(this.profile, { recursive: true, force: true });
+    // The browser's helpers may still be writing to the profile for a moment.
+    try {
+      fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
+    } catch (error) {
+      console.log(`note: ${this.profile} left behind (${error.code})`);
+    }
   }
 }
 
