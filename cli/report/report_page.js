@@ -25,11 +25,16 @@ const edgePixels = 7;
 const positions = new Float32Array(base64Bytes(data.points).buffer);
 const position = new THREE.BufferAttribute(positions, 3);
 
+// The sum of the normals of the polygons around each point, as they are read.
+const normalSums = new Float32Array(positions.length);
+
 // Polygons as triangle fans, their edges (up to `edgeLimit` polygons), each polygon's centre
-// and Newell normal, and where each polygon's triangles and edges start.
+// and Newell normal, where each polygon's triangles and edges start, and the box around them.
 function readPolygons(text, count) {
   const reader = new NumberReader(text);
-  const triangles = [], edges = [];
+  const edges = [];
+  let triangles = new Uint32Array(Math.max(48, 6 * count)), used = 0;
+  const box = new THREE.Box3(), low = box.min, high = box.max;
   const centres = new Float32Array(3 * count), normals = new Float32Array(3 * count);
   const triangleStart = new Uint32Array(count + 1), edgeStart = new Uint32Array(count + 1);
   const withEdges = count <= edgeLimit;
@@ -45,28 +50,47 @@ function readPolygons(text, count) {
     }
     if (size >= 3) {
       let cx = 0, cy = 0, cz = 0, nx = 0, ny = 0, nz = 0;
+      if (used + 3 * size > triangles.length) {
+        const grown = new Uint32Array(2 * triangles.length + 3 * size);
+        grown.set(triangles);
+        triangles = grown;
+      }
       for (let k = 0; k < size; k++) {
         const a = 3 * points[k], b = 3 * points[(k + 1) % size];
-        cx += p[a]; cy += p[a + 1]; cz += p[a + 2];
-        nx += (p[a + 1] - p[b + 1]) * (p[a + 2] + p[b + 2]);
-        ny += (p[a + 2] - p[b + 2]) * (p[a] + p[b]);
-        nz += (p[a] - p[b]) * (p[a + 1] + p[b + 1]);
-        if (k >= 2) triangles.push(points[0], points[k - 1], points[k]);
+        const x = p[a], y = p[a + 1], z = p[a + 2];
+        cx += x; cy += y; cz += z;
+        if (x < low.x) low.x = x;
+        if (y < low.y) low.y = y;
+        if (z < low.z) low.z = z;
+        if (x > high.x) high.x = x;
+        if (y > high.y) high.y = y;
+        if (z > high.z) high.z = z;
+        nx += (y - p[b + 1]) * (z + p[b + 2]);
+        ny += (z - p[b + 2]) * (x + p[b]);
+        nz += (x - p[b]) * (y + p[b + 1]);
+        if (k >= 2) {
+          triangles[used++] = points[0]; triangles[used++] = points[k - 1]; triangles[used++] = points[k];
+        }
       }
       const length = Math.hypot(nx, ny, nz);
       areaRoots += Math.sqrt(length / 2);
       const at = 3 * faceCount, scale = length > 0 ? 1 / length : 0;
       centres[at] = cx / size; centres[at + 1] = cy / size; centres[at + 2] = cz / size;
       normals[at] = nx * scale; normals[at + 1] = ny * scale; normals[at + 2] = nz * scale;
+      for (let k = 0; k < size; k++) {
+        const i = 3 * points[k];
+        normalSums[i] += normals[at]; normalSums[i + 1] += normals[at + 1]; normalSums[i + 2] += normals[at + 2];
+      }
       faceCount++;
     }
     polygon++;
     if (polygon <= count) {
-      triangleStart[polygon] = triangles.length;
+      triangleStart[polygon] = used;
       edgeStart[polygon] = edges.length;
     }
   }
-  return { triangles, edges, centres, normals, faceCount, areaRoots, triangleStart, edgeStart };
+  triangles = triangles.subarray(0, used);
+  return { triangles, edges, centres, normals, faceCount, areaRoots, triangleStart, edgeStart, box };
 }
 
 function readEdges(text) {
@@ -108,11 +132,10 @@ function boxOf(indices, box = new THREE.Box3()) {
 }
 
 // What the run touched frames the first view; a run that changed nothing frames its selection.
-const touched = boxOf(linkPoints);
-boxOf(removed.triangles, touched);
+const touched = boxOf(linkPoints).union(removed.box);
 boxOf(removed.edges, touched);
-if (touched.isEmpty()) { boxOf(kept.triangles, touched); boxOf(kept.edges, touched); }
-if (touched.isEmpty()) { boxOf(context.triangles, touched); boxOf(context.edges, touched); boxOf(contextEdges, touched); }
+if (touched.isEmpty()) { touched.union(kept.box); boxOf(kept.edges, touched); }
+if (touched.isEmpty()) { touched.union(context.box); boxOf(context.edges, touched); boxOf(contextEdges, touched); }
 if (touched.isEmpty()) touched.expandByPoint(new THREE.Vector3()).expandByScalar(1);
 const touchedSize = Math.max(touched.getBoundingSphere(new THREE.Sphere()).radius, 1e-9);
 // Everything drawn: the grid lies under it.
@@ -132,29 +155,12 @@ if (everything.isEmpty()) everything.copy(touched);
 
 // Each point's normal: the mean direction of the polygons drawn around it.
 const pointNormals = (() => {
-  const sums = new Float32Array(positions.length);
-  for (const polygons of [removed, kept, context]) {
-    const { triangles, triangleStart, normals } = polygons;
-    let face = 0;
-    for (let polygon = 0; polygon + 1 < triangleStart.length; polygon++) {
-      const first = triangleStart[polygon], end = triangleStart[polygon + 1];
-      if (first === end) continue;
-      const nx = normals[3 * face], ny = normals[3 * face + 1], nz = normals[3 * face + 2];
-      for (let k = first; k < end; k++) {
-        // Each corner once: the fan's first two points, then every triangle's last.
-        if (k > first + 1 && (k - first) % 3 !== 2) continue;
-        const i = 3 * triangles[k];
-        sums[i] += nx; sums[i + 1] += ny; sums[i + 2] += nz;
-      }
-      face++;
-    }
-  }
-  const attribute = new THREE.BufferAttribute(sums, 3);
+  const sums = normalSums;
   for (let k = 0; k < sums.length; k += 3) {
     const length = Math.hypot(sums[k], sums[k + 1], sums[k + 2]) || 1;
     sums[k] /= length; sums[k + 1] /= length; sums[k + 2] /= length;
   }
-  return attribute;
+  return new THREE.BufferAttribute(sums, 3);
 })();
 
 const selectedPolygons = kept.faceCount + removed.faceCount;
@@ -167,7 +173,8 @@ const big = positions.length / 3 > 65535;
 function indexed(indices) {
   const geometry = new THREE.BufferGeometry();
   geometry.setAttribute('position', position);
-  geometry.setIndex(new THREE.BufferAttribute(big ? new Uint32Array(indices) : new Uint16Array(indices), 1));
+  const type = big ? Uint32Array : Uint16Array;
+  geometry.setIndex(new THREE.BufferAttribute(indices instanceof type ? indices : new type(indices), 1));
   return geometry;
 }
 
