@@ -10,6 +10,8 @@
 #include <map>
 #include <numeric>
 #include <set>
+#include <sstream>
+#include <utility>
 #include <vector>
 
 namespace tarvelhost {
@@ -68,6 +70,58 @@ std::string coarse(double value) {
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
 }
+
+/// What the picture draws of each kind at most per panel. Beyond, it simplifies and says so:
+/// polygons as their outline, outline segments and links as an even sample of them.
+constexpr std::size_t kPolygonBudget = 20'000;
+constexpr std::size_t kSegmentBudget = 20'000;
+constexpr std::size_t kLinkBudget = 20'000;
+
+/// A coordinate to half a pixel, as outlines are drawn: "12", "12.5".
+std::string halfPixel(double value) {
+    const double halves = std::round(value * 2.0);
+    char text[32];
+    if (std::fmod(halves, 2.0) == 0.0) {
+        std::snprintf(text, sizeof text, "%.0f", halves / 2.0);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f", halves / 2.0);
+    }
+    return text;
+}
+
+std::string thousands(std::size_t value) {
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k > 0 && (digits.size() - k) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[k];
+    }
+    return out;
+}
+
+/// Keeps `size` items of `list` spread evenly through it, in order (all when it is shorter).
+template <typename Item>
+void evenSample(std::vector<Item>& list, std::size_t size) {
+    if (list.size() <= size) {
+        return;
+    }
+    for (std::size_t k = 0; k < size; ++k) {
+        list[k] = list[static_cast<std::size_t>(std::uint64_t{k} * list.size() / size)];
+    }
+    list.resize(size);
+}
+
+/// What a picture left out to keep its size, said on the picture.
+struct Simplified {
+    std::vector<std::string> notes;
+    void add(const std::string& note) {
+        if (std::find(notes.begin(), notes.end(), note) == notes.end()) {
+            notes.push_back(note);
+        }
+    }
+};
 
 /// Maps model points into a panel: the same scale for both panels, the picture centred.
 struct Projection {
@@ -148,60 +202,140 @@ std::vector<std::size_t> drawingOrder(const standin::Mesh& mesh, const standin::
     return order;
 }
 
-void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
-               double left, const std::vector<MeshEdge>& outline,
-               const std::vector<bool>& removedByRun, std::ostream& out) {
-    const std::size_t firstAdded = before.polygons.size();
+/// Writes `edges` (of `points`, seen through `projection` in the panel at `left`) as paths of
+/// class `style`: each edge once, to half a pixel, none shorter or wholly beside the panel, at
+/// most kSegmentBudget of them (an even sample beyond, noted in `simplified`).
+void drawSegments(const std::vector<MeshEdge>& edges, const std::vector<standin::Point>& points,
+                  const Projection& projection, double left, const char* style,
+                  const std::string& what, Simplified& simplified, std::ostream& out) {
     const double right = left + kPanelSize;
     const double bottom = kTop + kPanelSize;
-    for (const MeshEdge& edge : outline) {
-        const auto from = projection.at(before.points[static_cast<std::size_t>(edge[0])], left);
-        const auto to = projection.at(before.points[static_cast<std::size_t>(edge[1])], left);
+    std::vector<std::array<std::int64_t, 4>> segments;
+    for (const MeshEdge& edge : edges) {
+        const auto from = projection.at(points[static_cast<std::size_t>(edge[0])], left);
+        const auto to = projection.at(points[static_cast<std::size_t>(edge[1])], left);
         // An edge wholly to one side of the panel would be clipped away.
         if ((from[0] < left && to[0] < left) || (from[0] > right && to[0] > right) ||
-            (from[1] < kTop && to[1] < kTop) || (from[1] > bottom && to[1] > bottom)) {
+            (from[1] < kTop && to[1] < kTop) || (from[1] > bottom && to[1] > bottom) ||
+            !std::isfinite(from[0] + from[1] + to[0] + to[1])) {
             continue;
         }
-        out << "  <line class=\"outline\" x1=\"" << coarse(from[0]) << "\" y1=\"" << coarse(from[1])
-            << "\" x2=\"" << coarse(to[0]) << "\" y2=\"" << coarse(to[1]) << "\"/>\n";
+        std::array<std::int64_t, 4> segment = {
+            std::llround(2.0 * from[0]), std::llround(2.0 * from[1]), std::llround(2.0 * to[0]),
+            std::llround(2.0 * to[1])};
+        if (std::make_pair(segment[2], segment[3]) < std::make_pair(segment[0], segment[1])) {
+            segment = {segment[2], segment[3], segment[0], segment[1]};
+        }
+        if (segment[0] != segment[2] || segment[1] != segment[3]) {
+            segments.push_back(segment);
+        }
     }
-    for (const std::size_t j : drawingOrder(mesh, before, projection.axes.depth)) {
-        const standin::Polygon& polygon = mesh.polygons[j];
-        std::vector<std::array<double, 2>> corners;
-        for (const std::int32_t index : polygon.points) {
-            corners.push_back(projection.at(mesh.points[static_cast<std::size_t>(index)], left));
+    std::sort(segments.begin(), segments.end());
+    segments.erase(std::unique(segments.begin(), segments.end()), segments.end());
+    if (segments.size() > kSegmentBudget) {
+        simplified.add(what + ": " + thousands(kSegmentBudget) + " of its " +
+                       thousands(segments.size()) + " edges, evenly spread");
+        evenSample(segments, kSegmentBudget);
+    }
+    const auto at = [](std::int64_t halves) {
+        return halfPixel(static_cast<double>(halves) / 2.0);
+    };
+    for (std::size_t first = 0; first < segments.size(); first += 1000) {
+        out << "  <path class=\"" << style << "\" d=\"";
+        for (std::size_t k = first; k < segments.size() && k < first + 1000; ++k) {
+            const auto& segment = segments[k];
+            out << 'M' << at(segment[0]) << ' ' << at(segment[1]) << 'L' << at(segment[2]) << ' '
+                << at(segment[3]);
         }
-        if (j >= firstAdded) {
-            continue;
-        }
-        // The styles are classes of the picture's style sheet: a picture of many polygons
-        // spends its bytes on their corners alone.
-        const char* style = j < removedByRun.size() && removedByRun[j] ? "removed" : "selected";
-        if (corners.size() == 2) {
-            out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0])
-                << "\" y1=\"" << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0])
-                << "\" y2=\"" << coarse(corners[1][1]) << "\"/>\n";
-        } else if (corners.size() > 2) {
-            out << "  <polygon class=\"" << style << "\" points=\"";
-            for (std::size_t k = 0; k < corners.size(); ++k) {
-                out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ',' << coarse(corners[k][1]);
+        out << "\"/>\n";
+    }
+}
+
+void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
+               double left, const std::vector<MeshEdge>& outline,
+               const std::vector<bool>& removedByRun, Simplified& simplified, std::ostream& out) {
+    const std::size_t firstAdded = before.polygons.size();
+    drawSegments(outline, before.points, projection, left, "outline", "The rest of the layer",
+                 simplified, out);
+    const std::vector<std::size_t> order = drawingOrder(mesh, before, projection.axes.depth);
+    const auto styleOf = [&](std::size_t j) {
+        return j < removedByRun.size() && removedByRun[j] ? "removed" : "selected";
+    };
+    std::size_t polygons = 0;
+    for (const std::size_t j : order) {
+        polygons += j < firstAdded ? 1 : 0;
+    }
+    if (polygons > kPolygonBudget) {
+        // Too many to draw one by one: the outline of each kind, as the rest of the layer.
+        const std::string note = "The selection's " + thousands(polygons) +
+                                 " polygons: their outline (more than " +
+                                 thousands(kPolygonBudget) + " in a panel)";
+        simplified.add(note);
+        for (const char* style : {"selected", "removed"}) {
+            std::vector<bool> part(firstAdded, false);
+            for (const std::size_t j : order) {
+                if (j < firstAdded && std::string(styleOf(j)) == style) {
+                    part[j] = true;
+                }
             }
-            out << "\"/>\n";
+            drawSegments(outlineEdges(mesh, part, projection.axes.depth), mesh.points, projection,
+                         left,
+                         std::string(style) == "removed" ? "removed-outline" : "selected-outline",
+                         "The selection's outline", simplified, out);
+        }
+    } else {
+        for (const std::size_t j : order) {
+            const standin::Polygon& polygon = mesh.polygons[j];
+            if (j >= firstAdded) {
+                continue;
+            }
+            std::vector<std::array<double, 2>> corners;
+            for (const std::int32_t index : polygon.points) {
+                corners.push_back(
+                    projection.at(mesh.points[static_cast<std::size_t>(index)], left));
+            }
+            // The styles are classes of the picture's style sheet: a picture of many polygons
+            // spends its bytes on their corners alone.
+            const char* style = styleOf(j);
+            if (corners.size() == 2) {
+                out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0])
+                    << "\" y1=\"" << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0])
+                    << "\" y2=\"" << coarse(corners[1][1]) << "\"/>\n";
+            } else if (corners.size() > 2) {
+                out << "  <polygon class=\"" << style << "\" points=\"";
+                for (std::size_t k = 0; k < corners.size(); ++k) {
+                    out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ','
+                        << coarse(corners[k][1]);
+                }
+                out << "\"/>\n";
+            }
         }
     }
     // Links go over the faces, and the one "Red" link of each pair over the others, so that
-    // where each pair starts stays visible.
+    // where each pair starts stays visible. Beyond the budget, every Red link and an even
+    // sample of the others.
+    std::vector<std::size_t> links[2];
+    for (std::size_t j = firstAdded; j < mesh.polygons.size(); ++j) {
+        const standin::Polygon& polygon = mesh.polygons[j];
+        if (polygon.removed || polygon.points.size() < 2) {
+            continue;
+        }
+        const std::string* colour = standin::findTag(polygon, kTagColour);
+        links[colour != nullptr && *colour == "Red" ? 1 : 0].push_back(j);
+    }
+    if (links[0].size() + links[1].size() > kLinkBudget) {
+        const std::size_t all = links[0].size() + links[1].size();
+        evenSample(links[0], kLinkBudget > links[1].size() ? kLinkBudget - links[1].size() : 0);
+        const std::string note = "The links: every Red one and " + thousands(links[0].size()) +
+                                 " of the " + thousands(all - links[1].size()) +
+                                 " others, evenly spread";
+        simplified.add(note);
+    }
     for (const bool redPass : {false, true}) {
-        for (std::size_t j = firstAdded; j < mesh.polygons.size(); ++j) {
+        for (const std::size_t j : links[redPass ? 1 : 0]) {
             const standin::Polygon& polygon = mesh.polygons[j];
-            if (polygon.removed || polygon.points.size() < 2) {
-                continue;
-            }
             const std::string* colour = standin::findTag(polygon, kTagColour);
             const std::string tag = colour != nullptr ? *colour : "untagged";
-            if ((tag == "Red") != redPass) {
-                continue;
-            }
             const auto from =
                 projection.at(mesh.points[static_cast<std::size_t>(polygon.points[0])], left);
             const auto to =
@@ -298,8 +432,89 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         }
     }
 
+    // Of the polygons the run did not select, the outline alone: where they end, and where
+    // they turn away from the viewer.
+    std::vector<bool> unselected(before.polygons.size(), false);
+    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
+        unselected[j] = !before.polygons[j].removed && !touched(before, j);
+    }
+    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
+
     const double width = 2.0 * kPanelSize + 30.0;
-    const double height = kTop + kPanelSize + 70.0;
+    const double lefts[2] = {10.0, 20.0 + kPanelSize};
+    const char* names[2] = {"before", "after"};
+    Simplified simplified;
+    std::ostringstream panels;
+    for (int panel = 0; panel < 2; ++panel) {
+        panels << "  <g class=\"" << names[panel] << "\" clip-path=\"url(#" << names[panel]
+               << "-panel)\">\n"
+               << "  <rect x=\"" << lefts[panel] << "\" y=\"" << kTop << "\" width=\"" << kPanelSize
+               << "\" height=\"" << kPanelSize << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
+               << "  <text x=\"" << lefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
+               << names[panel] << "</text>\n";
+        drawPanel(panel == 0 ? before : after, before, projection, lefts[panel], outline,
+                  panel == 0 ? removedByRun : std::vector<bool>(), simplified, panels);
+        panels << "  </g>\n";
+    }
+
+    // The legend, item after item, a new row where the next would not fit. Widths are
+    // estimated from the text's length (a sans-serif 14-pixel character is under 9 pixels).
+    struct Item {
+        std::string swatch;  // a link colour, or "removed" / "selected"
+        std::string text;
+        std::string tag;
+    };
+    std::vector<Item> items;
+    for (const std::string& colour : colours) {
+        items.push_back(
+            {colour,
+             colour + ": " + thousands(links[colour]) + (links[colour] == 1 ? " link" : " links"),
+             colour});
+    }
+    items.push_back({"removed",
+                     "removed: " + thousands(removed) + (removed == 1 ? " polygon" : " polygons"),
+                     "removed"});
+    items.push_back({"selected", "selected", ""});
+    std::ostringstream legend;
+    double x = 10.0;
+    double y = kTop + kPanelSize + 30.0;
+    for (const Item& item : items) {
+        const double itemWidth = 30.0 + 8.5 * static_cast<double>(item.text.size()) + 24.0;
+        if (x > 10.0 && x + itemWidth > width - 10.0) {
+            x = 10.0;
+            y += 22.0;
+        }
+        if (item.swatch == "removed" || item.swatch == "selected") {
+            legend << "  <rect x=\"" << x << "\" y=\"" << y - 12.0
+                   << "\" width=\"24\" height=\"12\" class=\"" << item.swatch << "\"/>\n";
+        } else {
+            legend << "  <line x1=\"" << x << "\" y1=\"" << y - 5.0 << "\" x2=\"" << x + 24.0
+                   << "\" y2=\"" << y - 5.0 << "\" stroke=\"" << linkColour(item.swatch)
+                   << "\" stroke-width=\"3\"/>\n";
+        }
+        legend << "  <text" << (item.tag.empty() ? "" : " class=\"count\" data-tag=\"")
+               << (item.tag.empty() ? "" : escapedMarkup(item.tag) + "\"") << " x=\"" << x + 30.0
+               << "\" y=\"" << y << "\">" << escapedMarkup(item.text) << "</text>\n";
+        x += itemWidth;
+    }
+    // What the picture left out, one line each, wrapped at the picture's width.
+    for (const std::string& note : simplified.notes) {
+        std::string line = "Simplified: " + note + ".";
+        const std::size_t perLine = static_cast<std::size_t>((width - 20.0) / 6.5);
+        while (!line.empty()) {
+            std::size_t cut = line.size();
+            if (cut > perLine) {
+                cut = line.rfind(' ', perLine);
+                cut = cut == std::string::npos || cut == 0 ? perLine : cut;
+            }
+            y += 18.0;
+            legend << "  <text class=\"simplified\" x=\"10\" y=\"" << y << "\">"
+                   << escapedMarkup(line.substr(0, cut)) << "</text>\n";
+            line.erase(0, std::min(line.size(), cut + 1));
+        }
+    }
+    const double height = y + 20.0;
+
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
         << "\" viewBox=\"0 0 " << width << ' ' << height
@@ -309,59 +524,23 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
            "}\n"
         << "    .selected { fill: #9ecae1; fill-opacity: 0.6; stroke: #2171b5; stroke-width: 0.75 "
            "}\n"
-        << "    .outline { stroke: #969696; stroke-width: 0.75 }\n"
+        << "    .outline { fill: none; stroke: #969696; stroke-width: 0.75 }\n"
+        << "    .removed-outline { fill: none; stroke: #d94801; stroke-width: 1 }\n"
+        << "    .selected-outline { fill: none; stroke: #2171b5; stroke-width: 1 }\n"
+        << "    .simplified { font-size: 12px; font-style: italic; fill: #555555 }\n"
         << "  </style>\n"
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
         << escapedMarkup(title) << "</text>\n";
-    // Of the polygons the run did not select, the outline alone: where they end, and where
-    // they turn away from the viewer.
-    std::vector<bool> unselected(before.polygons.size(), false);
-    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
-        unselected[j] = !before.polygons[j].removed && !touched(before, j);
-    }
-    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
-
-    const double lefts[2] = {10.0, 20.0 + kPanelSize};
-    const char* names[2] = {"before", "after"};
     out << "  <defs>\n";
     for (int panel = 0; panel < 2; ++panel) {
         out << "  <clipPath id=\"" << names[panel] << "-panel\"><rect x=\"" << lefts[panel]
             << "\" y=\"" << kTop << "\" width=\"" << kPanelSize << "\" height=\"" << kPanelSize
             << "\"/></clipPath>\n";
     }
-    out << "  </defs>\n";
-    for (int panel = 0; panel < 2; ++panel) {
-        out << "  <g class=\"" << names[panel] << "\" clip-path=\"url(#" << names[panel]
-            << "-panel)\">\n"
-            << "  <rect x=\"" << lefts[panel] << "\" y=\"" << kTop << "\" width=\"" << kPanelSize
-            << "\" height=\"" << kPanelSize << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
-            << "  <text x=\"" << lefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
-            << names[panel] << "</text>\n";
-        drawPanel(panel == 0 ? before : after, before, projection, lefts[panel], outline,
-                  panel == 0 ? removedByRun : std::vector<bool>(), out);
-        out << "  </g>\n";
-    }
-
-    double x = 10.0;
-    const double y = kTop + kPanelSize + 30.0;
-    out << "  <g class=\"legend\">\n";
-    for (const std::string& colour : colours) {
-        out << "  <line x1=\"" << x << "\" y1=\"" << y - 5.0 << "\" x2=\"" << x + 24.0 << "\" y2=\""
-            << y - 5.0 << "\" stroke=\"" << linkColour(colour) << "\" stroke-width=\"3\"/>\n"
-            << "  <text class=\"count\" data-tag=\"" << escapedMarkup(colour) << "\" x=\""
-            << x + 30.0 << "\" y=\"" << y << "\">" << escapedMarkup(colour) << ": " << links[colour]
-            << (links[colour] == 1 ? " link" : " links") << "</text>\n";
-        x += 150.0;
-    }
-    out << "  <rect x=\"" << x << "\" y=\"" << y - 12.0
-        << "\" width=\"24\" height=\"12\" fill=\"#fdae6b\" stroke=\"#d94801\"/>\n"
-        << "  <text class=\"count\" data-tag=\"removed\" x=\"" << x + 30.0 << "\" y=\"" << y
-        << "\">removed: " << removed << (removed == 1 ? " polygon" : " polygons") << "</text>\n"
-        << "  <rect x=\"" << x + 210.0 << "\" y=\"" << y - 12.0
-        << "\" width=\"24\" height=\"12\" fill=\"#9ecae1\" stroke=\"#2171b5\"/>\n"
-        << "  <text x=\"" << x + 240.0 << "\" y=\"" << y << "\">selected</text>\n"
-        << "  </g>\n</svg>\n";
+    out << "  </defs>\n"
+        << panels.str() << "  <g class=\"legend\">\n"
+        << legend.str() << "  </g>\n</svg>\n";
 }
 
 }  // namespace tarvelhost

@@ -32,9 +32,13 @@ ViewAxes gapView(const standin::Mesh& after, std::size_t firstAdded);
 /// removed orange; after, the selected polygons left, and the links in the colour their
 /// "COLR" tag names (Red red, DkRed dark red, Blue blue, others black), each drawn as
 /// <line class="link TAG">. Of the unselected polygons both panels draw the outline alone
-/// (outlineEdges seen along the view: boundary and silhouette), as <line class="outline">.
-/// A legend gives the number of links of each colour and of removed polygons. Polygons are
-/// drawn far to near, then the links, each pair's "Red" link last.
+/// (outlineEdges seen along the view: boundary and silhouette), as <path class="outline">, each
+/// edge once to half a pixel. Polygons are drawn far to near, then the links, each pair's "Red"
+/// link last. A legend, in rows that wrap, gives the number of links of each colour and of
+/// removed polygons. The size is bounded: beyond 20,000 selected polygons in a panel it draws
+/// their outline instead, beyond 20,000 outline edges an even sample of them, beyond 20,000
+/// links every Red one and an even sample of the rest; each such step is a line
+/// "Simplified: ..." under the legend.
 void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
               std::ostream& out);
 

@@ -4,7 +4,7 @@
 #   setup.sh test      every test besides: GoogleTest, clang-format, the MinGW-w64 cross
 #                      compilers of the 32-bit and the 64-bit Windows module, Wine to run the
 #                      Windows programs, clang-14 with libFuzzer for the fuzz targets, Chromium
-#                      for the report page
+#                      and Firefox ESR for the report page
 # Wine's 32-bit half (wine32, from the i386 architecture) only where the kernel runs 32-bit
 # programs: elsewhere it could not start, and with it installed Wine starts no program at all.
 set -euo pipefail
@@ -22,7 +22,7 @@ case "$mode" in
     # clang-14 builds the fuzz targets; libFuzzer and clang's sanitizer runtimes come in
     # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer in llvm-14.
     packages+=(libgtest-dev clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
-      clang-14 libclang-rt-14-dev llvm-14 chromium)
+      clang-14 libclang-rt-14-dev llvm-14 chromium firefox-esr)
     if why="$(bash scripts/runs_32bit_programs.sh)"; then
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
         echo "Adding the i386 architecture (for wine32)"

@@ -39,12 +39,16 @@ TEST(HtmlReportTest, thePageHoldsEveryPartOnceAndLoadsNothing) {
         }
         return count;
     };
-    for (const char* marker : {"@TITLE@", "@LICENCE@", "@DATA@", "@MODULES@", "@SCRIPT@"}) {
+    for (const char* marker :
+         {"@TITLE@", "@LICENCE@", "@DATA@", "@PANEL@", "@MODULES@", "@SCRIPT@"}) {
         EXPECT_EQ(occurrences(marker), 0u) << marker;
     }
-    EXPECT_EQ(occurrences("<script type=\"application/json\" id=\"run-data\">{\"file\""), 1u);
-    EXPECT_EQ(occurrences("<script type=\"text/x-module\""), 3u);
-    EXPECT_EQ(occurrences("<script type=\"module\">"), 1u);
+    EXPECT_EQ(
+        occurrences("<script type=\"application/json\" id=\"run-data\">{\"format\":2,\"file\""),
+        1u);
+    EXPECT_EQ(occurrences("<script type=\"text/x-module\""), 6u);
+    EXPECT_EQ(occurrences("<script type=\"text/x-view\" id=\"view-script\">"), 1u);
+    EXPECT_EQ(occurrences(std::string(report::kPagePanel)), 1u);
     EXPECT_EQ(occurrences(std::string(report::kPageScript)), 1u);
     EXPECT_EQ(occurrences("<title>facing_grids.json"), 1u);
     EXPECT_EQ(occurrences("The MIT License"), 1u);

@@ -2,8 +2,10 @@
 // a browser.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "cli/report/report_data.h"
 #include "cli/run_summary.h"
@@ -83,6 +85,41 @@ TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
     EXPECT_NE(data.at("contextNote").string().find("104,000 unselected polygons"),
               std::string::npos);
     EXPECT_EQ(data.at("removedCount").number(), 8.0);
+}
+
+TEST(ReportDataTest, removedPolygonsComePatchByPatchWithThePatchesOfEachPair) {
+    // Two pairs far apart: 3x3 grids facing each other, and 2x2 grids 20 units along x.
+    standin::Mesh mesh;
+    addGrid(mesh, 3, 3, 0.0, false, true);
+    addGrid(mesh, 3, 3, 1.0, true, true);
+    const std::size_t firstMoved = mesh.points.size();
+    addGrid(mesh, 2, 2, 0.0, false, true);
+    addGrid(mesh, 2, 2, 1.0, true, true);
+    for (std::size_t k = firstMoved; k < mesh.points.size(); ++k) {
+        mesh.points[k][0] += 20.0;
+    }
+    const standin::JsonValue data = reportOf(mesh);
+    EXPECT_EQ(data.at("format").number(), double(report::kReportFormat));
+    EXPECT_EQ(data.at("removedCount").number(), 26.0);
+    const auto numbers = [](const standin::JsonValue& list) {
+        std::vector<double> out;
+        for (const standin::JsonValue& item : list.items()) {
+            out.push_back(item.number());
+        }
+        return out;
+    };
+    EXPECT_EQ(numbers(data.at("patchPolygons")), (std::vector<double>{9, 9, 4, 4}));
+    // Each patch's boundary: a 3x3 grid has 12 edges around it, a 2x2 grid 8.
+    EXPECT_EQ(numbers(data.at("patchOutlines")), (std::vector<double>{12, 12, 8, 8}));
+    ASSERT_EQ(data.at("pairPatches").items().size(), 2u);
+    std::vector<std::vector<double>> pairs;
+    for (const standin::JsonValue& pair : data.at("pairPatches").items()) {
+        std::vector<double> patches = numbers(pair);
+        std::sort(patches.begin(), patches.end());
+        pairs.push_back(patches);
+    }
+    std::sort(pairs.begin(), pairs.end());
+    EXPECT_EQ(pairs, (std::vector<std::vector<double>>{{0, 1}, {2, 3}}));
 }
 
 TEST(ReportDataTest, aStoppedRunKeepsItsSelectionAndMessage) {

@@ -357,16 +357,17 @@ TEST_F(TarvelRunTest, thePictureDrawsEachLinkInItsColourWithTheCounts) {
     EXPECT_NE(svg.find(">Blue: 0 links</text>"), std::string::npos);
     EXPECT_NE(svg.find(">removed: 25 polygons</text>"), std::string::npos);
     // Before: the 25 selected polygons, all removed; after: none. The unselected wall is
-    // its outline in both, its four sides.
+    // its outline in both, its four sides in one path.
     std::string before = svg.substr(svg.find("<g class=\"before\""));
     std::string after = svg.substr(svg.find("<g class=\"after\""));
     before = before.substr(0, before.find("</g>"));
     after = after.substr(0, after.find("</g>"));
     EXPECT_EQ(occurrences(before, "<polygon"), 25u);
     EXPECT_EQ(occurrences(before, "<polygon class=\"removed\""), 25u);
-    EXPECT_EQ(occurrences(before, "class=\"outline\""), 4u);
+    EXPECT_EQ(occurrences(before, "<path class=\"outline\""), 1u);
+    EXPECT_EQ(occurrences(before, "L"), 4u);
     EXPECT_EQ(occurrences(after, "<polygon"), 0u);
-    EXPECT_EQ(occurrences(after, "class=\"outline\""), 4u);
+    EXPECT_EQ(occurrences(after, "L"), 4u);
 }
 
 #ifndef _WIN32

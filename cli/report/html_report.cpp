@@ -20,7 +20,8 @@ void writeModuleText(std::string_view specifier, std::string_view text, std::ost
 
 void writeHtmlReport(const ReportRun& run, std::ostream& out) {
     // The template's markers, in the order they come, and what replaces each.
-    const std::string_view markers[] = {"@TITLE@", "@LICENCE@", "@DATA@", "@MODULES@", "@SCRIPT@"};
+    const std::string_view markers[] = {"@TITLE@", "@LICENCE@", "@DATA@",
+                                        "@PANEL@", "@MODULES@", "@SCRIPT@"};
     std::string_view rest = kPageTemplate;
     for (const std::string_view marker : markers) {
         const std::size_t at = rest.find(marker);
@@ -36,6 +37,12 @@ void writeHtmlReport(const ReportRun& run, std::ostream& out) {
             writeModuleText("three/core", kThreeCore, out);
             writeModuleText("three", kThreeModule, out);
             writeModuleText("three/addons/controls/OrbitControls.js", kOrbitControls, out);
+            writeModuleText("three/addons/lines/LineSegmentsGeometry.js", kLineSegmentsGeometry,
+                            out);
+            writeModuleText("three/addons/lines/LineMaterial.js", kLineMaterial, out);
+            writeModuleText("three/addons/lines/LineSegments2.js", kLineSegments2, out);
+        } else if (marker == "@PANEL@") {
+            out << kPagePanel;
         } else {
             out << kPageScript;
         }

@@ -1,6 +1,6 @@
 # Included by cli/CMakeLists.txt. The report page (tarvel run --html) embeds: three.js from the
 # npm package the project pins (package.json, package-lock.json; `npm ci` installs it into
-# node_modules, as scripts/setup.sh does), the page's template and its script.
+# node_modules, as scripts/setup.sh does), the page's template and its two scripts.
 set(three_dir ${PROJECT_SOURCE_DIR}/node_modules/three)
 file(READ ${PROJECT_SOURCE_DIR}/package-lock.json lock)
 string(JSON three_version GET "${lock}" packages node_modules/three version)
@@ -30,8 +30,12 @@ set(embedded
   ${three_dir}/build/three.core.js
   ${three_dir}/build/three.module.js
   ${three_dir}/examples/jsm/controls/OrbitControls.js
+  ${three_dir}/examples/jsm/lines/LineSegments2.js
+  ${three_dir}/examples/jsm/lines/LineSegmentsGeometry.js
+  ${three_dir}/examples/jsm/lines/LineMaterial.js
   ${three_dir}/LICENSE
   ${CMAKE_CURRENT_LIST_DIR}/report_page.html
+  ${CMAKE_CURRENT_LIST_DIR}/report_panel.js
   ${CMAKE_CURRENT_LIST_DIR}/report_page.js)
 add_custom_command(
   OUTPUT ${assets_source}

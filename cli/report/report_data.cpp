@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <unordered_map>
@@ -168,6 +170,131 @@ void evenSample(std::vector<Item>& list, std::size_t size) {
     list.resize(size);
 }
 
+/// The removed polygons as patches (joined through shared edges), so that the page can show
+/// one pair's patches alone: the polygons and each patch's boundary edges in patch order, and
+/// for each pair (the run of links from a Red link to the next) the patches its links reach.
+struct RemovedPatches {
+    std::vector<std::size_t> polygons;
+    std::vector<std::size_t> polygonCounts;
+    std::vector<MeshEdge> outline;
+    std::vector<std::size_t> outlineCounts;
+    std::vector<std::vector<std::size_t>> pairPatches;
+};
+
+RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& after,
+                              const std::vector<std::size_t>& removed) {
+    struct EdgeUse {
+        std::uint64_t key;
+        std::uint32_t polygon;  // index into `removed`
+    };
+    std::vector<EdgeUse> uses;
+    for (std::size_t k = 0; k < removed.size(); ++k) {
+        const standin::PointIds& points = before.polygons[removed[k]].points;
+        const std::size_t sides = points.size() == 2 ? 1 : points.size();
+        for (std::size_t e = 0; e < sides && points.size() >= 2; ++e) {
+            const auto a = static_cast<std::uint32_t>(points[e]);
+            const auto b = static_cast<std::uint32_t>(points[(e + 1) % points.size()]);
+            if (a != b) {
+                uses.push_back({(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b),
+                                static_cast<std::uint32_t>(k)});
+            }
+        }
+    }
+    std::sort(uses.begin(), uses.end(), [](const EdgeUse& x, const EdgeUse& y) {
+        return x.key < y.key || (x.key == y.key && x.polygon < y.polygon);
+    });
+    std::vector<std::uint32_t> parent(removed.size());
+    std::iota(parent.begin(), parent.end(), 0u);
+    const auto root = [&parent](std::uint32_t k) {
+        while (parent[k] != k) {
+            parent[k] = parent[parent[k]];
+            k = parent[k];
+        }
+        return k;
+    };
+    std::vector<EdgeUse> boundary;
+    for (std::size_t first = 0; first < uses.size();) {
+        std::size_t end = first + 1;
+        for (; end < uses.size() && uses[end].key == uses[first].key; ++end) {
+            const std::uint32_t a = root(uses[first].polygon);
+            const std::uint32_t b = root(uses[end].polygon);
+            parent[std::max(a, b)] = std::min(a, b);
+        }
+        if (end == first + 1) {
+            boundary.push_back(uses[first]);
+        }
+        first = end;
+    }
+
+    // Patches numbered in the order of their first polygon.
+    RemovedPatches patches;
+    std::vector<std::size_t> patchOf(removed.size());
+    std::vector<std::size_t> numberOfRoot(removed.size(), std::numeric_limits<std::size_t>::max());
+    for (std::size_t k = 0; k < removed.size(); ++k) {
+        std::size_t& number = numberOfRoot[root(static_cast<std::uint32_t>(k))];
+        if (number == std::numeric_limits<std::size_t>::max()) {
+            number = patches.polygonCounts.size();
+            patches.polygonCounts.push_back(0);
+        }
+        patchOf[k] = number;
+        ++patches.polygonCounts[number];
+    }
+    std::vector<std::size_t> order(removed.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return patchOf[x] < patchOf[y]; });
+    for (const std::size_t k : order) {
+        patches.polygons.push_back(removed[k]);
+    }
+    std::stable_sort(boundary.begin(), boundary.end(), [&](const EdgeUse& x, const EdgeUse& y) {
+        return patchOf[x.polygon] < patchOf[y.polygon];
+    });
+    patches.outlineCounts.assign(patches.polygonCounts.size(), 0);
+    for (const EdgeUse& use : boundary) {
+        patches.outline.push_back(
+            {static_cast<std::int32_t>(use.key >> 32), static_cast<std::int32_t>(use.key)});
+        ++patches.outlineCounts[patchOf[use.polygon]];
+    }
+
+    // The patch of each point of a removed polygon (the first, where patches meet at a point).
+    std::unordered_map<std::int32_t, std::size_t> patchOfPoint;
+    for (std::size_t k = 0; k < removed.size(); ++k) {
+        for (const std::int32_t point : before.polygons[removed[k]].points) {
+            patchOfPoint.try_emplace(point, patchOf[k]);
+        }
+    }
+    for (std::size_t j = before.polygons.size(); j < after.polygons.size(); ++j) {
+        const standin::Polygon& link = after.polygons[j];
+        if (link.removed || link.points.size() < 2) {
+            continue;
+        }
+        const std::string* colour = standin::findTag(link, kTagColour);
+        if ((colour != nullptr && *colour == "Red") || patches.pairPatches.empty()) {
+            patches.pairPatches.emplace_back();
+        }
+        std::vector<std::size_t>& reached = patches.pairPatches.back();
+        for (const std::int32_t point : {link.points.front(), link.points.back()}) {
+            const auto found = patchOfPoint.find(point);
+            if (found != patchOfPoint.end() &&
+                std::find(reached.begin(), reached.end(), found->second) == reached.end()) {
+                reached.push_back(found->second);
+            }
+        }
+    }
+    return patches;
+}
+
+void appendNumbers(std::string& out, const std::vector<std::size_t>& list) {
+    out += '[';
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        if (k > 0) {
+            out += ',';
+        }
+        standin::appendJsonInteger(out, static_cast<std::uint64_t>(list[k]));
+    }
+    out += ']';
+}
+
 }  // namespace
 
 std::string reportJson(const ReportRun& run) {
@@ -223,13 +350,20 @@ std::string reportJson(const ReportRun& run) {
         }
         return stream;
     };
-    const std::vector<std::uint8_t> removedStream = polygonStream(removed);
+    const RemovedPatches patches = removedPatches(before, after, removed);
+    const std::vector<std::uint8_t> removedStream = polygonStream(patches.polygons);
     const std::vector<std::uint8_t> keptStream = polygonStream(kept);
     const std::vector<std::uint8_t> contextStream = polygonStream(contextDrawn);
     std::vector<std::uint8_t> edgeStream;
     geometry.startStream();
     for (const MeshEdge& edge : contextEdges) {
         geometry.add(edgeStream, {edge[0], edge[1]}, false);
+    }
+
+    std::vector<std::uint8_t> outlineStream;
+    geometry.startStream();
+    for (const MeshEdge& edge : patches.outline) {
+        geometry.add(outlineStream, {edge[0], edge[1]}, false);
     }
 
     // Links: two points each (a link of another length keeps its first and last point), and
@@ -253,7 +387,9 @@ std::string reportJson(const ReportRun& run) {
         geometry.add(linkStream, {link.points.front(), link.points.back()}, false);
     }
 
-    std::string json = "{\"file\":";
+    std::string json = "{\"format\":";
+    standin::appendJsonInteger(json, std::uint64_t{kReportFormat});
+    appendKey(json, "file");
     standin::appendJsonString(json, run.file);
     appendKey(json, "summary");
     standin::appendJsonString(json, run.summary);
@@ -290,6 +426,19 @@ std::string reportJson(const ReportRun& run) {
     appendKey(json, "removed");
     appendBase64(json, removedStream);
     appendCount(json, "removedCount", removed.size());
+    appendKey(json, "removedOutline");
+    appendBase64(json, outlineStream);
+    appendKey(json, "patchPolygons");
+    appendNumbers(json, patches.polygonCounts);
+    appendKey(json, "patchOutlines");
+    appendNumbers(json, patches.outlineCounts);
+    appendKey(json, "pairPatches");
+    json += '[';
+    for (std::size_t k = 0; k < patches.pairPatches.size(); ++k) {
+        json += k > 0 ? "," : "";
+        appendNumbers(json, patches.pairPatches[k]);
+    }
+    json += ']';
     appendKey(json, "kept");
     appendBase64(json, keptStream);
     appendCount(json, "keptCount", kept.size());

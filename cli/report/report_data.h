@@ -19,6 +19,12 @@ inline constexpr std::size_t kContextPolygonLimit = 100'000;
 inline constexpr std::size_t kContextSampleSize = 50'000;
 inline constexpr std::size_t kContextEdgeLimit = 200'000;
 
+/// The version of the page's data ("format"). The page's script is written into each page with
+/// its data, so an old page keeps opening; the number tells tools reading the data which
+/// fields to expect. 1: no "format" field; 2: the removed polygons by patch ("removedOutline",
+/// "patchPolygons", "patchOutlines", "pairPatches").
+inline constexpr unsigned kReportFormat = 2;
+
 /// One run as the summary line and the picture see it. Borrowed: the meshes must outlive it.
 struct ReportRun {
     /// The input file's name, as shown.
@@ -42,7 +48,11 @@ struct ReportRun {
 /// unsigned LEB128 numbers, each polygon its point count and then its points, each point as the
 /// zigzag-coded difference from the point before it; edge lists the same without the counts.
 /// "stopReason": what the tool found when it stopped without a message, or "".
-/// "removed": polygons the run removed; "kept": selected polygons that stayed; "context": the
+/// "removed": polygons the run removed, patch by patch (patches of polygons joined through
+/// shared edges): "patchPolygons" gives each patch's number of polygons, "removedOutline" each
+/// patch's boundary edges in the same order, "patchOutlines" their number per patch, and
+/// "pairPatches" for each pair (the links from a Red link up to the next) the patches its links
+/// reach; "kept": selected polygons that stayed; "context": the
 /// unselected ones drawn (all, or a sample), "contextEdges": the outline drawn when they are
 /// reduced, "contextNote" saying so; "links": two points per link, "linkTags" one byte per link
 /// indexing "tags"; "view": the picture's view across the first pair's gap.
