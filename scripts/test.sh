@@ -19,7 +19,7 @@ cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure --no-tests=error -j"$jobs"
 
 # The 32-bit and the 64-bit Windows module and programs, cross-built, tested under Wine against
-# the Linux build above (see tests/windows). Each has its own Wine prefix in its build folder.
+# the Linux build above (see tests/windows). Both share the Wine prefix build/wine-prefix.
 for preset in windows windows64; do
   start=$SECONDS
   cmake --preset "$preset" >/dev/null
