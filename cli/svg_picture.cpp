@@ -2,6 +2,7 @@
 
 #include "cli/markup_text.h"
 #include "cli/mesh_outline.h"
+#include "cli/picture_budget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,30 +88,6 @@ std::string halfPixel(double value) {
         std::snprintf(text, sizeof text, "%.1f", halves / 2.0);
     }
     return text;
-}
-
-std::string thousands(std::size_t value) {
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[k];
-    }
-    return out;
-}
-
-/// Keeps `size` items of `list` spread evenly through it, in order (all when it is shorter).
-template <typename Item>
-void evenSample(std::vector<Item>& list, std::size_t size) {
-    if (list.size() <= size) {
-        return;
-    }
-    for (std::size_t k = 0; k < size; ++k) {
-        list[k] = list[static_cast<std::size_t>(std::uint64_t{k} * list.size() / size)];
-    }
-    list.resize(size);
 }
 
 /// What a picture left out to keep its size, said on the picture.

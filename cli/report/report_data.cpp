@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "cli/mesh_outline.h"
+#include "cli/picture_budget.h"
 #include "cli/run_summary.h"
 #include "standin/json_writer.h"
 
@@ -144,30 +145,6 @@ void appendKey(std::string& out, const char* key) {
 void appendCount(std::string& out, const char* key, std::size_t value) {
     appendKey(out, key);
     standin::appendJsonInteger(out, static_cast<std::uint64_t>(value));
-}
-
-std::string thousands(std::size_t value) {
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[k];
-    }
-    return out;
-}
-
-/// Keeps `size` items of `list` spread evenly through it, in order (all when it is shorter).
-template <typename Item>
-void evenSample(std::vector<Item>& list, std::size_t size) {
-    if (list.size() <= size) {
-        return;
-    }
-    for (std::size_t k = 0; k < size; ++k) {
-        list[k] = list[static_cast<std::size_t>(std::uint64_t{k} * list.size() / size)];
-    }
-    list.resize(size);
 }
 
 /// The removed polygons as patches (joined through shared edges), so that the page can show
