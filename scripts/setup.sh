@@ -23,6 +23,8 @@ case "$mode" in
     # libclang-rt-14-dev (clang-14 only recommends it), llvm-symbolizer in llvm-14.
     packages+=(libgtest-dev clang-format g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
       clang-14 libclang-rt-14-dev llvm-14 chromium firefox-esr)
+    # The Python module (built and tested with the system's Python 3 and NumPy).
+    packages+=(pybind11-dev python3-dev python3-numpy)
     if why="$(bash scripts/runs_32bit_programs.sh)"; then
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
         echo "Adding the i386 architecture (for wine32)"
