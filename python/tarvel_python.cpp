@@ -554,7 +554,7 @@ void writeReport(const std::string& path, const MeshFileObject& object, const Ru
         const standin::Mesh before = object.before(edit);
         const standin::Mesh after = MeshFileObject::after(before, edit);
         const tarvelhost::report::ReportRun run{shownName,
-                                                summaryLine(edit, shownName),
+                                                summaryLine(edit, object.name()),
                                                 edit.stopReason,
                                                 edit.counts,
                                                 edit.messages,

@@ -319,7 +319,8 @@ def report(path_html: Union[str, os.PathLike], mesh: Mesh, result: Result, *,
            name: Optional[str] = None) -> None:
     """Writes the report page ``tarvel run --html`` writes for the run ``result`` on ``mesh``.
 
-    ``name`` is the name the page shows; the file name of ``mesh.name`` without it.
+    The page's summary line names the mesh as ``mesh.name`` (the path given to ``read``), its
+    title as ``name``, the file name of ``mesh.name`` without it.
     """
     shown = name if name is not None else os.path.basename(mesh.name)
     mesh._handle.report(os.fspath(path_html), result._edit, shown)
