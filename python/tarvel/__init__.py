@@ -122,15 +122,14 @@ def _type_codes(types: Any, count: int) -> Optional[np.ndarray]:
         array = array.astype("U")
     if array.dtype.kind != "U":
         raise ValueError('types: four-character codes ("FACE", "PTCH", ...) are needed')
-    lengths = np.char.str_len(array)
-    if (lengths != 4).any():
-        wrong = array[lengths != 4][0]
-        raise ValueError(f"types: {wrong!r} is not a four-character code")
-    try:
-        packed = np.char.encode(array, "ascii").astype("S4")
-    except UnicodeEncodeError as error:
-        raise ValueError("types: a type code is four ASCII characters") from error
-    return packed.view(">u4").astype(np.uint32)
+    # Each entry as its character codes: four ASCII characters, none of them NUL.
+    chars = np.ascontiguousarray(array.astype("U4")).view(np.uint32).reshape(-1, 4)
+    wide = np.ascontiguousarray(array).view(np.uint32).reshape(len(array), -1)
+    wrong = (chars == 0).any(axis=1) | (chars > 127).any(axis=1) | (wide[:, 4:] != 0).any(axis=1)
+    if wrong.any():
+        raise ValueError(f"types: {array[wrong][0]!r} is not a four-character ASCII code")
+    return ((chars[:, 0] << 24) | (chars[:, 1] << 16) | (chars[:, 2] << 8) | chars[:, 3]).astype(
+        np.uint32)
 
 
 def _type_names(codes: np.ndarray) -> np.ndarray:
