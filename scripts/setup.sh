@@ -4,7 +4,7 @@
 #   setup.sh test      every test besides: GoogleTest, clang-format, the MinGW-w64 cross
 #                      compilers of the 32-bit and the 64-bit Windows module, Wine to run the
 #                      Windows programs, clang-14 with libFuzzer for the fuzz targets, Chromium
-#                      and Firefox ESR for the report page
+#                      and Firefox ESR for the report page, Blender for the add-on
 # Wine's 32-bit half (wine32, from the i386 architecture) only where the kernel runs 32-bit
 # programs: elsewhere it could not start, and with it installed Wine starts no program at all.
 set -euo pipefail
@@ -25,6 +25,8 @@ case "$mode" in
       clang-14 libclang-rt-14-dev llvm-14 chromium firefox-esr)
     # The Python module (built and tested with the system's Python 3 and NumPy).
     packages+=(pybind11-dev python3-dev python3-numpy)
+    # Blender runs the add-on's tests headless (its Python is the system's, as the package's).
+    packages+=(blender)
     if why="$(bash scripts/runs_32bit_programs.sh)"; then
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
         echo "Adding the i386 architecture (for wine32)"
