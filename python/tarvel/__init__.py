@@ -16,7 +16,7 @@ from __future__ import annotations
 
 import itertools
 import os
-from typing import Any, Iterable, Optional, Sequence, Tuple, Union
+from typing import Any, Iterable, Optional, Tuple, Union
 
 import numpy as np
 
