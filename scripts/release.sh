@@ -3,7 +3,7 @@
 # them and puts them into dist/win32/ and dist/win64/, with dist/INSTALL.txt, which says which
 # file goes with which installation and gives each file's size and SHA-256. The same sources
 # give the same bytes. scripts/test.sh runs the Wine tests on these very builds (build/windows,
-# build/windows64).
+# build/windows64). Beside them, the Blender add-on as dist/tarvel_addon.zip (docs/blender.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
@@ -24,6 +24,11 @@ for bits in 32 64; do
   sha[$bits]="$(sha256sum "dist/win$bits/tarvel.p" | cut -d' ' -f1)"
 done
 rm -f dist/tarvel.p  # where an earlier release put the 32-bit file alone
+
+# The Blender add-on for Debian's Blender (the system's Python 3), the Python package inside it.
+cmake --preset release >/dev/null
+cmake --build build/release --target tarvel_blender_addon -j2
+cp build/release/tarvel_addon.zip dist/tarvel_addon.zip
 
 cat >dist/INSTALL.txt <<TEXT
 Tarvel Tool: a plug-in for LightWave Modeler on Windows
@@ -72,4 +77,6 @@ TEXT
 for bits in 32 64; do
   echo "dist/win$bits/tarvel.p: ${size[$bits]} bytes, SHA-256 ${sha[$bits]}"
 done
+echo "dist/tarvel_addon.zip: $(stat -c %s dist/tarvel_addon.zip) bytes, SHA-256" \
+  "$(sha256sum dist/tarvel_addon.zip | cut -d' ' -f1) (Blender: docs/blender.md)"
 echo "dist/INSTALL.txt written"
