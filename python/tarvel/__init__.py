@@ -73,16 +73,22 @@ def _polygon_arrays(polygons: Any) -> Tuple[np.ndarray, np.ndarray]:
         count, size = polygons.shape
         offsets = np.arange(count + 1, dtype=np.int64) * size
         return offsets, np.ascontiguousarray(polygons, dtype=np.int64).reshape(-1)
-    lists = [np.asarray(polygon).reshape(-1) for polygon in polygons]
-    for j, polygon in enumerate(lists):
-        if polygon.size and polygon.dtype.kind not in "iu":
-            raise ValueError(f"polygons: polygon {j}: point indices must be integers")
-    offsets = np.zeros(len(lists) + 1, dtype=np.int64)
-    np.cumsum([polygon.size for polygon in lists], out=offsets[1:])
-    indices = np.fromiter(
-        itertools.chain.from_iterable(polygon.tolist() for polygon in lists),
-        dtype=np.int64, count=int(offsets[-1]))
-    return offsets, indices
+    polygons = [polygon.tolist() if isinstance(polygon, np.ndarray) else polygon
+                for polygon in polygons]
+    try:
+        sizes = np.fromiter(map(len, polygons), dtype=np.int64, count=len(polygons))
+    except TypeError as error:
+        raise ValueError("polygons: each polygon must be a sequence of point indices") from error
+    try:
+        indices = np.array(list(itertools.chain.from_iterable(polygons)))
+        integers = indices.ndim == 1 and (indices.size == 0 or indices.dtype.kind in "iu")
+    except (TypeError, ValueError):  # an index that is itself a sequence
+        integers = False
+    if not integers:
+        raise ValueError("polygons: point indices must be integers")
+    offsets = np.zeros(len(polygons) + 1, dtype=np.int64)
+    np.cumsum(sizes, out=offsets[1:])
+    return offsets, indices.astype(np.int64)
 
 
 def _selected_array(selected: Any, count: int) -> np.ndarray:
