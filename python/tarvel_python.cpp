@@ -361,6 +361,7 @@ std::shared_ptr<MeshFileObject> readFile(const std::string& path,
     if (path == "-") {
         throw ArrayError("-: give the path of a file (standard input is not read here)");
     }
+    const py::gil_scoped_release release;
     requireReadable(path);
     std::istringstream none;
     formats::MeshFile file = tarvelhost::readMeshInput(path, std::nullopt, none, layer);
@@ -526,44 +527,41 @@ py::array_t<bool> selection(const MeshFileObject& object, bool all,
     return out;
 }
 
+/// The file of `object` with `edit` made, as `tarvel run` writes it.
+std::vector<std::byte> editedFileBytes(const MeshFileObject& object, const RunEdit& edit) {
+    const formats::MeshFile& file = object.requireFile();
+    return file.editedBytes(MeshFileObject::after(object.before(edit), edit));
+}
+
 void writeEdited(const std::string& path, const MeshFileObject& object, const RunEdit& edit) {
-    std::vector<std::byte> bytes;
-    {
-        py::gil_scoped_release release;
-        const standin::Mesh after = MeshFileObject::after(object.before(edit), edit);
-        bytes = object.requireFile().editedBytes(after);
-    }
-    writeOutput(path, bytes);
+    const py::gil_scoped_release release;
+    writeOutput(path, editedFileBytes(object, edit));
 }
 
 py::bytes editedBytes(const MeshFileObject& object, const RunEdit& edit) {
     std::vector<std::byte> bytes;
     {
-        py::gil_scoped_release release;
-        const standin::Mesh after = MeshFileObject::after(object.before(edit), edit);
-        bytes = object.requireFile().editedBytes(after);
+        const py::gil_scoped_release release;
+        bytes = editedFileBytes(object, edit);
     }
     return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 void writeReport(const std::string& path, const MeshFileObject& object, const RunEdit& edit,
                  const std::string& shownName) {
-    std::string page;
-    {
-        py::gil_scoped_release release;
-        const standin::Mesh before = object.before(edit);
-        const standin::Mesh after = MeshFileObject::after(before, edit);
-        const tarvelhost::report::ReportRun run{shownName,
-                                                summaryLine(edit, object.name()),
-                                                edit.stopReason,
-                                                edit.counts,
-                                                edit.messages,
-                                                before,
-                                                after};
-        std::ostringstream text;
-        tarvelhost::report::writeHtmlReport(run, text);
-        page = text.str();
-    }
+    const py::gil_scoped_release release;
+    const standin::Mesh before = object.before(edit);
+    const standin::Mesh after = MeshFileObject::after(before, edit);
+    const tarvelhost::report::ReportRun run{shownName,
+                                            summaryLine(edit, object.name()),
+                                            edit.stopReason,
+                                            edit.counts,
+                                            edit.messages,
+                                            before,
+                                            after};
+    std::ostringstream text;
+    tarvelhost::report::writeHtmlReport(run, text);
+    const std::string page = text.str();
     writeOutput(path, std::as_bytes(std::span(page.data(), page.size())));
 }
 
