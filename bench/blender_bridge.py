@@ -3,8 +3,14 @@
 # the two boundary loops. Only the operator is timed.
 #
 #   blender --background --factory-startup --python-exit-code 1 \
-#       --python bench/blender_bridge.py -- NX NY GAP
-#   blender ... --python bench/blender_bridge.py -- pairs PAIRS N LARGE LARGE_N
+#       --python bench/blender_bridge.py -- [--addon FOLDER] NX NY GAP
+#   blender ... --python bench/blender_bridge.py -- [--addon FOLDER] pairs PAIRS N LARGE LARGE_N
+#
+# With --addon, the add-on tarvel_addon from FOLDER (the build's blender/ folder) first runs
+# on a copy of the same mesh in the same Blender, every face selected in edit mode, its
+# operator timed alike, and one more line is printed:
+#
+#   addon seconds: 0.912345 module seconds: 0.201234 links: 5656 faces left: 0
 #
 # The grids are those of the benchmark's "two facing grids": NX by NY unit quads at z = 0
 # facing +z, and the same above at z = GAP facing down. With "pairs", the benchmark's many
@@ -80,8 +86,47 @@ def build(make):
     return obj
 
 
+def edit_all(obj):
+    """`obj` alone selected and active, in edit mode, every face selected."""
+    for other in bpy.context.view_layer.objects:
+        other.select_set(False)
+    bpy.context.view_layer.objects.active = obj
+    obj.select_set(True)
+    bpy.ops.object.mode_set(mode="EDIT")
+    bpy.ops.mesh.select_mode(type="FACE")
+    bpy.ops.mesh.select_all(action="SELECT")
+
+
+def run_addon(folder, obj):
+    """The add-on's operator on `obj`, timed as the bridge is; the object is removed after."""
+    sys.path.insert(0, folder)
+    import tarvel_addon
+
+    tarvel_addon.register()
+    edit_all(obj)
+    start = time.perf_counter()
+    result = bpy.ops.mesh.tarvel_link_facing_patches()
+    seconds = time.perf_counter() - start
+    if result != {"FINISHED"}:
+        print("add-on failed:", result)
+        sys.exit(1)
+    run = tarvel_addon.link_patches.last_run
+    faces_left = len(bmesh.from_edit_mesh(obj.data).faces)
+    bpy.ops.object.mode_set(mode="OBJECT")
+    print(
+        "addon seconds: %.6f module seconds: %.6f links: %d faces left: %d"
+        % (seconds, run["result"].seconds, len(run["result"].links), faces_left)
+    )
+    mesh = obj.data
+    bpy.data.objects.remove(obj)
+    bpy.data.meshes.remove(mesh)
+
+
 def main():
     args = sys.argv[sys.argv.index("--") + 1 :] if "--" in sys.argv else []
+    addon = None
+    if args and args[0] == "--addon":
+        addon, args = args[1], args[2:]
     if args[0] == "pairs":
         pairs, n, large, large_n = (int(a) for a in args[1:5])
         make = lambda xyz, quads: many_pairs(pairs, n, large, large_n, xyz, quads)
@@ -93,10 +138,13 @@ def main():
     obj = build(make)
     faces = len(obj.data.polygons)
     edges_before = len(obj.data.edges)
+    if addon:
+        twin = obj.copy()
+        twin.data = obj.data.copy()
+        bpy.context.collection.objects.link(twin)
+        run_addon(addon, twin)
 
-    bpy.ops.object.mode_set(mode="EDIT")
-    bpy.ops.mesh.select_mode(type="FACE")
-    bpy.ops.mesh.select_all(action="SELECT")
+    edit_all(obj)
     start = time.perf_counter()
     result = bpy.ops.mesh.bridge_edge_loops()
     seconds = time.perf_counter() - start

@@ -262,21 +262,34 @@ bool onPath(const char* program) {
     return false;
 }
 
+/// The built Blender add-on's folder (the build's blender/), or empty when it is not built.
+#ifdef TARVEL_BLENDER_ADDON_DIR
+const char* const kBlenderAddon = TARVEL_BLENDER_ADDON_DIR;
+#else
+const char* const kBlenderAddon = "";
+#endif
+
 /// What Blender's Bridge Edge Loops did: the operator's seconds (negative when it could not be
 /// run), and the faces of the mesh after it (the bridge's new faces, as the selection is
 /// removed).
 struct BlenderBridge {
     double seconds = -1.0;
     long facesAfter = 0;
+    /// Our add-on on a copy of the same mesh in the same Blender: its operator's seconds
+    /// (negative when it did not run), the module's part of them, and the links it added.
+    double addonSeconds = -1.0;
+    double addonModule = 0.0;
+    long addonLinks = 0;
 };
 
-/// Blender's Bridge Edge Loops on the scene the script's `arguments` make.
-BlenderBridge blenderBridge(const std::string& arguments) {
+/// Blender's Bridge Edge Loops on the scene the script's `arguments` make, and before it, when
+/// `addon` names the built add-on's folder, the add-on on the same mesh.
+BlenderBridge blenderBridge(const std::string& arguments, const std::string& addon) {
     // Blender's bridge of many loops may take far longer than ours: given ten minutes.
     const std::string command =
         "timeout 600 blender --background --factory-startup --python-exit-code 1 "
         "--python '" TARVEL_BLENDER_SCRIPT "' -- " +
-        arguments + " 2>/dev/null";
+        (addon.empty() ? std::string() : "--addon '" + addon + "' ") + arguments + " 2>/dev/null";
     FILE* output = popen(command.c_str(), "r");
     if (output == nullptr) {
         return {};
@@ -291,6 +304,13 @@ BlenderBridge blenderBridge(const std::string& arguments) {
                         &left) == 3) {
             result.seconds = s;
             result.facesAfter = left;
+        }
+        double module = 0.0;
+        if (std::sscanf(line, "addon seconds: %lf module seconds: %lf links: %ld", &s, &module,
+                        &faces) == 3) {
+            result.addonSeconds = s;
+            result.addonModule = module;
+            result.addonLinks = faces;
         }
     }
     return pclose(output) == 0 ? result : BlenderBridge{};
@@ -510,26 +530,43 @@ int main(int argc, char** argv) {
         "\nBlender's Bridge Edge Loops (the operator alone, every face selected in edit mode)\n"
         "against our module's activation (\"total\" above) on the same mesh; the curved patches\n"
         "against Blender on the facing grids of their size. Blender's count is the faces its\n"
-        "bridge made, ours the two-point links:\n\n"
-        "| scene | polygons | ours | Blender | ours / Blender | our links | Blender's faces |\n"
-        "|---|---:|---:|---:|---:|---:|---:|\n");
+        "bridge made, ours the two-point links. On the facing grids our Blender add-on ran too,\n"
+        "in the same Blender on a copy of the same mesh, every face selected in edit mode: its\n"
+        "operator's seconds (the module's share through the Python package in brackets) and the\n"
+        "edges it added:\n\n"
+        "| scene | polygons | ours | Blender | ours / Blender | our links | Blender's faces | "
+        "add-on (module) | add-on / Blender | add-on links |\n"
+        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     std::map<std::string, BlenderBridge> bridged;  // by the script's arguments: run once each
     for (const Ours& o : ours) {
         if (!o.scenario->blenderArguments) {
             continue;
         }
         const std::string arguments = o.scenario->blenderArguments(o.polygons);
+        // The add-on on the facing grids (the scripts' arguments without "pairs").
+        const std::string addon = arguments.rfind("pairs", 0) == 0 ? "" : kBlenderAddon;
         if (bridged.count(arguments) == 0) {
-            bridged[arguments] = blenderBridge(arguments);
+            bridged[arguments] = blenderBridge(arguments, addon);
         }
         const BlenderBridge theirs = bridged[arguments];
+        std::string addonColumns = " | | |";
+        if (theirs.addonSeconds > 0.0) {
+            addonColumns = " " + precise(theirs.addonSeconds) + " (" + precise(theirs.addonModule) +
+                           ") | " +
+                           (theirs.seconds > 0.0 ? precise(theirs.addonSeconds / theirs.seconds)
+                                                 : std::string()) +
+                           " | " + std::to_string(theirs.addonLinks) + " |";
+        } else if (!addon.empty()) {
+            addonColumns = " did not run | | |";
+        }
         if (theirs.seconds <= 0.0) {
-            std::printf("| %s | about %d | %s | did not run (or not in 600 s) | | %d | |\n",
-                        o.scenario->name, o.polygons, precise(o.total).c_str(), o.links);
+            std::printf("| %s | about %d | %s | did not run (or not in 600 s) | | %d | |%s\n",
+                        o.scenario->name, o.polygons, precise(o.total).c_str(), o.links,
+                        addonColumns.c_str());
         } else {
-            std::printf("| %s | about %d | %s | %s | %.2f | %d | %ld |\n", o.scenario->name,
+            std::printf("| %s | about %d | %s | %s | %.2f | %d | %ld |%s\n", o.scenario->name,
                         o.polygons, precise(o.total).c_str(), precise(theirs.seconds).c_str(),
-                        o.total / theirs.seconds, o.links, theirs.facesAfter);
+                        o.total / theirs.seconds, o.links, theirs.facesAfter, addonColumns.c_str());
         }
         std::fflush(stdout);
     }
