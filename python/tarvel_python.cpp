@@ -218,8 +218,8 @@ standin::Mesh meshFromArrays(const MeshArrays& arrays) {
             const std::int64_t point = arrays.indices[k];
             if (point < 0 || static_cast<std::uint64_t>(point) >= arrays.pointCount) {
                 throw ArrayError("polygons: polygon " + std::to_string(j) + " names point " +
-                                 std::to_string(point) + ", and there are " +
-                                 std::to_string(arrays.pointCount) + " points");
+                                 std::to_string(point) + ", and the points are numbered 0 to " +
+                                 std::to_string(static_cast<std::int64_t>(arrays.pointCount) - 1));
             }
             polygon.points.push_back(static_cast<std::int32_t>(point));
         }

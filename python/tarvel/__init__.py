@@ -48,6 +48,11 @@ def module_file() -> str:
     return _tarvel.module_file()
 
 
+def _point_array(points: Any) -> np.ndarray:
+    array = np.ascontiguousarray(points, dtype=np.float64)
+    return array.reshape(0, 3) if array.size == 0 else array
+
+
 def _polygon_arrays(polygons: Any) -> Tuple[np.ndarray, np.ndarray]:
     """Offsets (length npoly + 1) and point indices from what ``run`` accepts."""
     if isinstance(polygons, tuple):
@@ -201,7 +206,7 @@ def run(points: Any, polygons: Any, selected: Any, *, types: Any = None,
     take turns. Raises ValueError for arrays that are not a mesh, and tarvel.Error for what
     ``tarvel run`` refuses (a mesh without polygons, an edit the tool abandoned).
     """
-    point_array = np.ascontiguousarray(points, dtype=np.float64)
+    point_array = _point_array(points)
     offsets, indices = _polygon_arrays(polygons)
     count = max(offsets.shape[0] - 1, 0)
     flags = _selected_array(selected, count)
@@ -232,7 +237,7 @@ class Mesh:
                  name: str = "mesh") -> None:
         """A mesh made from arrays (see ``run`` for the forms); it can be drawn by ``report``
         but has no file for ``write``."""
-        point_array = np.ascontiguousarray(points, dtype=np.float64)
+        point_array = _point_array(points)
         offsets, indices = _polygon_arrays(polygons)
         codes = _type_codes(types, max(offsets.shape[0] - 1, 0))
         self._setup(_tarvel.mesh_from_arrays(point_array, offsets, indices, codes, name))
@@ -270,8 +275,9 @@ class Mesh:
         return len(self.type_codes)
 
     def __repr__(self) -> str:
-        return (f"<tarvel.Mesh {self.name!r}{self.place}: {len(self.points)} points, "
-                f"{len(self)} polygons>")
+        points, polygons = len(self.points), len(self)
+        return (f"<tarvel.Mesh {self.name!r}{self.place}: {points} point{'s' * (points != 1)}, "
+                f"{polygons} polygon{'s' * (polygons != 1)}>")
 
     def select(self, *, all: bool = False, surfaces: Iterable[str] = (),
                parts: Iterable[str] = (),
