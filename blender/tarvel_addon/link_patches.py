@@ -207,7 +207,8 @@ class MESH_OT_tarvel_link_facing_patches(bpy.types.Operator):
             self.report({"WARNING"}, "%s has no faces to link" % obj.name)
             return {"CANCELLED"}
         arrays = EditArrays(obj)
-        if len(arrays.selected) != len(bm.faces) or len(arrays.points) != len(bm.verts):
+        if (len(arrays.selected), len(arrays.edge_verts), len(arrays.points)) != (
+                len(bm.faces), len(bm.edges), len(bm.verts)):
             self.report({"ERROR"}, "Link Facing Patches: the edit mesh could not be read")
             return {"CANCELLED"}
         polygons = (arrays.offsets, arrays.corners)
@@ -221,7 +222,8 @@ class MESH_OT_tarvel_link_facing_patches(bpy.types.Operator):
 
         if result.stopped:
             text = " ".join(m.replace("\n", " ") for m in result.messages) or result.stop_reason
-            self.report({"WARNING"}, "%s: %s" % (obj.name, text or "nothing to link"))
+            text = "%s: %s" % (obj.name, text or "nothing to link")
+            self.report({"WARNING"}, text + ("; report page: " + page if page else ""))
             return {"CANCELLED"}
 
         made, skipped = apply_result(bm, arrays, result, self.keep_faces)

@@ -496,6 +496,11 @@ def case_options():
                       name, result.messages, run["json"]["messages"]))
         check(result.stopped and (result.messages or result.stop_reason),
               "%s: a stop with its reason" % name)
+        if name == "away":
+            check(bpy.ops.mesh.tarvel_link_facing_patches(open_report=True) == {"CANCELLED"},
+                  "away: cancelled with its report page")
+            page = addon.link_patches.last_run["report_path"]
+            check(os.path.getsize(page) > 10000, "away: a stopped run's report page written")
 
     # A mesh without faces.
     bpy.ops.object.mode_set(mode="OBJECT")
