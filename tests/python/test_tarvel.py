@@ -95,6 +95,27 @@ def write_obj(path, points, polygons):
             file.write("f " + " ".join(str(int(i) + 1) for i in polygon) + "\n")
 
 
+def compare_with_program(test, path, folder):
+    """Runs `tarvel run --all` and read, run and edited_bytes on the file at `path`: the same
+    bytes, or the same refusal."""
+    expected = os.path.join(folder, "cli" + os.path.splitext(path)[1])
+    done = subprocess.run([ARGS.tarvel, "run", "--all", path, "-o", expected],
+                          capture_output=True, text=True)
+    try:
+        mesh = tarvel.read(path)
+        result = tarvel.run(mesh.points, mesh.polygons, mesh.selected, types=mesh.types,
+                            name=mesh.name)
+        written = tarvel.edited_bytes(mesh, result)
+    except tarvel.Error as error:
+        test.assertIn(done.returncode, (1, 2), path)
+        test.assertIn(str(error), done.stderr)
+        return
+    test.assertIn(done.returncode, (0, 3), done.stderr)
+    test.assertEqual(result.stopped, done.returncode == 3)
+    with open(expected, "rb") as file:
+        test.assertEqual(written, file.read())
+
+
 class ResultsTest(unittest.TestCase):
     """Runs on arrays give what the program's traces and its --json report give."""
 
@@ -225,6 +246,14 @@ class FilesTest(unittest.TestCase):
                 with self.subTest(file=path):
                     self.run_both(path, folder)
 
+    def test_sample_objects_write_as_tarvel_run_writes(self):
+        files = sorted(glob.glob(source_path("tests", "data", "*", "*.lwo")))
+        self.assertGreater(len(files), 5)
+        with tempfile.TemporaryDirectory() as folder:
+            for path in files:
+                with self.subTest(file=path):
+                    compare_with_program(self, path, folder)
+
     def test_a_chosen_layer_and_selection(self):
         path = source_path("fuzz", "corpus", "lwo", "two_layers_lwo3.lwo")
         with tempfile.TemporaryDirectory() as folder:
@@ -352,21 +381,7 @@ class FuzzCorporaTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             for path in files:
                 with self.subTest(file=path):
-                    expected = os.path.join(folder, "cli" + os.path.splitext(path)[1])
-                    done = subprocess.run([ARGS.tarvel, "run", "--all", path, "-o", expected],
-                                          capture_output=True, text=True)
-                    try:
-                        mesh = tarvel.read(path)
-                        result = tarvel.run(mesh.points, mesh.polygons, mesh.selected,
-                                            types=mesh.types, name=mesh.name)
-                        written = tarvel.edited_bytes(mesh, result)
-                    except tarvel.Error as error:
-                        self.assertIn(done.returncode, (1, 2), path)
-                        self.assertIn(str(error), done.stderr)
-                        continue
-                    self.assertIn(done.returncode, (0, 3), done.stderr)
-                    with open(expected, "rb") as file:
-                        self.assertEqual(written, file.read())
+                    compare_with_program(self, path, folder)
 
     def test_module_corpora(self):
         inputs = sorted(glob.glob(source_path("fuzz", "corpus", "module", "*")) +
