@@ -452,7 +452,10 @@ def case_options():
         check("tarvel module" in str(error) and "cannot be loaded" in str(error) and
               "Traceback" not in str(error), "options: the error says what is missing: %s" % error)
     check(state(obj) == before, "options: nothing changed without the extension")
+    menu = bpy.types.VIEW3D_MT_edit_mesh._dyn_ui_initialize()  # the menu's appended entries
+    check(addon.menu_entry in menu, "options: in the Mesh menu of Edit Mode")
     addon.unregister()
+    check(addon.menu_entry not in menu, "options: the menu entry goes with the add-on")
     del sys.modules["tarvel"]
     for name in [m for m in sys.modules if m.startswith("tarvel_addon")]:
         del sys.modules[name]
