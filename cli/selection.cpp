@@ -7,7 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/polygon_names.h"
 #include "formats/obj_edit.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "host/polygon_capture.h"
 
 namespace tarvelhost {

@@ -12,7 +12,7 @@
 
 #include "formats/lwo_object.h"
 #include "formats/obj_model.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace formats {
 

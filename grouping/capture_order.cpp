@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 

@@ -7,7 +7,7 @@
 #include "geometry/frame_transform.h"
 #include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 

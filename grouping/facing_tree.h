@@ -6,7 +6,7 @@
 
 #include "geometry/portable_math.h"
 #include "geometry/vector3.h"
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 

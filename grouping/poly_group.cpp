@@ -1,6 +1,6 @@
 #include "grouping/poly_group.h"
 
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -7,8 +7,8 @@
 #include "grouping/distance_order.h"
 #include "grouping/facing_index.h"
 #include "grouping/poly_group.h"
-#include "host/resident_memory.h"
-#include "host/selected_poly.h"
+#include "runtime/resident_memory.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -8,9 +8,9 @@
 #include "grouping/capture_order.h"
 #include "grouping/key_index.h"
 #include "grouping/low_bit.h"
-#include "host/resident_memory.h"
-#include "host/selected_poly.h"
-#include "host/worker_team.h"
+#include "runtime/resident_memory.h"
+#include "runtime/selected_poly.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 

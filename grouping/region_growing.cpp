@@ -11,8 +11,8 @@
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/seed_turn.h"
-#include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/run_state.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "host/activate.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 #if defined(_WIN32)
 #define TARVEL_EXPORT __declspec(dllexport)

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "standin/json_writer.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "standin/host_code_scope.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace standin {
 

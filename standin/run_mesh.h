@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/lwsdk.h"
-#include "standin/scene.h"
+#include "sdk/lwsdk.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 

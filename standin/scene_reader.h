@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/lwsdk.h"
-#include "standin/scene.h"
+#include "sdk/lwsdk.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 

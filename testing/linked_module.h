@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "host/lwsdk.h"
-#include "standin/scene.h"
+#include "sdk/lwsdk.h"
+#include "mesh/mesh.h"
 #include "standin/stand_in_host.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace fuzzing {
 

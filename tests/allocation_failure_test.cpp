@@ -5,7 +5,7 @@
 
 #include <limits>
 
-#include "scenes/scene_generators.h"
+#include "testing/scenes/scene_generators.h"
 #include "standin/trace_writer.h"
 #include "testing/linked_module.h"
 #include "testing/run_invariants.h"

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "scenes/scene_generators.h"
+#include "testing/scenes/scene_generators.h"
 #include "standin/trace_writer.h"
 #include "testing/run_invariants.h"
 #include "tests/module_runs.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "standin/polygon_normal.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "grouping/polygons_by_point.h"
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {

@@ -11,7 +11,7 @@
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/region_growing.h"
-#include "host/run_state.h"
+#include "runtime/run_state.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {

@@ -3,7 +3,7 @@
 // more memory after ten thousand runs than after the first.
 #include <gtest/gtest.h>
 
-#include "scenes/scene_generators.h"
+#include "testing/scenes/scene_generators.h"
 #include "testing/allocation_counter.h"
 #include "testing/linked_module.h"
 

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "standin/call_log.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 #include "standin/stand_in_host.h"
 
 namespace standin::testing {

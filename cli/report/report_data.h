@@ -8,7 +8,7 @@
 #include "cli/run_summary.h"
 #include "cli/svg_picture.h"
 #include "standin/call_log.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost::report {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -2,7 +2,7 @@
 
 #include "grouping/partner_search.h"
 #include "grouping/poly_group.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "grouping/poly_group.h"
-#include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/run_state.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 

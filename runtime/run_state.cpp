@@ -1,4 +1,4 @@
-#include "host/run_state.h"
+#include "runtime/run_state.h"
 
 namespace tarvel {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/lwsdk.h"
-#include "standin/point_ids.h"
+#include "sdk/lwsdk.h"
+#include "mesh/point_ids.h"
 
 namespace standin {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace scenes {
 
