@@ -4,8 +4,8 @@
 #include <string>
 
 #include "formats/obj_model.h"
-#include "sdk/lwsdk.h"
 #include "mesh/mesh.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

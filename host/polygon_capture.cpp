@@ -4,10 +4,10 @@
 #include <cassert>
 #include <new>
 
-#include "sdk/polygon_flags.h"
 #include "runtime/record_arena.h"
 #include "runtime/run_state.h"
 #include "runtime/selected_poly.h"
+#include "sdk/polygon_flags.h"
 
 namespace tarvel {
 

@@ -1,4 +1,4 @@
-// The mesh the stand-in host edits, and the answers it gives the plug-in.
+// The mesh the stand-in host edits and the file readers fill: points and polygons.
 #pragma once
 
 #include <array>
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sdk/lwsdk.h"
 #include "mesh/point_ids.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 
@@ -41,24 +41,6 @@ struct Mesh {
     std::vector<Point> points;
     /// Polygon j has the identifier j; polygons added by an edit are appended.
     std::vector<Polygon> polygons;
-};
-
-/// How the host answers the plug-in, so that every path of a run can be driven.
-struct HostAnswers {
-    /// False: the edit-begin function returns null.
-    bool edit = true;
-    /// False: the global service "Info Messages 2" is not available (null).
-    bool messages = true;
-    /// What polyCount reports for the primary layer's selected polygons, even where it
-    /// disagrees with the flags. Without it, the number of polygons with bit 0 set.
-    std::optional<int> polyCount;
-    /// False: addFace creates nothing and returns null.
-    bool addFace = true;
-};
-
-struct Scene {
-    Mesh mesh;
-    HostAnswers host;
 };
 
 /// The tag value of `type` on `polygon`, or null when it has none.

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "standin/json_writer.h"
 #include "mesh/mesh.h"
+#include "standin/json_writer.h"
 
 namespace standin {
 

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sdk/lwsdk.h"
 #include "mesh/mesh.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "sdk/lwsdk.h"
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 
 namespace standin {
 

@@ -11,7 +11,7 @@
 #include "sdk/lwsdk.h"
 #include "standin/call_log.h"
 #include "standin/plugin_module.h"
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 
 namespace standin {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "sdk/lwsdk.h"
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 #include "standin/stand_in_host.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 #include "standin/stand_in_host.h"
 
 namespace tarvel::testing {

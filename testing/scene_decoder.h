@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 
 namespace fuzzing {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "standin/module_loader.h"
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 #include "standin/stand_in_host.h"
 #include "testing/json_value.h"
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "host/polygon_capture.h"
-#include "sdk/polygon_flags.h"
 #include "runtime/record_arena.h"
 #include "runtime/run_state.h"
 #include "runtime/selected_poly.h"
+#include "sdk/polygon_flags.h"
 
 namespace tarvel {
 namespace {

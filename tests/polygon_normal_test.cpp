@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "standin/polygon_normal.h"
 #include "mesh/mesh.h"
+#include "standin/polygon_normal.h"
 
 namespace standin {
 namespace {

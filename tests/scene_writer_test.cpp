@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "testing/scenes/scene_generators.h"
 #include "standin/scene_reader.h"
+#include "testing/scenes/scene_generators.h"
 #include "testing/scenes/scene_writer.h"
 
 namespace standin {

@@ -6,7 +6,7 @@
 
 #include "sdk/lwsdk.h"
 #include "standin/call_log.h"
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 #include "standin/stand_in_host.h"
 
 namespace standin::testing {

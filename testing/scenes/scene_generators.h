@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 
 namespace scenes {
 

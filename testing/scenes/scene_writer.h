@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "mesh/mesh.h"
+#include "standin/scene.h"
 
 namespace standin {
 
