@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-#include "grouping/capture_order.h"
+#include "grouping/address_order.h"
 #include "grouping/key_index.h"
 #include "grouping/low_bit.h"
 #include "runtime/resident_memory.h"
