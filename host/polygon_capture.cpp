@@ -4,8 +4,8 @@
 #include <cassert>
 #include <new>
 
+#include "host/run_state.h"
 #include "runtime/record_arena.h"
-#include "runtime/run_state.h"
 #include "runtime/selected_poly.h"
 #include "sdk/polygon_flags.h"
 

@@ -1,7 +1,7 @@
 #include "testing/linked_module.h"
 
 #include "host/activate.h"
-#include "runtime/run_state.h"
+#include "host/run_state.h"
 #include "testing/allocation_counter.h"
 
 namespace tarvel::testing {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/polygon_capture.h"
+#include "host/run_state.h"
 #include "runtime/record_arena.h"
-#include "runtime/run_state.h"
 #include "runtime/selected_poly.h"
 #include "sdk/polygon_flags.h"
 

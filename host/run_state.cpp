@@ -1,4 +1,4 @@
-#include "runtime/run_state.h"
+#include "host/run_state.h"
 
 namespace tarvel {
 
