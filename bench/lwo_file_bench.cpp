@@ -24,10 +24,10 @@
 #include "formats/byte_writer.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
-#include "scenes/scene_generators.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
 #include "testing/lwo_from_mesh.h"
+#include "testing/scenes/scene_generators.h"
 
 namespace {
 

@@ -22,11 +22,11 @@
 
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
-#include "host/stage_clock.h"
-#include "scenes/scene_generators.h"
+#include "runtime/stage_clock.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
 #include "testing/lwo_from_mesh.h"
+#include "testing/scenes/scene_generators.h"
 
 namespace {
 

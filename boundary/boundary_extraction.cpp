@@ -8,7 +8,7 @@
 #include "grouping/grouped_polygons.h"
 #include "grouping/key_index.h"
 #include "grouping/polygons_by_point.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -13,7 +13,7 @@ BoundaryPoint::~BoundaryPoint() {
     }
 }
 
-int count(const BoundaryPoint* entry) {
+int entryCount(const BoundaryPoint* entry) {
     int n = 0;
     for (; entry != nullptr; entry = entry->next) {
         ++n;
@@ -21,7 +21,7 @@ int count(const BoundaryPoint* entry) {
     return n;
 }
 
-bool contains(const BoundaryPoint* entry, LWPntID id) {
+bool containsPoint(const BoundaryPoint* entry, LWPntID id) {
     for (; entry != nullptr; entry = entry->next) {
         if (entry->pointId == id) {
             return true;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "geometry/vector3.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 
@@ -31,9 +31,9 @@ struct BoundaryPoint {
 };
 
 /// Entries from `entry` to the end of its list; 0 for null.
-int count(const BoundaryPoint* entry);
+int entryCount(const BoundaryPoint* entry);
 
 /// Whether `entry` or a later entry has the identifier.
-bool contains(const BoundaryPoint* entry, LWPntID id);
+bool containsPoint(const BoundaryPoint* entry, LWPntID id);
 
 }  // namespace tarvel

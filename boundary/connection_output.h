@@ -1,7 +1,7 @@
 #pragma once
 
 #include "boundary/boundary_point.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 

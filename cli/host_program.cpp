@@ -8,7 +8,7 @@
 #include "cli/output_files.h"
 #include "cli/run_outcome.h"
 #include "cli/run_summary.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
 #include "standin/trace_writer.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "formats/file_bytes.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace tarvelhost {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 #ifdef _WIN32
 #include <process.h>

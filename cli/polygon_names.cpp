@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvelhost {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost {
 

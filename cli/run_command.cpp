@@ -17,7 +17,7 @@
 #include "cli/standard_output.h"
 #include "cli/svg_picture.h"
 #include "formats/format_error.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"

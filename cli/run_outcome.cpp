@@ -1,6 +1,6 @@
 #include "cli/run_outcome.h"
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace tarvelhost {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/polygon_names.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/exit_codes.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace tarvelhost {
 

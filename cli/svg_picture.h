@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost {
 

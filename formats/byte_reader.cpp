@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "formats/format_error.h"
+#include "formats/lwo_object.h"
 
 namespace formats {
 
@@ -44,11 +45,11 @@ float ByteReader::f4() {
 
 std::uint32_t ByteReader::vx() {
     need(2, "an index");
-    if (std::to_integer<unsigned>(body_[position_]) != 0xFF) {
+    if (std::to_integer<unsigned>(body_[position_]) != kLongIndexMark) {
         return u2();
     }
     need(4, "a four-byte index");
-    return u4() & 0x00FFFFFFu;
+    return u4() & kMaxIndex;
 }
 
 std::string ByteReader::s0() {

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

@@ -26,10 +26,10 @@ void ByteWriter::f4(float value) {
 
 void ByteWriter::vx(std::uint32_t value) {
     assert(value <= kMaxIndex && "callers refuse indices the format cannot hold");
-    if (value < 0xFF00) {
+    if (value < kShortIndexLimit) {
         u2(static_cast<std::uint16_t>(value));
     } else {
-        u4(value | 0xFF000000u);
+        u4(value | std::uint32_t{kLongIndexMark} << kLongIndexMarkShift);
     }
 }
 

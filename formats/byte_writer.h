@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

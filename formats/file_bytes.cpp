@@ -52,8 +52,4 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     return readWhole<std::vector<std::byte>>(path);
 }
 
-std::string readFileText(const std::filesystem::path& path) {
-    return readWhole<std::string>(path);
-}
-
 }  // namespace formats

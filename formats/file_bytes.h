@@ -1,9 +1,8 @@
-// Whole files as bytes or text, for the readers that work on a buffer.
+// Whole files as bytes, for the readers that work on a buffer.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
-#include <string>
 #include <vector>
 
 namespace formats {
@@ -11,8 +10,5 @@ namespace formats {
 /// The whole content of the file at `path`. Throws FormatError naming the file (as given) and
 /// the reason when it cannot be opened or read, or is a folder.
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
-
-/// The same, as text.
-std::string readFileText(const std::filesystem::path& path);
 
 }  // namespace formats

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace formats {
 

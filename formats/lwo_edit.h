@@ -5,7 +5,7 @@
 #include <string>
 
 #include "formats/lwo_object.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace formats {
 

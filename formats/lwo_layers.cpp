@@ -5,6 +5,7 @@
 
 #include "formats/byte_reader.h"
 #include "formats/format_error.h"
+#include "formats/lwo_object.h"
 
 namespace formats {
 
@@ -22,7 +23,7 @@ std::size_t countPolygons(std::span<const std::byte> body) {
             if (at >= body.size()) {
                 return count;
             }
-            at += std::to_integer<unsigned>(body[at]) == 0xFF ? 4 : 2;
+            at += std::to_integer<unsigned>(body[at]) == kLongIndexMark ? 4 : 2;
         }
         if (at > body.size()) {
             return count;

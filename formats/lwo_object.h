@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 
@@ -27,7 +27,13 @@ inline constexpr LWID kTagSurface = LWID_('S', 'U', 'R', 'F');
 inline constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
 inline constexpr LWID kTagSmoothingGroup = LWID_('S', 'M', 'G', 'P');
 
-/// The largest index the four-byte form of a VX can hold.
+/// A VX, the variable-length index of points and polygons: two bytes for an index below
+/// kShortIndexLimit, otherwise four bytes whose first is kLongIndexMark and whose lower 24 bits
+/// (the mask kMaxIndex) hold the index.
+inline constexpr std::uint32_t kShortIndexLimit = 0xFF00;
+inline constexpr unsigned kLongIndexMark = 0xFF;
+inline constexpr int kLongIndexMarkShift = 24;
+/// The largest index the four-byte form of a VX can hold, and the mask that reads it.
 inline constexpr std::uint32_t kMaxIndex = 0x00FFFFFF;
 
 /// One chunk of the FORM as stored: its identifier and body, without header or pad byte.

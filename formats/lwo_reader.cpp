@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "formats/byte_reader.h"
-#include "formats/file_bytes.h"
 #include "formats/format_error.h"
 #include "formats/lwo_layers.h"
 
@@ -308,11 +307,6 @@ LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name,
         readPrimaryLayer(name, object);
     }
     return object;
-}
-
-LwoObject loadLwo(const std::filesystem::path& path, const std::optional<std::string>& layer) {
-    const std::vector<std::byte> bytes = readFileBytes(path);
-    return readLwo(bytes, path.string(), layer);
 }
 
 }  // namespace formats

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,10 +22,6 @@ namespace formats {
 /// beyond its list: a vertex beyond its PNTS chunk, a polygon beyond its POLS chunk, a SURF,
 /// PART or COLR tag beyond the TAGS strings; and for a layer choice that no layer answers.
 LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name,
-                  const std::optional<std::string>& layer = std::nullopt);
-
-/// Reads the file at `path`; its name in messages is `path` as given. Throws FormatError.
-LwoObject loadLwo(const std::filesystem::path& path,
                   const std::optional<std::string>& layer = std::nullopt);
 
 /// Whether the tag type's PTAG values index the TAGS strings (every type but SMGP).

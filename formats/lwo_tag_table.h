@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

@@ -12,7 +12,7 @@
 
 #include "formats/lwo_object.h"
 #include "formats/obj_model.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace formats {
 
@@ -56,8 +56,6 @@ public:
 
     /// The file as read: the LWO2 object, or null for an OBJ file.
     const LwoObject* lwoObject() const { return std::get_if<LwoObject>(&content_); }
-    /// The OBJ model, or null for an LWO2 file.
-    const ObjModel* objModel() const { return std::get_if<ObjModel>(&content_); }
 
 private:
     MeshFormat format_;

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "formats/obj_model.h"
-#include "host/lwsdk.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
+#include "sdk/lwsdk.h"
 
 namespace formats {
 

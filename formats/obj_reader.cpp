@@ -7,7 +7,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "formats/file_bytes.h"
 #include "formats/format_error.h"
 
 namespace formats {
@@ -341,10 +340,6 @@ ObjModel readObj(std::span<const std::byte> bytes, const std::string& name) {
         text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     return parseText(std::move(text), name);
-}
-
-ObjModel loadObj(const std::filesystem::path& path) {
-    return parseText(readFileText(path), path.string());
 }
 
 }  // namespace formats

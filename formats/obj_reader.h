@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <span>
 #include <string>
 
@@ -21,8 +20,5 @@ namespace formats {
 /// NaN or infinite, an element without vertices, an index of 0, one that is not a number, or
 /// one beyond the vertices (texture coordinates, normals) the file defines.
 ObjModel readObj(std::span<const std::byte> bytes, const std::string& name);
-
-/// Reads the file at `path`; its name in messages is `path` as given. Throws FormatError.
-ObjModel loadObj(const std::filesystem::path& path);
 
 }  // namespace formats

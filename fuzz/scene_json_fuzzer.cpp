@@ -2,7 +2,7 @@
 // it with its own error, and never crashes, hangs or overflows the stack.
 #include <string_view>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
 

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "grouping/no_item.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 
@@ -25,8 +26,6 @@ public:
     ResidentVector<std::uint32_t> items();
 
 private:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
     struct Insertion {
         std::uint32_t item;
         bool hasPartner;

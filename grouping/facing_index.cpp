@@ -7,7 +7,7 @@
 #include "geometry/frame_transform.h"
 #include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 
@@ -309,7 +309,8 @@ FacingIndex::Found FacingIndex::search(const FacingQuery& q,
                                              : searchOneByOne(q);
 }
 
-FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first, double maxAngle) {
+FacingIndex::Found FacingIndex::nearestFacing(std::uint32_t g, std::uint32_t first,
+                                              double maxAngle) {
     assert(g < count_);
     if (!faces(g)) {
         return {};
@@ -321,7 +322,7 @@ FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first
 
 void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
                                 std::size_t end, double maxAngle, double cosine,
-                                ResidentVector<Found>& found) const {
+                                std::span<Found> found) const {
     // Neighbouring searches in the tree's order find partners near each other on a smooth
     // facing surface, so each search starts where its axis meets the plane of the last partner
     // found.
@@ -331,6 +332,7 @@ void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std:
     for (std::size_t k = begin; k < end; ++k) {
         const std::uint32_t g = order[k];
         if (!faces(g)) {
+            found[g] = {};
             continue;
         }
         const FacingSite s = site(g);
@@ -349,7 +351,8 @@ void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std:
     }
 }
 
-ResidentVector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle) const {
+void FacingIndex::nearestFacingForEach(double maxAngle, std::span<Found> found) const {
+    assert(found.size() == count_);
     // Each search writes only its own group's result and reads what no search changes, so
     // stretches of searches go to the team's threads and the result is the same for any
     // number of them. A stretch is a run of the tree's order, so that its neighbouring
@@ -365,13 +368,11 @@ ResidentVector<FacingIndex::Found> FacingIndex::findAllPartners(double maxAngle)
             order.push_back(g);
         }
     }
-    ResidentVector<Found> found(count_);
     const double cosine = facingCosine(maxAngle);
     team.forRanges(order.size(), team.grainFor(order.size(), kSearchesPerRun),
                    [&](std::size_t begin, std::size_t end) {
                        searchStretch(order, begin, end, maxAngle, cosine, found);
                    });
-    return found;
 }
 
 void FacingIndex::remove(std::uint32_t g) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "geometry/vector3.h"
@@ -27,8 +28,6 @@ struct FacingSite {
 /// non-finite or extreme values are tested one by one.
 class FacingIndex {
 public:
-    static constexpr std::uint32_t kNone = FacingTree::kNone;
-
     /// The site of group g; called from several threads at once, and more than once per group,
     /// so it must give the same bits every time.
     using SiteSource = std::function<FacingSite(std::uint32_t g)>;
@@ -46,12 +45,13 @@ public:
 
     /// Group g's partner and its distance from the candidates numbered `first` and above that
     /// are not removed. Group g itself never is a candidate.
-    Found findPartner(std::uint32_t g, std::uint32_t first, double maxAngle);
+    Found nearestFacing(std::uint32_t g, std::uint32_t first, double maxAngle);
 
-    /// findPartner for every group over all the others (first = 0), with nothing removed, by
-    /// group number. The searches go in the tree's order, so that neighbouring searches share
-    /// cached nodes, in stretches shared out to worker threads for a large selection.
-    ResidentVector<Found> findAllPartners(double maxAngle) const;
+    /// nearestFacing for every group over all the others (first = 0), with nothing removed, into
+    /// `found` by group number (one entry per group, every one written). The searches go in the
+    /// tree's order, so that neighbouring searches share cached nodes, in stretches shared out to
+    /// worker threads for a large selection.
+    void nearestFacingForEach(double maxAngle, std::span<Found> found) const;
 
     /// Takes a group out of the candidates.
     void remove(std::uint32_t g);
@@ -98,7 +98,7 @@ private:
     /// The searches of the groups order[begin] to order[end - 1], into `found`.
     void searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
                        std::size_t end, double maxAngle, double cosine,
-                       ResidentVector<Found>& found) const;
+                       std::span<Found> found) const;
 
     std::uint32_t count_ = 0;
     ResidentVector<std::uint8_t> removed_;
@@ -106,7 +106,7 @@ private:
     std::vector<Outsider> others_;         // the groups outside the tree, ascending
     std::vector<std::uint32_t> wild_;      // the numbers of the wild ones, ascending
     FacingTree tree_;                      // the tame groups
-    std::vector<TreeSearch::Pending> stack_;  // reused by every findPartner
+    std::vector<TreeSearch::Pending> stack_;  // reused by every nearestFacing
     double slack_ = 0.0;
 };
 

@@ -62,8 +62,6 @@ struct FacingCandidates {
 /// group's axis as the best found, with the margin `slack` on every comparison.
 class TreeSearch {
 public:
-    static constexpr std::uint32_t kNone = FacingTree::kNone;
-
     /// A subtree still to search, and its squared distance from the axis, at least.
     struct Pending {
         std::uint32_t node;

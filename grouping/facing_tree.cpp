@@ -5,7 +5,7 @@
 #include <cassert>
 #include <utility>
 
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 

@@ -6,7 +6,8 @@
 
 #include "geometry/portable_math.h"
 #include "geometry/vector3.h"
-#include "host/resident_memory.h"
+#include "grouping/no_item.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 
@@ -23,8 +24,6 @@ struct FacingItem {
 
 /// A subtree over the items [begin, end), bounding their centres, unit normals and numbers.
 struct FacingNode {
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
     Vector3 low, high;              // box of the centres
     Vector3 normalLow, normalHigh;  // box of the unit normals
     std::uint32_t minIndex = 0, maxIndex = 0;
@@ -41,7 +40,6 @@ struct FacingNode {
 /// root, and a parent always comes before its children.
 class FacingTree {
 public:
-    static constexpr std::uint32_t kNone = FacingNode::kNone;
     /// Morton codes of items, each with the item's number.
     using CurveOrder = ResidentVector<std::pair<std::uint64_t, std::uint32_t>>;
 

@@ -11,7 +11,7 @@ namespace tarvel {
 void pairGroups(PolyGroup* head) {
     const int groups = listLength(head);
     if (groups == 2) {
-        const double maxAngle = PI / 2 - 0.0001;  // normals just over 90 degrees apart
+        const double maxAngle = kTwoGroupFacingLimit;
         findPartner(*head, *head, maxAngle);
         return;
     }
@@ -19,14 +19,13 @@ void pairGroups(PolyGroup* head) {
         return;
     }
     // Each group in turn takes the best of the groups after it that no earlier group took.
-    const double maxAngle = PI / 4;  // normals at least 135 degrees apart
+    const double maxAngle = kFacingLimit;
     std::vector<PolyGroup*> list;
     list.reserve(static_cast<std::size_t>(groups));
     for (PolyGroup* g = head; g != nullptr; g = g->next) {
         list.push_back(g);
     }
     // Numbers of the neighbours in the list as it shrinks; kNone at either end.
-    constexpr std::uint32_t kNone = FacingIndex::kNone;
     std::vector<std::uint32_t> before(list.size());
     std::vector<std::uint32_t> after(list.size());
     for (std::uint32_t i = 0; i < list.size(); ++i) {
@@ -37,7 +36,7 @@ void pairGroups(PolyGroup* head) {
         return FacingSite{list[g]->centre, list[g]->normal};
     });
     for (std::uint32_t g = 0; g != kNone; g = after[g]) {
-        const FacingIndex::Found found = facing.findPartner(g, g + 1, maxAngle);
+        const FacingIndex::Found found = facing.nearestFacing(g, g + 1, maxAngle);
         const std::uint32_t p = found.index;
         if (p == kNone) {
             continue;

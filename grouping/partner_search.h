@@ -6,6 +6,13 @@
 
 namespace tarvel {
 
+/// The largest angle between a group's normal and the reverse of its partner's when three or
+/// more groups are paired: the normals at least 135 degrees apart. The polygon ordering tests
+/// every polygon, as a group of its own, against the same limit.
+inline constexpr double kFacingLimit = PI / 4;
+/// The limit when exactly two groups are paired: the normals just over 90 degrees apart.
+inline constexpr double kTwoGroupFacingLimit = PI / 2 - 0.0001;
+
 /// The partner test without the comparison, for a group with centre `centre` and normal
 /// `normal`: whether the candidate's normal is at least PI - maxAngle radians away from the
 /// group's and its centre lies in front of the group (or on its plane). When it passes,

@@ -1,6 +1,9 @@
 #include "grouping/poly_group.h"
 
-#include "host/selected_poly.h"
+#include <vector>
+
+#include "runtime/selected_poly.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 
@@ -78,6 +81,19 @@ void sumMembers(PolyGroup& group) {
         ++members;
     }
     group.centre = members >= 2 ? centre / static_cast<double>(members) : centre;
+}
+
+void measureGroups(PolyGroup* head, const WorkerTeam& team) {
+    std::vector<PolyGroup*> groups;
+    for (PolyGroup* g = head; g != nullptr; g = g->next) {
+        groups.push_back(g);
+    }
+    team.forRanges(groups.size(), team.grainFor(groups.size(), 4096),
+                   [&groups](std::size_t begin, std::size_t end) {
+                       for (std::size_t i = begin; i < end; ++i) {
+                           sumMembers(*groups[i]);
+                       }
+                   });
 }
 
 Vector3 soleMemberCentre(const SelectedPoly& polygon) {

@@ -6,6 +6,7 @@
 namespace tarvel {
 
 class SelectedPoly;
+class WorkerTeam;
 
 /// One patch of selected polygons, and a node of a singly linked group list.
 /// Each group is reachable through exactly one owning link: a list head, a predecessor's
@@ -49,6 +50,10 @@ void computeCentre(PolyGroup& group);
 
 /// addMemberNormals and then computeCentre, in one walk along the members.
 void sumMembers(PolyGroup& group);
+
+/// sumMembers for every group of the list at `head`: each group's sums in member order, as one
+/// thread would take them, with the groups shared out among the team's threads.
+void measureGroups(PolyGroup* head, const WorkerTeam& team);
 
 /// The centre computeCentre gives a group whose only member is `polygon`: the polygon's
 /// centroid, (0, 0, 0) for no points.

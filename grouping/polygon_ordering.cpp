@@ -6,9 +6,10 @@
 
 #include "grouping/distance_order.h"
 #include "grouping/facing_index.h"
+#include "grouping/partner_search.h"
 #include "grouping/poly_group.h"
-#include "host/resident_memory.h"
-#include "host/selected_poly.h"
+#include "runtime/resident_memory.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 
@@ -23,16 +24,16 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
         // its normal and its centre, with the partner test of groups. The index goes before
         // the order is built, and what it found before the order is read out: each needs room
         // of its own.
-        ResidentVector<FacingIndex::Found> found;
+        ResidentVector<FacingIndex::Found> found(count);
         {
             FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
                 return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
             });
-            found = facing.findAllPartners(PI / 4);
+            facing.nearestFacingForEach(kFacingLimit, found);
         }
         order.emplace(0, found[0].distance, count);
         for (std::size_t i = 1; i < count; ++i) {
-            order->insert(static_cast<std::uint32_t>(i), found[i].index != FacingIndex::kNone,
+            order->insert(static_cast<std::uint32_t>(i), found[i].index != kNone,
                           found[i].distance);
         }
     }

@@ -5,14 +5,41 @@
 #include <limits>
 #include <new>
 
-#include "grouping/capture_order.h"
+#include "grouping/address_order.h"
 #include "grouping/key_index.h"
 #include "grouping/low_bit.h"
-#include "host/resident_memory.h"
-#include "host/selected_poly.h"
-#include "host/worker_team.h"
+#include "runtime/resident_memory.h"
+#include "runtime/selected_poly.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
+
+/// The range of the points' keys, and the low bits all keys share.
+struct PolygonsByPoint::KeySpan {
+    std::uint64_t lowest = ~std::uint64_t{0};
+    std::uint64_t highest = 0;
+    std::uint64_t first = 0;
+    std::uint64_t differing = 0;  // bits in which some key differs from the first
+    bool any = false;
+
+    void add(std::uint64_t key) {
+        first = any ? first : key;
+        any = true;
+        lowest = key < lowest ? key : lowest;
+        highest = key > highest ? key : highest;
+        differing |= key ^ first;
+    }
+    /// The key's place among the values the span can hold, counted in steps of the
+    /// shared low bits.
+    std::size_t index(std::uint64_t key) const {
+        return static_cast<std::size_t>((key - lowest) >> shift);
+    }
+    /// Whether the keys span less than 2^32 and a table with one entry per place is at most
+    /// about twice the corners; sets the shift that index() uses.
+    bool compact(std::uint64_t corners);
+
+    int shift = 0;
+};
 
 bool PolygonsByPoint::KeySpan::compact(std::uint64_t corners) {
     if (!any) {

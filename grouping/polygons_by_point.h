@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "grouping/no_item.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 
@@ -19,8 +20,6 @@ class SelectedPoly;
 /// choice is made) may scatter them.
 class PolygonsByPoint {
 public:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
     /// Every slot below slotCount holds a polygon, none of them taken yet. Throws
     /// std::bad_alloc when memory runs out.
     PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCount);
@@ -96,32 +95,8 @@ private:
     /// Lists up to this long are kept in memory order and read whole; longer ones are sorted.
     static constexpr std::uint32_t kShortList = 8;
 
-    /// The range of the points' keys, and the low bits all keys share.
-    struct KeySpan {
-        std::uint64_t lowest = ~std::uint64_t{0};
-        std::uint64_t highest = 0;
-        std::uint64_t first = 0;
-        std::uint64_t differing = 0;  // bits in which some key differs from the first
-        bool any = false;
-
-        void add(std::uint64_t key) {
-            first = any ? first : key;
-            any = true;
-            lowest = key < lowest ? key : lowest;
-            highest = key > highest ? key : highest;
-            differing |= key ^ first;
-        }
-        /// The key's place among the values the span can hold, counted in steps of the
-        /// shared low bits.
-        std::size_t index(std::uint64_t key) const {
-            return static_cast<std::size_t>((key - lowest) >> shift);
-        }
-        /// Whether the keys span less than 2^32 and a table with one entry per place is at most
-        /// about twice the corners; sets the shift that index() uses.
-        bool compact(std::uint64_t corners);
-
-        int shift = 0;
-    };
+    /// The range of the points' keys, and the low bits all keys share (polygons_by_point.cpp).
+    struct KeySpan;
 
     /// Fill corners_ with the points' numbers, in first-seen order, and add a range per point
     /// whose end counts the corners at it. The compact form when the keys' span allows it,

@@ -11,18 +11,18 @@
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/seed_turn.h"
-#include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 
-void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount) {
+void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount,
+              std::int32_t& untaken) {
     for (std::int32_t i = 0; group.firstMember == nullptr && i < slotCount; ++i) {
         group.firstMember = table[i];
         if (table[i] != nullptr) {
             group.normal = table[i]->normal;
             table[i] = nullptr;
-            --unassignedCount;
+            --untaken;
         }
     }
 }
@@ -72,8 +72,9 @@ private:
 /// taken polygon is linked right after the seed, and added to `taken` when given. Uses `stack`,
 /// never the call stack.
 void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, TakenSlots& slots,
-              std::vector<EdgeCursor>& stack, std::vector<std::uint32_t>* taken) {
-    if (unassignedCount <= 0) {
+              std::vector<EdgeCursor>& stack, std::vector<std::uint32_t>* taken,
+              std::int32_t& untaken) {
+    if (untaken <= 0) {
         return;
     }
     const SeedTurn turn(group.normal);  // the seed's normal, until the group is complete
@@ -86,7 +87,7 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
             continue;
         }
         const std::uint32_t found = holders.holderAcross(top.local, top.edge++);
-        if (found == PolygonsByPoint::kNone) {
+        if (found == kNone) {
             continue;
         }
         SelectedPoly* neighbour = holders.record(found);
@@ -101,10 +102,10 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
         if (taken != nullptr) {
             taken->push_back(found);
         }
-        --unassignedCount;
-        assert(unassignedCount >= 0);
+        --untaken;
+        assert(untaken >= 0);
         // The neighbour's whole region comes before this polygon's next edge.
-        if (unassignedCount > 0) {
+        if (untaken > 0) {
             stack.push_back({found, 0});
         }
     }
@@ -113,7 +114,7 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
 }  // namespace
 
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
-                GroupedPolygons* keep) {
+                std::int32_t& untaken, GroupedPolygons* keep) {
     head = new PolyGroup;
     auto holders = std::make_unique<PolygonsByPoint>(table, slotCount);
     std::vector<EdgeCursor> stack;
@@ -127,13 +128,14 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
     TakenSlots slots(table, slotCount);
     PolyGroup* current = head;
     std::int32_t seedFrom = 0;  // every slot before it is taken
-    while (unassignedCount > 0) {
+    while (untaken > 0) {
         while (seedFrom < slotCount && slots.taken(seedFrom)) {
             ++seedFrom;
         }
-        // Slots are emptied only at the end, but one not taken still holds its polygon.
+        // A slot not taken still holds its polygon: takeSeed empties a seed's slot at once, and
+        // `slots` empties the others' when it goes.
         assert(seedFrom == slotCount || table[seedFrom] != nullptr);
-        takeSeed(*current, table + seedFrom, slotCount - seedFrom);
+        takeSeed(*current, table + seedFrom, slotCount - seedFrom, untaken);
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
@@ -144,12 +146,13 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
         if (keep != nullptr) {
             members.push_back(seed);
         }
-        growFrom(*current, seed, *holders, slots, stack, keep != nullptr ? &members : nullptr);
+        growFrom(*current, seed, *holders, slots, stack, keep != nullptr ? &members : nullptr,
+                 untaken);
         if (keep != nullptr) {
             std::reverse(members.begin() + begin + 1, members.end());
             spans.push_back({current, begin, static_cast<std::uint32_t>(members.size())});
         }
-        if (unassignedCount > 0) {
+        if (untaken > 0) {
             current->next = new PolyGroup;
             current = current->next;
         }

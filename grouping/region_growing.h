@@ -9,14 +9,16 @@ class SelectedPoly;
 struct PolyGroup;
 
 /// Moves the lowest-indexed remaining polygon of the table into the empty `group` as its seed,
-/// with the seed's normal as the group's normal.
-void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount);
+/// with the seed's normal as the group's normal, empties its slot and counts it off `untaken`.
+void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount,
+              std::int32_t& untaken);
 
 /// Empties the table into a new group list, one group per seed in table order, and sets
 /// `head` to its first group at once, so that the list owns what is built even if memory runs
-/// out. With nothing left to take the list holds one empty group. When `keep` is given, the
-/// growth may leave in it what the boundary step can use.
+/// out. `untaken` is the number of polygons the table still holds, counted down as groups take
+/// them; the growth stops when it reaches 0. With nothing left to take the list holds one
+/// empty group. When `keep` is given, the growth may leave in it what the boundary step can use.
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
-                GroupedPolygons* keep = nullptr);
+                std::int32_t& untaken, GroupedPolygons* keep = nullptr);
 
 }  // namespace tarvel

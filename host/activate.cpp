@@ -11,19 +11,19 @@
 #include "boundary/boundary_extraction.h"
 #include "boundary/box_projection.h"
 #include "boundary/connection_output.h"
+#include "boundary/flatten_into_frame.h"
 #include "boundary/point_matching.h"
-#include "grouping/flatten_into_frame.h"
 #include "grouping/grouped_polygons.h"
 #include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
-#include "host/record_arena.h"
 #include "host/run_state.h"
-#include "host/selected_poly.h"
-#include "host/stage_clock.h"
-#include "host/worker_team.h"
+#include "runtime/record_arena.h"
+#include "runtime/selected_poly.h"
+#include "runtime/stage_clock.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 
@@ -107,7 +107,7 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
         };
         team.both(
             polygons, [&] { flatten(group, first); }, [&] { flatten(partner, second); });
-        if (count(first.get()) < count(second.get())) {
+        if (entryCount(first.get()) < entryCount(second.get())) {
             first.swap(second);
         }
     }
@@ -156,7 +156,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     GroupedPolygons grouped;
     {
         const StageClock clock(Stage::grouping);
-        formGroups(groupList, polyTable, captured, &grouped);
+        formGroups(groupList, polyTable, captured, unassignedCount, &grouped);
         if (listLength(groupList) < 2) {
             return Outcome::tooFewGroups;
         }
@@ -164,17 +164,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     const WorkerTeam team(static_cast<std::size_t>(captured));
     {
         const StageClock clock(Stage::pairing);
-        std::vector<PolyGroup*> groups;
-        for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
-            groups.push_back(g);
-        }
-        // Each group's sums in member order, as one thread would take them.
-        team.forRanges(groups.size(), team.grainFor(groups.size(), 4096),
-                       [&groups](std::size_t begin, std::size_t end) {
-                           for (std::size_t i = begin; i < end; ++i) {
-                               sumMembers(*groups[i]);
-                           }
-                       });
+        measureGroups(groupList, team);
         pairGroups(groupList);
         groupList = keepPaired(groupList);
         if (listLength(groupList) == 0) {
@@ -208,7 +198,7 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     auto* beginEdit = reinterpret_cast<MeshEditBegin*>(local);
     MeshEditOp* edit = beginEdit != nullptr ? beginEdit(0, 0, kSelectDirect) : nullptr;
     if (edit == nullptr) {
-        return 3;
+        return kActivateNoEdit;
     }
     messageFuncs = nullptr;
     if (global != nullptr) {
@@ -223,7 +213,7 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
         showError(kMessageTooFewPolygons, nullptr);
         messageFuncs = nullptr;
         edit->done(edit->state, kErrorNone, kSelectionUnchanged);
-        return 0;
+        return kActivateDone;
     }
 
     EDError scanResult = 0;
@@ -264,7 +254,7 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     unassignedCount = 0;
     messageFuncs = nullptr;
     edit->done(edit->state, closeError, closeSelection);
-    return 0;
+    return kActivateDone;
 }
 
 }  // namespace tarvel

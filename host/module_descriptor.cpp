@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "host/activate.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 #if defined(_WIN32)
 #define TARVEL_EXPORT __declspec(dllexport)
@@ -25,18 +25,26 @@ void* TARVEL_HOSTCALL startup() {
 void TARVEL_HOSTCALL shutdown(void* /*serverData*/) {}
 
 // A tag code holds the kind of the entry in its high 16 bits and, for a text the user reads,
-// the text's language in its low 16 bits. Only the first kind is ours to name; what the other
-// kinds mean is the host's.
-constexpr std::uint32_t tagKind(std::uint32_t kind) {
-    return kind << 16;
+// the text's language in its low 16 bits. The kinds are named here for the text each carries;
+// how the host uses the last three is the host's affair.
+enum TagKind : std::uint32_t {
+    kKindUserName = 0,    // the command's name as the user sees it
+    kKindServerName = 1,  // the server's own name again
+    kKindAction = 2,      // "create": the kind of command, as the host groups them
+    kKindInput = 5,       // "spol": what the command takes from the mesh
+};
+constexpr std::uint32_t tagCode(TagKind kind) {
+    return static_cast<std::uint32_t>(kind) << 16;
 }
 constexpr std::uint32_t kLanguageUsEnglish = 0x0409;
-constexpr std::uint32_t kTagUserName = tagKind(0) | kLanguageUsEnglish;  // the command's name
 constexpr std::uint32_t kTagEnd = 0;
 
 const ServerTagInfo kTags[] = {
-    {"Tarvel Tool", kTagUserName}, {"create", tagKind(2)}, {"Tarvel", tagKind(1)},
-    {"spol", tagKind(5)},          {"", kTagEnd},
+    {"Tarvel Tool", tagCode(kKindUserName) | kLanguageUsEnglish},
+    {"create", tagCode(kKindAction)},
+    {"Tarvel", tagCode(kKindServerName)},
+    {"spol", tagCode(kKindInput)},
+    {"", kTagEnd},
 };
 
 const ServerRecord kServers[] = {

@@ -4,10 +4,10 @@
 #include <cassert>
 #include <new>
 
-#include "host/polygon_flags.h"
-#include "host/record_arena.h"
 #include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/record_arena.h"
+#include "runtime/selected_poly.h"
+#include "sdk/polygon_flags.h"
 
 namespace tarvel {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 

@@ -33,7 +33,7 @@
 #include "cli/selection.h"
 #include "formats/format_error.h"
 #include "formats/mesh_file.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/stand_in_host.h"
 

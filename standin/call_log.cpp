@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "mesh/mesh.h"
 #include "standin/json_writer.h"
-#include "standin/scene.h"
 
 namespace standin {
 

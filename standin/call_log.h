@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 

@@ -1,12 +1,12 @@
 // The point and polygon records as a host of LightWave 2019 and later hands them out: the
-// records the module reads (host/lwsdk.h) with the members later releases append. The stand-in
+// records the module reads (sdk/lwsdk.h) with the members later releases append. The stand-in
 // host gives its plug-ins records of this size, so that a plug-in that assumed a shorter record
 // and wrote into it, or a host that handed out a shorter one, would show.
 #pragma once
 
 #include <cstddef>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 

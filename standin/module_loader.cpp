@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

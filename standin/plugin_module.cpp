@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mesh/input_error.h"
 #include "standin/host_code_scope.h"
-#include "standin/input_error.h"
 
 namespace standin {
 

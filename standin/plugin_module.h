@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/lwsdk.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
+#include "sdk/lwsdk.h"
 
 namespace standin {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/json_reader.h"
 #include "standin/json_writer.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "standin/scene.h"
 
 namespace standin {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/polygon_flags.h"
+#include "sdk/polygon_flags.h"
 #include "standin/host_code_scope.h"
 #include "standin/host_info_records.h"
 #include "standin/polygon_normal.h"

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "standin/call_log.h"
 #include "standin/plugin_module.h"
 #include "standin/scene.h"

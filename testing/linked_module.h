@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "standin/scene.h"
 #include "standin/stand_in_host.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "formats/lwo_object.h"
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace formats {
 

@@ -5,10 +5,10 @@
 
 #include <limits>
 
-#include "scenes/scene_generators.h"
 #include "standin/trace_writer.h"
 #include "testing/linked_module.h"
 #include "testing/run_invariants.h"
+#include "testing/scenes/scene_generators.h"
 
 namespace tarvel {
 namespace {

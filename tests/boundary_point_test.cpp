@@ -12,12 +12,12 @@ using testing::pointId;
 
 TEST(BoundaryListTest, countAndContainsFromAnyEntry) {
     Loop list({{}, {}, {}, {}});
-    EXPECT_EQ(count(list.head), 4);
-    EXPECT_EQ(count(list.head->next->next), 2);
-    EXPECT_EQ(count(nullptr), 0);
-    EXPECT_TRUE(contains(list.head, pointId(2)));
-    EXPECT_FALSE(contains(list.head->next->next->next, pointId(1)));
-    EXPECT_FALSE(contains(nullptr, pointId(0)));
+    EXPECT_EQ(entryCount(list.head), 4);
+    EXPECT_EQ(entryCount(list.head->next->next), 2);
+    EXPECT_EQ(entryCount(nullptr), 0);
+    EXPECT_TRUE(containsPoint(list.head, pointId(2)));
+    EXPECT_FALSE(containsPoint(list.head->next->next->next, pointId(1)));
+    EXPECT_FALSE(containsPoint(nullptr, pointId(0)));
 }
 
 }  // namespace

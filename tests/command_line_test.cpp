@@ -7,7 +7,7 @@
 
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 
 namespace tarvelhost {
 namespace {

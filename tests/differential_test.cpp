@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "scenes/scene_generators.h"
 #include "standin/trace_writer.h"
 #include "testing/run_invariants.h"
+#include "testing/scenes/scene_generators.h"
 #include "tests/module_runs.h"
 
 namespace tarvel {

@@ -87,7 +87,7 @@ FacingIndex indexOver(const std::vector<PolyGroup*>& list) {
 
 /// What the index found, as the group's partner link and distance.
 void takeFound(const std::vector<PolyGroup*>& list, std::size_t g, FacingIndex::Found found) {
-    list[g]->partner = found.index == FacingIndex::kNone ? nullptr : list[found.index];
+    list[g]->partner = found.index == kNone ? nullptr : list[found.index];
     list[g]->partnerDistance = found.distance;
 }
 
@@ -119,7 +119,7 @@ TEST(FacingIndexTest, everyGroupFindsWhatTheFullSearchFinds) {
         groups.clearPartners();
         FacingIndex index = indexOver(list);
         for (std::size_t i = 0; i < list.size(); ++i) {
-            takeFound(list, i, index.findPartner(static_cast<std::uint32_t>(i), 0, PI / 4));
+            takeFound(list, i, index.nearestFacing(static_cast<std::uint32_t>(i), 0, PI / 4));
             PolyGroup expected;
             expected.partner = literalPartner[i];
             expected.partnerDistance = literalDistance[i];
@@ -175,7 +175,8 @@ TEST(FacingIndexTest, allSearchesAtTheLimitsFindWhatTheFullSearchFinds) {
             literal[i].partnerDistance = list[i]->partnerDistance;
         }
         groups.clearPartners();
-        const auto found = indexOver(list).findAllPartners(PI / 4);
+        std::vector<FacingIndex::Found> found(list.size());
+        indexOver(list).nearestFacingForEach(PI / 4, found);
         for (std::size_t i = 0; i < list.size(); ++i) {
             takeFound(list, i, found[i]);
             expectSamePartner(*list[i], literal[i],
@@ -210,11 +211,11 @@ TEST(FacingIndexTest, pairingInListOrderWithRemovalsMatchesTheListWalk) {
             if (taken[i]) {
                 continue;
             }
-            const FacingIndex::Found found = index.findPartner(
+            const FacingIndex::Found found = index.nearestFacing(
                 static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1), PI / 4);
             takeFound(list, i, found);
             const std::uint32_t p = found.index;
-            if (p != FacingIndex::kNone) {
+            if (p != kNone) {
                 taken[p] = true;
                 index.remove(p);
             }

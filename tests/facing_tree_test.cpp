@@ -105,7 +105,7 @@ void expectWellFormed(const FacingTree& tree, const std::vector<FacingItem>& giv
     }
     std::uint32_t outside = 0;
     for (std::uint32_t g = 0; g < groupCount; ++g) {
-        outside += tree.leafOf(g) == FacingTree::kNone ? 1 : 0;
+        outside += tree.leafOf(g) == kNone ? 1 : 0;
     }
     EXPECT_EQ(outside, groupCount - items.size());
 }
@@ -148,8 +148,7 @@ TEST(FacingTreeTest, removalCountsAGroupOutOfEveryNodeAboveIt) {
     FacingTree tree = treeOver(items, 400);
     const std::uint32_t gone = items[17].index;
     std::vector<std::uint32_t> path;
-    for (std::uint32_t at = tree.leafOf(gone); at != FacingTree::kNone;
-         at = tree.nodes()[at].parent) {
+    for (std::uint32_t at = tree.leafOf(gone); at != kNone; at = tree.nodes()[at].parent) {
         path.push_back(at);
     }
     ASSERT_EQ(path.back(), 0u);

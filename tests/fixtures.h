@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "geometry/vector3.h"
-#include "host/record_arena.h"
-#include "host/selected_poly.h"
+#include "runtime/record_arena.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel::testing {
 

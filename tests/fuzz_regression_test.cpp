@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
 #include "testing/linked_module.h"

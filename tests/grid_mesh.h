@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace tarvelhost::testmesh {
 

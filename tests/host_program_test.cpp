@@ -19,7 +19,7 @@
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/host_program.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
 #include "tests/test_folder.h"

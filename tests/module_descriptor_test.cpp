@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "host/activate.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;
 

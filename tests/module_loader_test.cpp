@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/module_loader.h"
 
 namespace standin {

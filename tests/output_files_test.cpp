@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cli/output_files.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 #include "tests/test_folder.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/plugin_module.h"
 #include "tests/scripted_plugin.h"
 

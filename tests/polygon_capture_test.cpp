@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "host/polygon_capture.h"
-#include "host/polygon_flags.h"
-#include "host/record_arena.h"
 #include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/record_arena.h"
+#include "runtime/selected_poly.h"
+#include "sdk/polygon_flags.h"
 
 namespace tarvel {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/mesh.h"
 #include "standin/polygon_normal.h"
-#include "standin/scene.h"
 
 namespace standin {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "grouping/polygons_by_point.h"
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
@@ -41,7 +41,7 @@ std::int32_t findPolyWithEdge(PolygonsByPoint& holders, const std::vector<Select
     }
     const std::uint32_t found =
         holders.findHolder(static_cast<std::uint32_t>(pa), static_cast<std::uint32_t>(pb));
-    return found == PolygonsByPoint::kNone ? -1 : holders.slot(found);
+    return found == kNone ? -1 : holders.slot(found);
 }
 
 TEST(PolygonsByPointTest, findsTheFirstRemainingHolderOfAnEdge) {
@@ -165,7 +165,7 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
                 const std::uint32_t found =
                     holders.findHolder(static_cast<std::uint32_t>(numberOf[a]),
                                        static_cast<std::uint32_t>(numberOf[b]));
-                ASSERT_EQ(found == PolygonsByPoint::kNone ? -1 : holders.slot(found),
+                ASSERT_EQ(found == kNone ? -1 : holders.slot(found),
                           scanForHolder(table, taken, ids[a], ids[b]))
                     << "scene " << scene << ", points " << a << ' ' << b;
             }
@@ -179,7 +179,7 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
                 for (std::int32_t k = 0; k < poly.pointCount; ++k) {
                     const LWPntID from = poly.pointIds[k == 0 ? poly.pointCount - 1 : k - 1];
                     const std::uint32_t found = holders.holderAcross(local, k);
-                    ASSERT_EQ(found == PolygonsByPoint::kNone ? -1 : holders.slot(found),
+                    ASSERT_EQ(found == kNone ? -1 : holders.slot(found),
                               scanForHolder(table, taken, from, poly.pointIds[k]))
                         << "scene " << scene << ", slot " << s << ", edge " << k;
                 }

@@ -11,7 +11,6 @@
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/region_growing.h"
-#include "host/run_state.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
@@ -22,11 +21,13 @@ using testing::makePoly;
 /// A table of captured polygons, grouped as the activation groups them.
 struct Grouping {
     explicit Grouping(std::vector<SelectedPoly*> polys) : table(std::move(polys)) {
-        unassignedCount = static_cast<std::int32_t>(table.size());
+        untaken = static_cast<std::int32_t>(table.size());
     }
     ~Grouping() { delete head; }
 
-    void form() { formGroups(head, table.data(), static_cast<std::int32_t>(table.size())); }
+    void form() {
+        formGroups(head, table.data(), static_cast<std::int32_t>(table.size()), untaken);
+    }
 
     /// Member chains of every group, as indexes of the polygons' original slots.
     std::vector<std::vector<int>> chains(const std::vector<SelectedPoly*>& original) const {
@@ -46,6 +47,7 @@ struct Grouping {
 
     std::vector<SelectedPoly*> table;
     PolyGroup* head = nullptr;
+    std::int32_t untaken = 0;  // the activation's count of polygons no group has taken
 };
 
 using Chains = std::vector<std::vector<int>>;
@@ -61,7 +63,7 @@ TEST(RegionGrowingTest, separatePatchesFormGroupsInTableOrder) {
     Grouping g(polys);
     g.form();
     EXPECT_EQ(g.chains(polys), (Chains{{0, 3}, {1, 2}}));
-    EXPECT_EQ(unassignedCount, 0);
+    EXPECT_EQ(g.untaken, 0);
     for (SelectedPoly* slot : g.table) {
         EXPECT_EQ(slot, nullptr);
     }
@@ -173,7 +175,8 @@ TEST(RegionGrowingTest, keptMembersFollowTheChainsAndGiveTheSameBoundaries) {
         }
         Grouping g(polys);
         GroupedPolygons kept;
-        formGroups(g.head, g.table.data(), static_cast<std::int32_t>(g.table.size()), &kept);
+        formGroups(g.head, g.table.data(), static_cast<std::int32_t>(g.table.size()), g.untaken,
+                   &kept);
         ASSERT_NE(kept.polygons(), nullptr);
         for (const PolyGroup* group = g.head; group != nullptr; group = group->next) {
             const auto members = kept.membersOf(*group);

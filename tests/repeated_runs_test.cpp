@@ -3,9 +3,9 @@
 // more memory after ten thousand runs than after the first.
 #include <gtest/gtest.h>
 
-#include "scenes/scene_generators.h"
 #include "testing/allocation_counter.h"
 #include "testing/linked_module.h"
+#include "testing/scenes/scene_generators.h"
 
 namespace tarvel {
 namespace {

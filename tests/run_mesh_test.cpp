@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "standin/point_ids.h"
+#include "mesh/point_ids.h"
 #include "standin/run_mesh.h"
 
 namespace standin {

@@ -11,7 +11,7 @@
 #include "cli/exit_codes.h"
 #include "cli/run_outcome.h"
 #include "cli/tarvel_program.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "tests/test_folder.h"
 
 namespace tarvelhost {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 
 namespace standin {

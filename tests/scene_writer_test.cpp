@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "scenes/scene_generators.h"
 #include "standin/scene_reader.h"
-#include "standin/scene_writer.h"
+#include "testing/scenes/scene_generators.h"
+#include "testing/scenes/scene_writer.h"
 
 namespace standin {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 #include "standin/call_log.h"
 #include "standin/scene.h"
 #include "standin/stand_in_host.h"

@@ -6,7 +6,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/selection.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/stand_in_host.h"
 
 namespace tarvelhost {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
 #include "testing/linked_module.h"

@@ -2,7 +2,7 @@
 // module once did: state, done, polyCount, polyScan, ... with no layer number after the state.
 // In a host that lays the record out as published, its "polyCount" is the host's done and its
 // "polyScan" the host's pointCount, which the stand-in host answers by failing the run.
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 #if defined(_WIN32)
 #define TEST_EXPORT __declspec(dllexport)

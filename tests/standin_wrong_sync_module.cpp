@@ -1,6 +1,6 @@
 // A module file whose descriptor carries a synchronisation word one off the host's: a host
 // must refuse it before calling anything in it.
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 #if defined(_WIN32)
 #define TEST_EXPORT __declspec(dllexport)

@@ -31,7 +31,7 @@
 #include "formats/lwo_reader.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
-#include "standin/input_error.h"
+#include "mesh/input_error.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
 #include "standin/stand_in_host.h"

@@ -8,11 +8,11 @@
 #include <random>
 #include <string>
 
-#include "host/worker_team.h"
-#include "scenes/scene_generators.h"
+#include "runtime/worker_team.h"
 #include "standin/trace_writer.h"
 #include "testing/linked_module.h"
 #include "testing/run_invariants.h"
+#include "testing/scenes/scene_generators.h"
 
 namespace tarvel {
 namespace {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/resident_memory.h"
-#include "host/worker_team.h"
+#include "runtime/resident_memory.h"
+#include "runtime/worker_team.h"
 
 namespace tarvel {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "cli/run_summary.h"
 #include "cli/svg_picture.h"
+#include "mesh/mesh.h"
 #include "standin/call_log.h"
-#include "standin/scene.h"
 
 namespace tarvelhost::report {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "geometry/vector3.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 

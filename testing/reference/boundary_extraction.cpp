@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 
@@ -92,10 +92,10 @@ BoundaryPoint* extractBoundary(const PolyGroup& group,
         last = entry;
     };
     for (const BoundaryEdge* e = edges.head.get(); e != nullptr; e = e->next) {
-        if (!contains(&dummy, e->firstId)) {
+        if (!containsPoint(&dummy, e->firstId)) {
             appendPoint(e->firstPos, e->firstId);
         }
-        if (!contains(&dummy, e->secondId)) {
+        if (!containsPoint(&dummy, e->secondId)) {
             appendPoint(e->secondPos, e->secondId);
         }
     }

@@ -1,7 +1,7 @@
-#include "grouping/flatten_into_frame.h"
+#include "boundary/flatten_into_frame.h"
 
 #include "grouping/poly_group.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -2,7 +2,7 @@
 
 #include "grouping/partner_search.h"
 #include "grouping/poly_group.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 
@@ -43,7 +43,7 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
         computeCentre(*group);
     }
 
-    const double maxAngle = PI / 4;
+    const double maxAngle = kFacingLimit;
     for (PolyGroup* g = list.head; g != nullptr; g = g->next) {
         AlignFrame frame = g->buildAlignFrame();
         frame.computeAngles();

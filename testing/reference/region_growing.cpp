@@ -3,18 +3,18 @@
 #include <vector>
 
 #include "grouping/poly_group.h"
-#include "host/run_state.h"
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 
-void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount) {
+void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount,
+              std::int32_t& untaken) {
     for (std::int32_t i = 0; group.firstMember == nullptr && i < slotCount; ++i) {
         group.firstMember = table[i];
         if (table[i] != nullptr) {
             group.normal = table[i]->normal;
             table[i] = nullptr;
-            --unassignedCount;
+            --untaken;
         }
     }
 }
@@ -49,8 +49,9 @@ struct EdgeCursor {
     std::int32_t edge;
 };
 
-void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::int32_t slotCount) {
-    if (unassignedCount <= 0) {
+void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::int32_t slotCount,
+              std::int32_t& untaken) {
+    if (untaken <= 0) {
         return;
     }
     const double maxTurn = PI / 3;  // 60 degrees from the seed's normal
@@ -77,9 +78,9 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
         neighbour->nextMember = group.firstMember->nextMember;
         group.firstMember->nextMember = neighbour;
         table[index] = nullptr;
-        --unassignedCount;
+        --untaken;
         // The neighbour's whole region comes before this polygon's next edge.
-        if (unassignedCount > 0) {
+        if (untaken > 0) {
             stack.push_back({neighbour, 0});
         }
     }
@@ -88,16 +89,17 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
 }  // namespace
 
 void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
+                std::int32_t& untaken,
                 GroupedPolygons* /*keep: the straightforward growth keeps nothing*/) {
     head = new PolyGroup;
     PolyGroup* current = head;
-    while (unassignedCount > 0) {
-        takeSeed(*current, table, slotCount);
+    while (untaken > 0) {
+        takeSeed(*current, table, slotCount, untaken);
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
-        growFrom(*current, current->firstMember, table, slotCount);
-        if (unassignedCount > 0) {
+        growFrom(*current, current->firstMember, table, slotCount, untaken);
+        if (untaken > 0) {
             current->next = new PolyGroup;
             current = current->next;
         }

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "standin/scene_writer.h"
+#include "testing/scenes/scene_writer.h"
 #include "testing/scene_decoder.h"
 
 int main(int argc, char** argv) {

@@ -82,7 +82,7 @@ case "$mode" in
     linux_bin="$5"
     per_kind="${6:-100}"
     need_linux_host "$linux_bin"
-    "$linux_bin/scenes/tarvel-scenes" "$out/scenes" "$per_kind"
+    "$linux_bin/testing/scenes/tarvel-scenes" "$out/scenes" "$per_kind"
     mkdir -p "$out/linux"
     for scene in "$out"/scenes/*.json; do
       host_run "$linux_bin/tarvel-host" "$scene" --trace "$out/linux/$(basename "$scene" .json).trace.json"

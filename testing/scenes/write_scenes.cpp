@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "scenes/scene_generators.h"
-#include "standin/scene_writer.h"
+#include "testing/scenes/scene_generators.h"
+#include "testing/scenes/scene_writer.h"
 
 namespace {
 

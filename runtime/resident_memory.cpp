@@ -1,8 +1,8 @@
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 #include <cstdint>
 
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>

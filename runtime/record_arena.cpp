@@ -1,4 +1,4 @@
-#include "host/record_arena.h"
+#include "runtime/record_arena.h"
 
 #include <algorithm>
 #include <cstdint>

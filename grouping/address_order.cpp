@@ -1,4 +1,4 @@
-#include "grouping/capture_order.h"
+#include "grouping/address_order.h"
 
 #include <algorithm>
 #include <bit>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/resident_memory.h"
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 

@@ -1,4 +1,4 @@
-#include "grouping/capture_order.h"
+#include "grouping/address_order.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/worker_team.h"
+#include "runtime/worker_team.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,7 +1,7 @@
 // The module file's own translation unit. Referencing the descriptor pulls it, and with it
 // the whole module, out of the core library into the module file.
-#include "host/lwsdk.h"
-#include "host/module_version.h"
+#include "sdk/lwsdk.h"
+#include "sdk/module_version.h"
 
 extern "C" const ModuleDescriptor _mod_descrip;
 

@@ -1,4 +1,4 @@
-#include "scenes/scene_generators.h"
+#include "testing/scenes/scene_generators.h"
 
 #include <algorithm>
 #include <cmath>

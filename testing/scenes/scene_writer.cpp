@@ -1,4 +1,4 @@
-#include "standin/scene_writer.h"
+#include "testing/scenes/scene_writer.h"
 
 #include "standin/json_writer.h"
 

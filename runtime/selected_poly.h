@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "geometry/vector3.h"
-#include "host/lwsdk.h"
+#include "sdk/lwsdk.h"
 
 namespace tarvel {
 

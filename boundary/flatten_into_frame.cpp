@@ -1,4 +1,4 @@
-#include "grouping/flatten_into_frame.h"
+#include "boundary/flatten_into_frame.h"
 
 #include "boundary/boundary_point.h"
 #include "geometry/frame_transform.h"

@@ -1,4 +1,4 @@
-#include "host/selected_poly.h"
+#include "runtime/selected_poly.h"
 
 namespace tarvel {
 

@@ -1,4 +1,4 @@
-#include "host/stage_clock.h"
+#include "runtime/stage_clock.h"
 
 #ifdef TARVEL_STAGE_CLOCK
 

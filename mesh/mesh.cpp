@@ -1,4 +1,4 @@
-#include "standin/scene.h"
+#include "mesh/mesh.h"
 
 namespace standin {
 
