@@ -5,8 +5,8 @@ other in a circle.
 Each folder of the source tree sits on a floor and names the folders it may include besides
 itself. Everything a folder may include lies below it, so the module reads bottom to top:
 geometry and sdk, the runtime, grouping, boundary, host. Folders not listed here (tests/,
-bench/, fuzz/, examples/, python/) sit on top and may include anything; their own includes are still
-checked for circles.
+bench/, fuzz/, examples/, python/) sit on top and may include anything; their own includes
+are still checked for circles.
 
 Usage: check_include_layers.py SOURCE_DIR
 """
