@@ -63,6 +63,7 @@ struct FacingCandidates {
 class TreeSearch {
 public:
     static constexpr std::uint32_t kNone = FacingTree::kNone;
+    static constexpr std::uint32_t kLeafItems = FacingTree::kLeafItems;
 
     /// A subtree still to search, and its squared distance from the axis, at least.
     struct Pending {

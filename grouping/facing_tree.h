@@ -42,6 +42,8 @@ struct FacingNode {
 class FacingTree {
 public:
     static constexpr std::uint32_t kNone = FacingNode::kNone;
+    /// The most items a leaf holds.
+    static constexpr std::uint32_t kLeafItems = 16;
     /// Morton codes of items, each with the item's number.
     using CurveOrder = ResidentVector<std::pair<std::uint64_t, std::uint32_t>>;
 
