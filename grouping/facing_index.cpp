@@ -325,9 +325,20 @@ FacingIndex::Found FacingIndex::findPartner(std::uint32_t g, std::uint32_t first
     if (!faces(g)) {
         return {};
     }
+    // A partner mostly lies near its group, so the search starts in the subtree of up to
+    // kStartItems items around the group's own leaf.
+    std::uint32_t start = kNone;
+    if ((where_[g] & kOutside) == 0) {
+        const ResidentVector<FacingNode>& nodes = tree_.nodes();
+        start = tree_.leafOf(g);
+        for (std::uint32_t up = nodes[start].parent;
+             up != kNone && nodes[up].end - nodes[up].begin <= kStartItems; up = nodes[up].parent) {
+            start = up;
+        }
+    }
     const FacingSite s = site(g);
     return search(FacingQuery(s.centre, s.normal, g, first, maxAngle, facingCosine(maxAngle)),
-                  stack_);
+                  stack_, start);
 }
 
 void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
