@@ -12,6 +12,9 @@ namespace {
 /// A sorted list laid out as an array, for searching by halves.
 struct SortedAngles {
     explicit SortedAngles(BoundaryPoint* first) {
+        const auto size = static_cast<std::size_t>(entryCount(first));
+        entries.reserve(size);
+        angles.reserve(size);
         for (BoundaryPoint* e = first; e != nullptr; e = e->next) {
             entries.push_back(e);
             angles.push_back(e->angle);

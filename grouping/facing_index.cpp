@@ -102,6 +102,9 @@ constexpr std::uint32_t kMarkTame = 0;
 constexpr std::uint32_t kMarkWild = 1;
 constexpr std::uint32_t kMarkSilent = 2;
 
+// The curve's cells are at most this many times as long along one axis as along another.
+constexpr double kLongestToShortestCell = 2.0;
+
 // The groups a thread takes at a time while the index is built.
 constexpr std::size_t kBuildGrain = std::size_t{1} << 15;
 
@@ -199,8 +202,16 @@ void FacingIndex::build(const SiteSource& siteOf) {
         }
     }
 
-    // The groups outside the tree get the highest code, so that they sort last.
-    const Vector3 extent = all.high - all.low;
+    // The groups outside the tree get the highest code, so that they sort last. Each axis of
+    // the curve's cells is scaled by its side of the box, but by no less than a quarter of the
+    // longest side: a thin layer of centres then splits across its breadth first, and its
+    // boxes stay about as deep as they are wide. Scaling a thin side to the full range would
+    // split the layer into sheets first, and the axis of a search across the layer, as a
+    // facing partner's mostly is, would pierce every sheet's boxes down to a leaf.
+    const Vector3 box = all.high - all.low;
+    const double shortest = std::max({box.x, box.y, box.z}) / kLongestToShortestCell;
+    const Vector3 extent(std::max(box.x, shortest), std::max(box.y, shortest),
+                         std::max(box.z, shortest));
     FacingTree::CurveOrder codes(count_);
     team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) {
@@ -315,9 +326,20 @@ FacingIndex::Found FacingIndex::nearestFacing(std::uint32_t g, std::uint32_t fir
     if (!faces(g)) {
         return {};
     }
+    // A partner mostly lies near its group, so the search starts in the subtree of up to
+    // kStartItems items around the group's own leaf.
+    std::uint32_t start = kNone;
+    if ((where_[g] & kOutside) == 0) {
+        const ResidentVector<FacingNode>& nodes = tree_.nodes();
+        start = tree_.leafOf(g);
+        for (std::uint32_t up = nodes[start].parent;
+             up != kNone && nodes[up].end - nodes[up].begin <= kStartItems; up = nodes[up].parent) {
+            start = up;
+        }
+    }
     const FacingSite s = site(g);
     return search(FacingQuery(s.centre, s.normal, g, first, maxAngle, facingCosine(maxAngle)),
-                  stack_);
+                  stack_, start);
 }
 
 void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,

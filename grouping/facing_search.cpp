@@ -115,20 +115,27 @@ inline void TreeSearch::consider(const FacingItem& item) {
 
 void TreeSearch::searchLeaf(const FacingNode& leaf) {
     // The item nearest the axis first: when it passes, most of the others then lie beyond the
-    // reach and need no exact test. Which item wins does not depend on the order.
-    std::uint32_t nearest = leaf.begin;
-    double nearestLateral = lateralSquared(items_[nearest].centre - q_.origin);
-    for (std::uint32_t k = leaf.begin + 1; k < leaf.end; ++k) {
-        const double lateral = lateralSquared(items_[k].centre - q_.origin);
-        if (lateral < nearestLateral) {
+    // reach and need no exact test. Which item wins does not depend on the order. Each item's
+    // distance from the axis is kept, so that once there is a best, the items beyond its reach
+    // (which consider() would pass over, and which stay beyond it as the reach only shrinks)
+    // are passed over at once, and a leaf wholly beyond it costs one pass.
+    assert(leaf.end - leaf.begin <= kLeafItems);
+    double lateral[kLeafItems];
+    std::uint32_t nearest = 0;
+    const std::uint32_t size = leaf.end - leaf.begin;
+    for (std::uint32_t k = 0; k < size; ++k) {
+        lateral[k] = lateralSquared(items_[leaf.begin + k].centre - q_.origin);
+        if (lateral[k] < lateral[nearest]) {
             nearest = k;
-            nearestLateral = lateral;
         }
     }
-    consider(items_[nearest]);
-    for (std::uint32_t k = leaf.begin; k < leaf.end; ++k) {
-        if (k != nearest) {
-            consider(items_[k]);
+    if (best_ != kNone && lateral[nearest] > reach_) {
+        return;
+    }
+    consider(items_[leaf.begin + nearest]);
+    for (std::uint32_t k = 0; k < size; ++k) {
+        if (k != nearest && !(best_ != kNone && lateral[k] > reach_)) {
+            consider(items_[leaf.begin + k]);
         }
     }
 }

@@ -62,6 +62,8 @@ struct FacingCandidates {
 /// group's axis as the best found, with the margin `slack` on every comparison.
 class TreeSearch {
 public:
+    static constexpr std::uint32_t kLeafItems = FacingTree::kLeafItems;
+
     /// A subtree still to search, and its squared distance from the axis, at least.
     struct Pending {
         std::uint32_t node;

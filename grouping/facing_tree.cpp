@@ -11,7 +11,7 @@ namespace tarvel {
 
 namespace {
 
-constexpr std::uint32_t kLeafSize = 16;
+constexpr std::uint32_t kLeafSize = FacingTree::kLeafItems;
 constexpr double kCellsPerAxis = 2097151.0;  // 21 bits per axis: three make a 63-bit code
 
 Vector3 lower(const Vector3& a, const Vector3& b) {

@@ -40,6 +40,9 @@ struct FacingNode {
 /// root, and a parent always comes before its children.
 class FacingTree {
 public:
+    /// The most items a leaf holds.
+    static constexpr std::uint32_t kLeafItems = 16;
+
     /// Morton codes of items, each with the item's number.
     using CurveOrder = ResidentVector<std::pair<std::uint64_t, std::uint32_t>>;
 

@@ -76,45 +76,134 @@ void sortOwnedByAngle(PointList& list) {
     list.reset(sorted);
 }
 
+/// A pair's two boundaries, flattened into the pair's frame, projected and in angular order,
+/// the longer one first: everything before the matching. `polygons`, the pair's size, decides
+/// whether the two sides go to two threads. Returns false when either group has no boundary.
+bool boundariesOf(PolyGroup& group, const WorkerTeam& team, const GroupedPolygons& grouped,
+                  std::size_t polygons, PointList& first, PointList& second) {
+    PolyGroup& partner = *group.partner;
+    // The two groups share no polygon, so each side's steps touch only its own records.
+    team.both(
+        polygons, [&] { first.reset(extractBoundary(group, &grouped)); },
+        [&] { second.reset(extractBoundary(partner, &grouped)); });
+    if (first == nullptr || second == nullptr) {
+        return false;
+    }
+    AlignFrame frame = group.buildAlignFrame();
+    frame.computeAngles();
+    // One frame for both, each about its own centre, so both loops lie around (0, 0).
+    auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
+        flattenIntoFrame(side, boundary.get(), frame, side.centre);
+        normaliseToBox(boundary.get());
+        sortOwnedByAngle(boundary);
+    };
+    team.both(
+        polygons, [&] { flatten(group, first); }, [&] { flatten(partner, second); });
+    if (entryCount(first.get()) < entryCount(second.get())) {
+        first.swap(second);
+    }
+    return true;
+}
+
+/// The polygons of a pair, counted only as far as smallestSharedStep(), beyond which the pair
+/// is worth sharing out.
+std::size_t pairSizeUpToShared(const PolyGroup& group) {
+    const std::size_t most = WorkerTeam::smallestSharedStep();
+    const std::size_t size = membersUpTo(group, most);
+    return size >= most ? size : size + membersUpTo(*group.partner, most - size);
+}
+
 /// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
 /// nothing, when either group has no boundary (every edge shared, as with a duplicated
 /// polygon): such a pair is left as it was.
 bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
               const GroupedPolygons& grouped) {
-    PolyGroup& partner = *group.partner;
     PointList first;
     PointList second;
     {
         const StageClock clock(Stage::boundaries);
         // Counted only as far as it decides whether the pair is worth a second thread.
-        const std::size_t most = WorkerTeam::smallestSharedStep();
-        const std::size_t size = team.size() < 2 ? 0 : membersUpTo(group, most);
-        const std::size_t polygons = size >= most ? size : size + membersUpTo(partner, most - size);
-        // The two groups share no polygon, so each side's steps touch only its own records.
-        team.both(
-            polygons, [&] { first.reset(extractBoundary(group, &grouped)); },
-            [&] { second.reset(extractBoundary(partner, &grouped)); });
-        if (first == nullptr || second == nullptr) {
+        const std::size_t polygons = team.size() < 2 ? 0 : pairSizeUpToShared(group);
+        if (!boundariesOf(group, team, grouped, polygons, first, second)) {
             return false;
-        }
-        AlignFrame frame = group.buildAlignFrame();
-        frame.computeAngles();
-        // One frame for both, each about its own centre, so both loops lie around (0, 0).
-        auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
-            flattenIntoFrame(side, boundary.get(), frame, side.centre);
-            normaliseToBox(boundary.get());
-            sortOwnedByAngle(boundary);
-        };
-        team.both(
-            polygons, [&] { flatten(group, first); }, [&] { flatten(partner, second); });
-        if (entryCount(first.get()) < entryCount(second.get())) {
-            first.swap(second);
         }
     }
     const StageClock clock(Stage::matching);
     matchLoops(first.get(), second.get());
     addConnections(first.get(), second.get(), edit);
     return true;
+}
+
+// Small pairs are taken this many at a time: their boundaries and matching are shared out over
+// the team, then their links are added in order on the calling thread. Enough that handing
+// the work out costs little beside it, few enough that their lists take little memory.
+constexpr std::size_t kSmallPairsAtATime = 512;
+
+/// Links every pair of the list in list order, each result in `linked`. A pair too small to
+/// share its two sides (under smallestSharedStep() polygons) has its boundaries found and
+/// matched on one thread, beside other small pairs on the team's other threads; every link is
+/// still added on the calling thread, pair after pair in list order, as linkPair adds them.
+void linkPairs(PolyGroup* list, const MeshEditOp& edit, const WorkerTeam& team,
+               const GroupedPolygons& grouped, std::vector<bool>& linked) {
+    if (team.size() < 2) {
+        for (PolyGroup* g = list; g != nullptr; g = g->next) {
+            if (g->partner != nullptr) {
+                linked.push_back(linkPair(*g, edit, team, grouped));
+            }
+        }
+        return;
+    }
+    struct SmallPair {
+        PolyGroup* group;
+        PointList first;
+        PointList second;
+        bool matched;
+    };
+    std::vector<SmallPair> pairs;
+    pairs.reserve(kSmallPairsAtATime);
+    auto linkSmallPairs = [&] {
+        if (pairs.empty()) {
+            return;
+        }
+        {
+            const StageClock clock(Stage::boundaries);
+            // Each pair's steps touch only its own two groups' records and lists.
+            team.forRanges(pairs.size(), team.grainFor(pairs.size(), 64),
+                           [&](std::size_t begin, std::size_t end) {
+                               for (std::size_t i = begin; i < end; ++i) {
+                                   SmallPair& p = pairs[i];
+                                   p.matched =
+                                       boundariesOf(*p.group, team, grouped, 0, p.first, p.second);
+                                   if (p.matched) {
+                                       matchLoops(p.first.get(), p.second.get());
+                                   }
+                               }
+                           });
+        }
+        const StageClock clock(Stage::matching);
+        for (const SmallPair& p : pairs) {
+            if (p.matched) {
+                addConnections(p.first.get(), p.second.get(), edit);
+            }
+            linked.push_back(p.matched);
+        }
+        pairs.clear();
+    };
+    for (PolyGroup* g = list; g != nullptr; g = g->next) {
+        if (g->partner == nullptr) {
+            continue;
+        }
+        if (pairSizeUpToShared(*g) < WorkerTeam::smallestSharedStep()) {
+            pairs.push_back({g, nullptr, nullptr, false});
+            if (pairs.size() == kSmallPairsAtATime) {
+                linkSmallPairs();
+            }
+            continue;
+        }
+        linkSmallPairs();
+        linked.push_back(linkPair(*g, edit, team, grouped));
+    }
+    linkSmallPairs();
 }
 
 void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
@@ -174,11 +263,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
 
     // Every pair is linked before any polygon goes.
     std::vector<bool> linked;
-    for (PolyGroup* g = groupList; g != nullptr; g = g->next) {
-        if (g->partner != nullptr) {
-            linked.push_back(linkPair(*g, edit, team, grouped));
-        }
-    }
+    linkPairs(groupList, edit, team, grouped, linked);
     const StageClock clock(Stage::removal);
     auto wasLinked = linked.begin();
     for (const PolyGroup* g = groupList; g != nullptr; g = g->next) {
