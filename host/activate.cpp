@@ -134,76 +134,14 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
     return true;
 }
 
-// Small pairs are taken this many at a time: their boundaries and matching are shared out over
-// the team, then their links are added in order on the calling thread. Enough that handing
-// the work out costs little beside it, few enough that their lists take little memory.
-constexpr std::size_t kSmallPairsAtATime = 512;
-
-/// Links every pair of the list in list order, each result in `linked`. A pair too small to
-/// share its two sides (under smallestSharedStep() polygons) has its boundaries found and
-/// matched on one thread, beside other small pairs on the team's other threads; every link is
-/// still added on the calling thread, pair after pair in list order, as linkPair adds them.
+/// Links every pair of the list in list order, each result in `linked`.
 void linkPairs(PolyGroup* list, const MeshEditOp& edit, const WorkerTeam& team,
                const GroupedPolygons& grouped, std::vector<bool>& linked) {
-    if (team.size() < 2) {
-        for (PolyGroup* g = list; g != nullptr; g = g->next) {
-            if (g->partner != nullptr) {
-                linked.push_back(linkPair(*g, edit, team, grouped));
-            }
-        }
-        return;
-    }
-    struct SmallPair {
-        PolyGroup* group;
-        PointList first;
-        PointList second;
-        bool matched;
-    };
-    std::vector<SmallPair> pairs;
-    pairs.reserve(kSmallPairsAtATime);
-    auto linkSmallPairs = [&] {
-        if (pairs.empty()) {
-            return;
-        }
-        {
-            const StageClock clock(Stage::boundaries);
-            // Each pair's steps touch only its own two groups' records and lists.
-            team.forRanges(pairs.size(), team.grainFor(pairs.size(), 64),
-                           [&](std::size_t begin, std::size_t end) {
-                               for (std::size_t i = begin; i < end; ++i) {
-                                   SmallPair& p = pairs[i];
-                                   p.matched =
-                                       boundariesOf(*p.group, team, grouped, 0, p.first, p.second);
-                                   if (p.matched) {
-                                       matchLoops(p.first.get(), p.second.get());
-                                   }
-                               }
-                           });
-        }
-        const StageClock clock(Stage::matching);
-        for (const SmallPair& p : pairs) {
-            if (p.matched) {
-                addConnections(p.first.get(), p.second.get(), edit);
-            }
-            linked.push_back(p.matched);
-        }
-        pairs.clear();
-    };
     for (PolyGroup* g = list; g != nullptr; g = g->next) {
-        if (g->partner == nullptr) {
-            continue;
+        if (g->partner != nullptr) {
+            linked.push_back(linkPair(*g, edit, team, grouped));
         }
-        if (pairSizeUpToShared(*g) < WorkerTeam::smallestSharedStep()) {
-            pairs.push_back({g, nullptr, nullptr, false});
-            if (pairs.size() == kSmallPairsAtATime) {
-                linkSmallPairs();
-            }
-            continue;
-        }
-        linkSmallPairs();
-        linked.push_back(linkPair(*g, edit, team, grouped));
     }
-    linkSmallPairs();
 }
 
 void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {

@@ -155,9 +155,8 @@ TEST(ThreadCountTest, aFailedAllocationOnAnyThreadAbandonsTheEditCleanly) {
     }
 }
 
-TEST(ThreadCountTest, aFailedAllocationAmongSmallPairsTakenTogetherAbandonsTheEditCleanly) {
-    // The small pairs' boundaries are found several at a time over the threads, around a large
-    // pair that is shared on its own.
+TEST(ThreadCountTest, aFailedAllocationAmongManySmallPairsAbandonsTheEditCleanly) {
+    // Many pairs too small to share, around a large pair whose two sides go to two threads.
     const std::size_t step = WorkerTeam::smallestSharedStep();
     const int largeN = static_cast<int>(std::sqrt(double(step))) + 1;
     standin::Scene scene = scenes::manyPairs(10, 1, 1, largeN);
