@@ -3,6 +3,7 @@
 #include "cli/markup_text.h"
 #include "cli/mesh_outline.h"
 #include "cli/picture_budget.h"
+#include "host/polygon_flags.h"
 
 #include <algorithm>
 #include <cmath>
@@ -117,7 +118,7 @@ struct Projection {
 /// Whether the picture draws polygon `j` of `before` in full: the run touched it (selected
 /// it, removed it) or added it. Of the rest it draws the outline alone.
 bool touched(const standin::Mesh& before, std::size_t j) {
-    return j >= before.polygons.size() || (before.polygons[j].flags & 1) != 0;
+    return j >= before.polygons.size() || (before.polygons[j].flags & kPolygonSelected) != 0;
 }
 
 /// Fits what the run touched into a panel (everything, when it touched nothing).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/lwsdk.h"
+#include "host/polygon_flags.h"
 #include "standin/point_ids.h"
 
 namespace standin {
@@ -25,8 +26,8 @@ struct Polygon {
     /// included; an identifier may repeat. Every identifier names an existing point.
     PointIds points;
     LWID type = kTypeFace;
-    /// Bit 0: selected.
-    int flags = 1;
+    /// The polygon's flags as EDPolygonInfo has them: kPolygonSelected when selected.
+    int flags = kPolygonSelected;
     /// True once the edit removed the polygon. It keeps its slot so that identifiers stay put.
     bool removed = false;
     /// What polyNormal reports for this polygon; without it the host computes the normal.
@@ -50,7 +51,7 @@ struct HostAnswers {
     /// False: the global service "Info Messages 2" is not available (null).
     bool messages = true;
     /// What polyCount reports for the primary layer's selected polygons, even where it
-    /// disagrees with the flags. Without it, the number of polygons with bit 0 set.
+    /// disagrees with the flags. Without it, the number of polygons with kPolygonSelected set.
     std::optional<int> polyCount;
     /// False: addFace creates nothing and returns null.
     bool addFace = true;
