@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "cli/exit_codes.h"
 #include "standin/json_writer.h"
