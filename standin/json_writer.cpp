@@ -112,7 +112,7 @@ void JsonWriter::beginValue() {
     }
     Level& level = levels_.back();
     if (!level.empty) {
-        out_ += spacing_ == Spacing::spaced && level.layout == Layout::inline_ ? ", " : ",";
+        out_ += spacing_ == Spacing::spaced && level.layout == Layout::oneLine ? ", " : ",";
     }
     level.empty = false;
     if (level.layout == Layout::onLines) {

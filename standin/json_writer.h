@@ -38,14 +38,14 @@ void appendJsonTriple(std::string& out, const std::array<double, 3>& values);
 class JsonWriter {
 public:
     enum class Spacing { spaced, compact };
-    enum class Layout { inline_, onLines };
+    enum class Layout { oneLine, onLines };
 
     /// Writes into `out`, which must outlive the writer. `out` may be emptied between values
     /// (a caller handing large documents on in pieces); the writer keeps its place itself.
     explicit JsonWriter(std::string& out, Spacing spacing = Spacing::spaced);
 
-    JsonWriter& beginObject(Layout layout = Layout::inline_);
-    JsonWriter& beginArray(Layout layout = Layout::inline_);
+    JsonWriter& beginObject(Layout layout = Layout::oneLine);
+    JsonWriter& beginArray(Layout layout = Layout::oneLine);
     /// Closes the innermost open object or array.
     JsonWriter& end();
 
