@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <exception>
 #include <initializer_list>
 #include <string_view>
 
@@ -203,6 +202,27 @@ void addRunOptions(CLI::App& app, RunValues& values, RunOptions& options) {
     app.footer(std::string(kExitCodes) + kRunFooter);
 }
 
+/// Refuses the options that name one file, or need one input, when several are given.
+void refuseWithSeveralInputs(const RunOptions& options, bool fromInput) {
+    if (fromInput) {
+        throw UsageError("standard input (-) can only be the one input");
+    }
+    if (options.output) {
+        throw UsageError("-o names one output, and " + std::to_string(options.inputs.size()) +
+                         " inputs are given: use --out-dir DIR");
+    }
+    for (const auto& [option, given] : {std::pair{"--svg", options.svg.has_value()},
+                                        std::pair{"--html", options.html.has_value()},
+                                        std::pair{"--trace", options.trace.has_value()}}) {
+        if (given) {
+            throw UsageError(std::string(option) + " names one file: give one input with it");
+        }
+    }
+    if (!options.outDir && !options.dryRun) {
+        throw UsageError("no output given: --out-dir DIR for several inputs (or --dry-run)");
+    }
+}
+
 /// Fills `options` from `values` and refuses options that do not go together.
 void finishRunOptions(const RunValues& values, RunOptions& options) {
     for (const std::string& input : values.inputs) {
@@ -239,23 +259,7 @@ void finishRunOptions(const RunValues& values, RunOptions& options) {
         throw UsageError("-o and --out-dir do not go together: give one");
     }
     if (options.inputs.size() > 1) {
-        if (fromInput) {
-            throw UsageError("standard input (-) can only be the one input");
-        }
-        if (options.output) {
-            throw UsageError("-o names one output, and " + std::to_string(options.inputs.size()) +
-                             " inputs are given: use --out-dir DIR");
-        }
-        for (const auto& [option, given] : {std::pair{"--svg", options.svg.has_value()},
-                                            std::pair{"--html", options.html.has_value()},
-                                            std::pair{"--trace", options.trace.has_value()}}) {
-            if (given) {
-                throw UsageError(std::string(option) + " names one file: give one input with it");
-            }
-        }
-        if (!options.outDir && !options.dryRun) {
-            throw UsageError("no output given: --out-dir DIR for several inputs (or --dry-run)");
-        }
+        refuseWithSeveralInputs(options, fromInput);
         return;
     }
     if (!options.output && !options.outDir && !options.dryRun) {
@@ -355,6 +359,18 @@ bool parse(CLI::App& app, std::span<const std::string> args, std::string& help,
     return false;
 }
 
+/// Fills `options` from `values`; refuses standard input without --format.
+void finishInfoOptions(const InfoValues& values, InfoOptions& options) {
+    options.input = values.input;
+    options.format = formatOf(values.formatOption, values.format);
+    if (!values.layer.empty()) {
+        options.layer = values.layer;
+    }
+    if (options.input == "-" && !options.format) {
+        throw UsageError("standard input needs --format lwo or --format obj");
+    }
+}
+
 }  // namespace
 
 CommandLine parseTarvelCommandLine(std::span<const std::string> args) {
@@ -403,14 +419,7 @@ CommandLine parseTarvelCommandLine(std::span<const std::string> args) {
         finishRunOptions(runValues, line.run);
     } else if (info->parsed()) {
         line.command = Command::info;
-        line.info.input = infoValues.input;
-        line.info.format = formatOf(infoValues.formatOption, infoValues.format);
-        if (!infoValues.layer.empty()) {
-            line.info.layer = infoValues.layer;
-        }
-        if (line.info.input == "-" && !line.info.format) {
-            throw UsageError("standard input needs --format lwo or --format obj");
-        }
+        finishInfoOptions(infoValues, line.info);
     } else if (host->parsed()) {
         line.command = Command::host;
         line.host = hostOptions(hostValues);

@@ -18,10 +18,6 @@ inline constexpr int kExitUsageError = 2;
 /// unchanged, so that a pipeline goes on.
 inline constexpr int kExitToolStopped = 3;
 
-/// Of two results, the one a script should hear about: an input or output error, then a usage
-/// error, then a stopped run, then success.
-int worseExit(int a, int b);
-
 /// Arguments the program cannot use. The message is one line.
 class UsageError : public std::runtime_error {
 public:

@@ -30,19 +30,30 @@ int worseExit(int a, int b) {
     return rank(b) > rank(a) ? b : a;
 }
 
-int exitCodeOf(const std::string& program, const std::string& subject, std::ostream& err,
-               const std::function<int()>& body) {
+int runCatching(const std::string& subject, const std::function<int()>& body,
+                std::optional<std::string>& failure) {
+    failure.reset();
     try {
         return body();
     } catch (const UsageError& error) {
-        err << program << ": " << error.what() << '\n';
+        failure = error.what();
         return kExitUsageError;
     } catch (const std::bad_alloc&) {
-        err << program << ": " << (subject.empty() ? "" : subject + ": ") << "out of memory\n";
+        failure = (subject.empty() ? "" : subject + ": ") + "out of memory";
     } catch (const std::exception& error) {
-        err << program << ": " << error.what() << '\n';
+        failure = error.what();
     }
     return kExitInputError;
+}
+
+int exitCodeOf(const std::string& program, const std::string& subject, std::ostream& err,
+               const std::function<int()>& body) {
+    std::optional<std::string> failure;
+    const int code = runCatching(subject, body, failure);
+    if (failure) {
+        err << program << ": " << *failure << '\n';
+    }
+    return code;
 }
 
 }  // namespace tarvelhost

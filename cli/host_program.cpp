@@ -9,6 +9,7 @@
 #include "cli/run_outcome.h"
 #include "cli/run_summary.h"
 #include "mesh/input_error.h"
+#include "sdk/polygon_flags.h"
 #include "standin/module_loader.h"
 #include "standin/scene_reader.h"
 #include "standin/trace_writer.h"
@@ -27,9 +28,9 @@ int runHost(const HostOptions& options, const std::filesystem::path& defaultModu
     }
     standin::Scene scene = standin::loadScene(options.scene);
     const std::size_t scenePolygons = scene.mesh.polygons.size();
-    const auto selected = static_cast<std::size_t>(
-        std::count_if(scene.mesh.polygons.begin(), scene.mesh.polygons.end(),
-                      [](const standin::Polygon& polygon) { return (polygon.flags & 1) != 0; }));
+    const auto selected = static_cast<std::size_t>(std::count_if(
+        scene.mesh.polygons.begin(), scene.mesh.polygons.end(),
+        [](const standin::Polygon& polygon) { return (polygon.flags & kPolygonSelected) != 0; }));
     const standin::LoadedModule module(options.module.value_or(defaultModule));
     const standin::Trace trace = standin::runTool(module.module(), std::move(scene));
     writeMessages(trace, console.err);

@@ -46,20 +46,99 @@ std::string typeCounts(const formats::LwoLayerSummary& layer) {
            (types.empty() ? "" : " (" + types + ")");
 }
 
-void appendNames(std::string& out, const char* key, const std::vector<NameCount>& names) {
-    out += ", ";
-    standin::appendJsonString(out, key);
-    out += ": [";
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        out += k > 0 ? ", {" : "{";
-        standin::appendJsonString(out, "name");
-        out += ": ";
-        standin::appendJsonString(out, names[k].name);
-        out += ", \"polygons\": ";
-        standin::appendJsonInteger(out, static_cast<std::uint64_t>(names[k].polygons));
-        out += "}";
+void writeNames(standin::JsonWriter& json, const char* key, const std::vector<NameCount>& names) {
+    json.key(key).beginArray();
+    for (const NameCount& name : names) {
+        json.beginObject();
+        json.key("name").string(name.name);
+        json.key("polygons").integer(name.polygons);
+        json.end();
     }
-    out += "]";
+    json.end();
+}
+
+void writeLayerJson(standin::JsonWriter& json, const formats::LwoLayerSummary& layer, bool runsOn) {
+    json.beginObject();
+    json.key("number").integer(layer.number);
+    json.key("name").string(layer.name);
+    json.key("parent");
+    if (layer.parent) {
+        json.integer(*layer.parent);
+    } else {
+        json.null();
+    }
+    json.key("points").integer(layer.points);
+    json.key("polygons").beginObject();
+    for (const auto& [type, count] : layer.polygons) {
+        json.key(type).integer(count);
+    }
+    json.end();
+    json.key("runs_on").boolean(runsOn);
+    json.end();
+}
+
+/// What a file holds, as the layers, names and run layer that runInfo found.
+struct FileContents {
+    const formats::MeshFile& file;
+    std::vector<formats::LwoLayerSummary> layers;
+    PolygonNames names;
+    std::size_t runLayer = 0;
+};
+
+void writeInfoJson(const FileContents& contents, std::ostream& out) {
+    std::string text;
+    standin::JsonWriter json(text);
+    json.beginObject();
+    json.key("input").string(contents.file.name());
+    json.key("format").string(formatKey(contents.file.format()));
+    if (const formats::LwoObject* object = contents.file.lwoObject()) {
+        json.key("form").string(formats::chunkName(object->formType));
+    }
+    json.key("layers").beginArray();
+    for (std::size_t k = 0; k < contents.layers.size(); ++k) {
+        writeLayerJson(json, contents.layers[k], k == contents.runLayer);
+    }
+    json.end();
+    writeNames(json, "surfaces", contents.names.surfaces);
+    writeNames(json, "parts", contents.names.parts);
+    writeNames(json, "smoothing_groups", contents.names.smoothingGroups);
+    json.end();
+    out << text << '\n';
+}
+
+void writeInfoText(const FileContents& contents, std::ostream& out) {
+    const formats::MeshFile& file = contents.file;
+    const std::vector<formats::LwoLayerSummary>& layers = contents.layers;
+    out << file.name() << ": " << formats::formatName(file.format());
+    if (const formats::LwoObject* object = file.lwoObject()) {
+        out << ", " << formats::chunkName(object->formType);
+    }
+    out << '\n' << (layers.size() == 1 ? "layer:\n" : "layers:\n");
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+        const formats::LwoLayerSummary& layer = layers[k];
+        out << (k == contents.runLayer ? "* " : "  ") << layer.number;
+        if (!layer.name.empty()) {
+            out << " \"" << layer.name << '"';
+        }
+        if (layer.parent) {
+            out << " (parent " << *layer.parent << ')';
+        }
+        out << ": " << layer.points << (layer.points == 1 ? " point, " : " points, ")
+            << typeCounts(layer) << '\n';
+    }
+    const PolygonNames& names = contents.names;
+    const std::size_t polygons = file.mesh().polygons.size();
+    const std::size_t all =
+        names.surfaces.size() + names.parts.size() + names.smoothingGroups.size();
+    out << "in layer " << (contents.runLayer < layers.size() ? layers[contents.runLayer].number : 1)
+        << " (*), which a run takes: polygons "
+        << (polygons == 0   ? std::string("none")
+            : polygons == 1 ? std::string("0")
+                            : "0-" + std::to_string(polygons - 1))
+        << '\n'
+        << "  surfaces: " << listNames(names.surfaces, all) << '\n'
+        << "  parts: " << listNames(names.parts, all) << '\n'
+        << "  smoothing groups: " << listNames(names.smoothingGroups, all) << '\n';
 }
 
 }  // namespace
@@ -67,90 +146,19 @@ void appendNames(std::string& out, const char* key, const std::vector<NameCount>
 int runInfo(const InfoOptions& options, Console& console) {
     const formats::MeshFile file =
         readMeshInput(options.input, options.format, console.in, options.layer);
-    const std::vector<formats::LwoLayerSummary> layers = layersOf(file);
-    const PolygonNames names = polygonNames(file.mesh(), partNamesIn(file.format()));
+    FileContents contents{file, layersOf(file),
+                          polygonNames(file.mesh(), partNamesIn(file.format()))};
     // The layer a run takes: the first, or the one --layer chose (both lists are in file
     // order, one entry per layer).
-    std::size_t runLayer = 0;
     if (const formats::LwoObject* object = file.lwoObject(); object && options.layer) {
-        runLayer = formats::chooseLayer(formats::listLayers(*object, file.name()), *options.layer,
-                                        file.name());
+        contents.runLayer = formats::chooseLayer(formats::listLayers(*object, file.name()),
+                                                 *options.layer, file.name());
     }
-
     if (options.json) {
-        std::string out = "{\"input\": ";
-        standin::appendJsonString(out, file.name());
-        out += ", \"format\": ";
-        standin::appendJsonString(out, formatKey(file.format()));
-        if (const formats::LwoObject* object = file.lwoObject()) {
-            out += ", \"form\": ";
-            standin::appendJsonString(out, formats::chunkName(object->formType));
-        }
-        out += ", \"layers\": [";
-        for (std::size_t k = 0; k < layers.size(); ++k) {
-            const formats::LwoLayerSummary& layer = layers[k];
-            out += k > 0 ? ", {" : "{";
-            out += "\"number\": ";
-            standin::appendJsonInteger(out, static_cast<std::uint64_t>(layer.number));
-            out += ", \"name\": ";
-            standin::appendJsonString(out, layer.name);
-            out += ", \"parent\": ";
-            if (layer.parent) {
-                standin::appendJsonInteger(out, static_cast<std::uint64_t>(*layer.parent));
-            } else {
-                out += "null";
-            }
-            out += ", \"points\": ";
-            standin::appendJsonInteger(out, static_cast<std::uint64_t>(layer.points));
-            out += ", \"polygons\": {";
-            for (std::size_t t = 0; t < layer.polygons.size(); ++t) {
-                out += t > 0 ? ", " : "";
-                standin::appendJsonString(out, layer.polygons[t].first);
-                out += ": ";
-                standin::appendJsonInteger(out,
-                                           static_cast<std::uint64_t>(layer.polygons[t].second));
-            }
-            out += "}, \"runs_on\": ";
-            out += k == runLayer ? "true" : "false";
-            out += "}";
-        }
-        out += "]";
-        appendNames(out, "surfaces", names.surfaces);
-        appendNames(out, "parts", names.parts);
-        appendNames(out, "smoothing_groups", names.smoothingGroups);
-        console.out << out << "}\n";
-        return kExitOk;
+        writeInfoJson(contents, console.out);
+    } else {
+        writeInfoText(contents, console.out);
     }
-
-    console.out << file.name() << ": " << formats::formatName(file.format());
-    if (const formats::LwoObject* object = file.lwoObject()) {
-        console.out << ", " << formats::chunkName(object->formType);
-    }
-    console.out << '\n' << (layers.size() == 1 ? "layer:\n" : "layers:\n");
-    for (std::size_t k = 0; k < layers.size(); ++k) {
-        const formats::LwoLayerSummary& layer = layers[k];
-        console.out << (k == runLayer ? "* " : "  ") << layer.number;
-        if (!layer.name.empty()) {
-            console.out << " \"" << layer.name << '"';
-        }
-        if (layer.parent) {
-            console.out << " (parent " << *layer.parent << ')';
-        }
-        console.out << ": " << layer.points << (layer.points == 1 ? " point, " : " points, ")
-                    << typeCounts(layer) << '\n';
-    }
-    const std::size_t polygons = file.mesh().polygons.size();
-    const std::size_t all =
-        names.surfaces.size() + names.parts.size() + names.smoothingGroups.size();
-    console.out << "in layer " << (runLayer < layers.size() ? layers[runLayer].number : 1)
-                << " (*), which a run takes: polygons "
-                << (polygons == 0   ? std::string("none")
-                    : polygons == 1 ? std::string("0")
-                                    : "0-" + std::to_string(polygons - 1))
-                << '\n'
-                << "  surfaces: " << listNames(names.surfaces, all) << '\n'
-                << "  parts: " << listNames(names.parts, all) << '\n'
-                << "  smoothing groups: " << listNames(names.smoothingGroups, all) << '\n';
     return kExitOk;
 }
 

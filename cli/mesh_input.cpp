@@ -1,6 +1,5 @@
 #include "cli/mesh_input.h"
 
-#include <iterator>
 #include <vector>
 
 #include "cli/exit_codes.h"

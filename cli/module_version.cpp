@@ -177,6 +177,21 @@ std::optional<ModuleVersion> versionInfo(const Bytes& bytes, std::uint64_t at, s
     return version;
 }
 
+/// A virtual address of a PE file as a file offset, through the section that holds it (of the
+/// `sections` section headers at `sectionTable`).
+std::optional<std::uint64_t> fileOffsetOf(const Bytes& bytes, std::uint64_t sectionTable,
+                                          std::uint32_t sections, std::uint64_t rva) {
+    for (std::uint32_t s = 0; s < sections; ++s) {
+        const std::uint64_t header = sectionTable + std::uint64_t{s} * 40;
+        const std::uint64_t address = bytes.u32(header + 12);
+        const std::uint64_t size = std::max(bytes.u32(header + 8), bytes.u32(header + 16));
+        if (rva >= address && rva < address + size) {
+            return rva - address + bytes.u32(header + 20);
+        }
+    }
+    return std::nullopt;
+}
+
 /// The first RT_VERSION resource of a PE file.
 std::optional<ModuleVersion> peVersion(const Bytes& bytes) {
     const std::uint64_t pe = bytes.u32(0x3C);
@@ -188,22 +203,13 @@ std::optional<ModuleVersion> peVersion(const Bytes& bytes) {
     const std::uint64_t optional = pe + 24;
     const bool wide = bytes.u16(optional) == 0x20B;
     const std::uint64_t directories = optional + (wide ? 112 : 96);
-    const std::uint32_t resourceRva = bytes.u32(directories + 2 * 8);
+    const std::uint32_t resourceRva = bytes.u32(directories + 2 * std::uint64_t{8});
     if (resourceRva == 0) {
         return std::nullopt;
     }
     const std::uint64_t sectionTable = optional + optionalSize;
-    // A virtual address as a file offset, through the section that holds it.
-    const auto offsetOf = [&](std::uint64_t rva) -> std::optional<std::uint64_t> {
-        for (std::uint32_t s = 0; s < sections; ++s) {
-            const std::uint64_t header = sectionTable + std::uint64_t{s} * 40;
-            const std::uint64_t address = bytes.u32(header + 12);
-            const std::uint64_t size = std::max(bytes.u32(header + 8), bytes.u32(header + 16));
-            if (rva >= address && rva < address + size) {
-                return rva - address + bytes.u32(header + 20);
-            }
-        }
-        return std::nullopt;
+    const auto offsetOf = [&](std::uint64_t rva) {
+        return fileOffsetOf(bytes, sectionTable, sections, rva);
     };
     const std::optional<std::uint64_t> root = offsetOf(resourceRva);
     if (!root) {

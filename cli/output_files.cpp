@@ -178,6 +178,26 @@ void syncFolder(const fs::path& file) {
     }
 }
 
+/// Creates a hidden file beside `target`, unique to this process and call, and names it in
+/// `temporary`. Returns its descriptor; a failure is one about `path`, the name given.
+int createTemporaryBeside(const fs::path& path, const fs::path& target, fs::path& temporary) {
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        std::string name = ".";
+        name += target.filename().string();
+        name += ".tarvel-";
+        name += std::to_string(::getpid());
+        name += '-';
+        name += std::to_string(temporaryCounter++);
+        temporary = target.parent_path() / name;
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100)) {
+            cannotWrite(path, systemError());
+        }
+    }
+    return fd;
+}
+
 #endif
 
 }  // namespace
@@ -232,21 +252,7 @@ void OutputFiles::stage(const fs::path& path, std::span<const std::byte> bytes) 
         }
         refuseUnreplaceable(path, staged.target, status);
     }
-    // A hidden name beside the target, unique to this process and call.
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        std::string name = ".";
-        name += staged.target.filename().string();
-        name += ".tarvel-";
-        name += std::to_string(::getpid());
-        name += '-';
-        name += std::to_string(temporaryCounter++);
-        staged.temporary = staged.target.parent_path() / name;
-        fd = ::open(staged.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100)) {
-            cannotWrite(path, systemError());
-        }
-    }
+    const int fd = createTemporaryBeside(path, staged.target, staged.temporary);
     // From here on the destructor removes the temporary file, and a signal that ends the
     // program does too.
     staged.signalSlot = registerPending(staged.temporary);

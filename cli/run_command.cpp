@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -259,7 +260,7 @@ void writeFileReport(const RunOptions& options, const FileReport& report, Consol
                      std::ostream& reports) {
     errno = 0;
     if (options.json) {
-        reports << reportJson(report) << '\n';
+        reports << fileReportJson(report) << '\n';
     } else if (!options.quiet && report.error.empty()) {
         reports << runSummaryLine(report.input, report.counts, report.seconds)
                 << (options.dryRun ? " (dry run: nothing written)" : "") << '\n';
@@ -300,21 +301,24 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
                            : report.input;
         report.dryRun = options.dryRun;
         std::ostringstream messages;
-        std::ostringstream failure;
+        std::optional<std::string> failure;
         const Clock::time_point fileStart = Clock::now();
-        report.exitCode = exitCodeOf("tarvel", report.input, failure, [&] {
-            return runOneFile(options, input, module.module(), console, progress, messages, report);
-        });
+        report.exitCode = runCatching(
+            report.input,
+            [&] {
+                return runOneFile(options, input, module.module(), console, progress, messages,
+                                  report);
+            },
+            failure);
         progress.pause();
-        console.err << messages.str() << failure.str();
-        if (!failure.str().empty()) {
+        console.err << messages.str();
+        if (failure) {
+            console.err << "tarvel: " << *failure << '\n';
             // Nothing of a failed file was written, so it counts for nothing.
             report.output.clear();
             report.counts = RunCounts{};
             report.seconds = secondsSince(fileStart);
-            std::string why = failure.str();
-            why = why.substr(why.find(": ") + 2);
-            report.error = why.substr(0, why.find('\n'));
+            report.error = failure->substr(0, failure->find('\n'));
         }
         worst = worseExit(worst, report.exitCode);
         writeFileReport(options, report, console, reports);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "cli/exit_codes.h"
 #include "standin/json_writer.h"
@@ -96,73 +95,57 @@ std::vector<std::string> messageTexts(const standin::Trace& trace) {
 
 namespace {
 
-void appendKey(std::string& out, const char* key) {
-    out += out.back() == '{' ? "" : ", ";
-    standin::appendJsonString(out, key);
-    out += ": ";
-}
-
-void appendCount(std::string& out, const char* key, std::size_t value) {
-    appendKey(out, key);
-    standin::appendJsonInteger(out, static_cast<std::uint64_t>(value));
-}
-
-void appendSeconds(std::string& out, double seconds) {
+std::string secondsText(double seconds) {
     char time[32];
     std::snprintf(time, sizeof time, "%.6f", seconds);
-    appendKey(out, "seconds");
-    out += time;
+    return time;
+}
+
+/// `text` as a JSON string, or null when it is empty.
+void stringOrNull(standin::JsonWriter& json, const std::string& text) {
+    if (text.empty()) {
+        json.null();
+    } else {
+        json.string(text);
+    }
 }
 
 }  // namespace
 
-std::string reportJson(const FileReport& report) {
-    std::string out = "{";
-    appendKey(out, "input");
-    standin::appendJsonString(out, report.input);
-    appendKey(out, "output");
-    if (report.output.empty()) {
-        out += "null";
-    } else {
-        standin::appendJsonString(out, report.output);
-    }
-    appendKey(out, "format");
-    if (report.format.empty()) {
-        out += "null";
-    } else {
-        standin::appendJsonString(out, report.format);
-    }
-    appendCount(out, "selected_polygons", report.selectedPolygons);
-    appendCount(out, "pairs_linked", report.counts.pairs);
-    appendKey(out, "links");
-    out += "{";
+std::string fileReportJson(const FileReport& report) {
+    std::string out;
+    standin::JsonWriter json(out);
+    json.beginObject();
+    json.key("input").string(report.input);
+    json.key("output");
+    stringOrNull(json, report.output);
+    json.key("format");
+    stringOrNull(json, report.format);
+    json.key("selected_polygons").integer(report.selectedPolygons);
+    json.key("pairs_linked").integer(report.counts.pairs);
+    json.key("links").beginObject();
     for (const auto& [tag, count] : report.counts.links) {
-        appendCount(out, tag.c_str(), count);
+        json.key(tag).integer(count);
     }
-    out += "}";
-    appendCount(out, "links_added", report.counts.linksAdded);
-    appendCount(out, "polygons_removed", report.counts.polygonsRemoved);
-    appendKey(out, "messages");
-    out += "[";
-    for (std::size_t k = 0; k < report.messages.size(); ++k) {
-        out += k > 0 ? ", " : "";
-        standin::appendJsonString(out, report.messages[k]);
+    json.end();
+    json.key("links_added").integer(report.counts.linksAdded);
+    json.key("polygons_removed").integer(report.counts.polygonsRemoved);
+    json.key("messages").beginArray();
+    for (const std::string& message : report.messages) {
+        json.string(message);
     }
-    out += "]";
-    appendSeconds(out, report.seconds);
-    appendKey(out, "exit_code");
-    standin::appendJsonInteger(out, static_cast<std::int64_t>(report.exitCode));
-    appendKey(out, "dry_run");
-    out += report.dryRun ? "true" : "false";
+    json.end();
+    json.key("seconds").raw(secondsText(report.seconds));
+    json.key("exit_code").integer(report.exitCode);
+    json.key("dry_run").boolean(report.dryRun);
     if (!report.stopReason.empty()) {
-        appendKey(out, "stop_reason");
-        standin::appendJsonString(out, report.stopReason);
+        json.key("stop_reason").string(report.stopReason);
     }
     if (!report.error.empty()) {
-        appendKey(out, "error");
-        standin::appendJsonString(out, report.error);
+        json.key("error").string(report.error);
     }
-    return out + "}";
+    json.end();
+    return out;
 }
 
 namespace {
@@ -205,20 +188,21 @@ std::string totalLine(const std::vector<FileReport>& reports, double seconds) {
 
 std::string totalJson(const std::vector<FileReport>& reports, double seconds, int exitCode) {
     const Totals totals = totalsOf(reports);
-    std::string out = "{";
-    appendKey(out, "total");
-    out += "true";
-    appendCount(out, "files", reports.size());
-    appendCount(out, "completed", totals.completed);
-    appendCount(out, "stopped", totals.stopped);
-    appendCount(out, "failed", totals.failed);
-    appendCount(out, "pairs_linked", totals.pairs);
-    appendCount(out, "links_added", totals.links);
-    appendCount(out, "polygons_removed", totals.removed);
-    appendSeconds(out, seconds);
-    appendKey(out, "exit_code");
-    standin::appendJsonInteger(out, static_cast<std::int64_t>(exitCode));
-    return out + "}";
+    std::string out;
+    standin::JsonWriter json(out);
+    json.beginObject();
+    json.key("total").boolean(true);
+    json.key("files").integer(reports.size());
+    json.key("completed").integer(totals.completed);
+    json.key("stopped").integer(totals.stopped);
+    json.key("failed").integer(totals.failed);
+    json.key("pairs_linked").integer(totals.pairs);
+    json.key("links_added").integer(totals.links);
+    json.key("polygons_removed").integer(totals.removed);
+    json.key("seconds").raw(secondsText(seconds));
+    json.key("exit_code").integer(exitCode);
+    json.end();
+    return out;
 }
 
 void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::ostream& out) {

@@ -70,7 +70,7 @@ struct FileReport {
 /// selected_polygons, pairs_linked, links (by tag), links_added, polygons_removed, messages,
 /// seconds, exit_code, dry_run, stop_reason when the tool changed nothing without a message,
 /// and error when the file failed.
-std::string reportJson(const FileReport& report);
+std::string fileReportJson(const FileReport& report);
 
 /// The closing line of a call on several files: "total: 3 files (2 completed, 1 stopped, 0
 /// failed), 2 pairs linked, 32 links, 50 polygons removed, 0.012 s".

@@ -9,6 +9,7 @@
 #include "formats/obj_edit.h"
 #include "host/polygon_capture.h"
 #include "sdk/lwsdk.h"
+#include "sdk/polygon_flags.h"
 
 namespace tarvelhost {
 
@@ -171,7 +172,8 @@ std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules, Par
         if (!rules.polygons.empty() && !inRanges(j, rules.polygons)) {
             take = false;
         }
-        polygon.flags = take ? (polygon.flags | 1) : (polygon.flags & ~1);
+        polygon.flags =
+            take ? (polygon.flags | kPolygonSelected) : (polygon.flags & ~kPolygonSelected);
         selected += take ? 1 : 0;
     }
     return selected;

@@ -1,8 +1,6 @@
 // Standard output as a file like any other: a write that fails there is an output error.
 #pragma once
 
-#include <ostream>
-
 #include "cli/console.h"
 
 namespace tarvelhost {

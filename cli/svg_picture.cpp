@@ -3,13 +3,13 @@
 #include "cli/markup_text.h"
 #include "cli/mesh_outline.h"
 #include "cli/picture_budget.h"
+#include "sdk/polygon_flags.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <map>
-#include <numeric>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -117,7 +117,7 @@ struct Projection {
 /// Whether the picture draws polygon `j` of `before` in full: the run touched it (selected
 /// it, removed it) or added it. Of the rest it draws the outline alone.
 bool touched(const standin::Mesh& before, std::size_t j) {
-    return j >= before.polygons.size() || (before.polygons[j].flags & 1) != 0;
+    return j >= before.polygons.size() || (before.polygons[j].flags & kPolygonSelected) != 0;
 }
 
 /// Fits what the run touched into a panel (everything, when it touched nothing).
@@ -228,13 +228,34 @@ void drawSegments(const std::vector<MeshEdge>& edges, const std::vector<standin:
     }
 }
 
-void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
-               double left, const std::vector<MeshEdge>& outline,
-               const std::vector<bool>& removedByRun, Simplified& simplified, std::ostream& out) {
-    const std::size_t firstAdded = before.polygons.size();
-    drawSegments(outline, before.points, projection, left, "outline", "The rest of the layer",
-                 simplified, out);
-    const std::vector<std::size_t> order = drawingOrder(mesh, before, projection.axes.depth);
+/// One polygon of the selection: a line for two points, nothing for fewer. The styles are
+/// classes of the picture's style sheet: a picture of many polygons spends its bytes on their
+/// corners alone.
+void drawPolygon(const standin::Mesh& mesh, const standin::Polygon& polygon,
+                 const Projection& projection, double left, const char* style, std::ostream& out) {
+    std::vector<std::array<double, 2>> corners;
+    for (const std::int32_t index : polygon.points) {
+        corners.push_back(projection.at(mesh.points[static_cast<std::size_t>(index)], left));
+    }
+    if (corners.size() == 2) {
+        out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0]) << "\" y1=\""
+            << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0]) << "\" y2=\""
+            << coarse(corners[1][1]) << "\"/>\n";
+    } else if (corners.size() > 2) {
+        out << "  <polygon class=\"" << style << "\" points=\"";
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ',' << coarse(corners[k][1]);
+        }
+        out << "\"/>\n";
+    }
+}
+
+/// The polygons of the selection, each in its style; beyond the budget the outline of each
+/// style, as the rest of the layer.
+void drawSelection(const standin::Mesh& mesh, const Projection& projection, double left,
+                   const std::vector<std::size_t>& order, std::size_t firstAdded,
+                   const std::vector<bool>& removedByRun, Simplified& simplified,
+                   std::ostream& out) {
     const auto styleOf = [&](std::size_t j) {
         return j < removedByRun.size() && removedByRun[j] ? "removed" : "selected";
     };
@@ -243,7 +264,6 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
         polygons += j < firstAdded ? 1 : 0;
     }
     if (polygons > kPolygonBudget) {
-        // Too many to draw one by one: the outline of each kind, as the rest of the layer.
         const std::string note = "The selection's " + thousands(polygons) +
                                  " polygons: their outline (more than " +
                                  thousands(kPolygonBudget) + " in a panel)";
@@ -260,37 +280,20 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
                          std::string(style) == "removed" ? "removed-outline" : "selected-outline",
                          "The selection's outline", simplified, out);
         }
-    } else {
-        for (const std::size_t j : order) {
-            const standin::Polygon& polygon = mesh.polygons[j];
-            if (j >= firstAdded) {
-                continue;
-            }
-            std::vector<std::array<double, 2>> corners;
-            for (const std::int32_t index : polygon.points) {
-                corners.push_back(
-                    projection.at(mesh.points[static_cast<std::size_t>(index)], left));
-            }
-            // The styles are classes of the picture's style sheet: a picture of many polygons
-            // spends its bytes on their corners alone.
-            const char* style = styleOf(j);
-            if (corners.size() == 2) {
-                out << "  <line class=\"" << style << " edge\" x1=\"" << coarse(corners[0][0])
-                    << "\" y1=\"" << coarse(corners[0][1]) << "\" x2=\"" << coarse(corners[1][0])
-                    << "\" y2=\"" << coarse(corners[1][1]) << "\"/>\n";
-            } else if (corners.size() > 2) {
-                out << "  <polygon class=\"" << style << "\" points=\"";
-                for (std::size_t k = 0; k < corners.size(); ++k) {
-                    out << (k > 0 ? " " : "") << coarse(corners[k][0]) << ','
-                        << coarse(corners[k][1]);
-                }
-                out << "\"/>\n";
-            }
+        return;
+    }
+    for (const std::size_t j : order) {
+        if (j < firstAdded) {
+            drawPolygon(mesh, mesh.polygons[j], projection, left, styleOf(j), out);
         }
     }
-    // Links go over the faces, and the one "Red" link of each pair over the others, so that
-    // where each pair starts stays visible. Beyond the budget, every Red link and an even
-    // sample of the others.
+}
+
+/// Links go over the faces, and the one "Red" link of each pair over the others, so that
+/// where each pair starts stays visible. Beyond the budget, every Red link and an even sample
+/// of the others.
+void drawLinks(const standin::Mesh& mesh, std::size_t firstAdded, const Projection& projection,
+               double left, Simplified& simplified, std::ostream& out) {
     std::vector<std::size_t> links[2];
     for (std::size_t j = firstAdded; j < mesh.polygons.size(); ++j) {
         const standin::Polygon& polygon = mesh.polygons[j];
@@ -323,6 +326,17 @@ void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Pro
                 << (redPass ? "2.5" : "1.5") << "\"/>\n";
         }
     }
+}
+
+void drawPanel(const standin::Mesh& mesh, const standin::Mesh& before, const Projection& projection,
+               double left, const std::vector<MeshEdge>& outline,
+               const std::vector<bool>& removedByRun, Simplified& simplified, std::ostream& out) {
+    const std::size_t firstAdded = before.polygons.size();
+    drawSegments(outline, before.points, projection, left, "outline", "The rest of the layer",
+                 simplified, out);
+    const std::vector<std::size_t> order = drawingOrder(mesh, before, projection.axes.depth);
+    drawSelection(mesh, projection, left, order, firstAdded, removedByRun, simplified, out);
+    drawLinks(mesh, firstAdded, projection, left, simplified, out);
 }
 
 }  // namespace
@@ -384,80 +398,64 @@ ViewAxes gapView(const standin::Mesh& after, std::size_t firstAdded) {
     return ViewAxes{right, up, depth};
 }
 
-void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
-              std::ostream& out) {
-    const std::size_t firstAdded = before.polygons.size();
-    const ViewAxes axes = gapView(after, firstAdded);
-    const Projection projection = fit(before, after, axes);
+namespace {
 
-    std::vector<bool> removedByRun(before.polygons.size(), false);
-    std::size_t removed = 0;
-    for (std::size_t j = 0; j < before.polygons.size() && j < after.polygons.size(); ++j) {
-        removedByRun[j] = after.polygons[j].removed && !before.polygons[j].removed;
-        removed += removedByRun[j] ? 1 : 0;
-    }
+constexpr double kWidth = 2.0 * kPanelSize + 30.0;
+constexpr double kLefts[2] = {10.0, 20.0 + kPanelSize};
+constexpr const char* kPanelNames[2] = {"before", "after"};
+
+/// The links the run added by tag: Red, DkRed and Blue first, then other tags in the order
+/// first added.
+struct LinkTally {
     std::vector<std::string> colours = {"Red", "DkRed", "Blue"};
     std::map<std::string, std::size_t> links;
+};
+
+LinkTally tallyLinks(const standin::Mesh& after, std::size_t firstAdded) {
+    LinkTally tally;
     for (std::size_t j = firstAdded; j < after.polygons.size(); ++j) {
         if (after.polygons[j].removed) {
             continue;
         }
         const std::string* colour = standin::findTag(after.polygons[j], kTagColour);
         const std::string tag = colour != nullptr ? *colour : "untagged";
-        if (links[tag]++ == 0 && std::find(colours.begin(), colours.end(), tag) == colours.end()) {
-            colours.push_back(tag);
+        if (tally.links[tag]++ == 0 &&
+            std::find(tally.colours.begin(), tally.colours.end(), tag) == tally.colours.end()) {
+            tally.colours.push_back(tag);
         }
     }
+    return tally;
+}
 
-    // Of the polygons the run did not select, the outline alone: where they end, and where
-    // they turn away from the viewer.
-    std::vector<bool> unselected(before.polygons.size(), false);
-    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
-        unselected[j] = !before.polygons[j].removed && !touched(before, j);
-    }
-    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
+/// An item of the legend.
+struct LegendItem {
+    std::string swatch;  // a link colour, or "removed" / "selected"
+    std::string text;
+    std::string tag;
+};
 
-    const double width = 2.0 * kPanelSize + 30.0;
-    const double lefts[2] = {10.0, 20.0 + kPanelSize};
-    const char* names[2] = {"before", "after"};
-    Simplified simplified;
-    std::ostringstream panels;
-    for (int panel = 0; panel < 2; ++panel) {
-        panels << "  <g class=\"" << names[panel] << "\" clip-path=\"url(#" << names[panel]
-               << "-panel)\">\n"
-               << "  <rect x=\"" << lefts[panel] << "\" y=\"" << kTop << "\" width=\"" << kPanelSize
-               << "\" height=\"" << kPanelSize << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
-               << "  <text x=\"" << lefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
-               << names[panel] << "</text>\n";
-        drawPanel(panel == 0 ? before : after, before, projection, lefts[panel], outline,
-                  panel == 0 ? removedByRun : std::vector<bool>(), simplified, panels);
-        panels << "  </g>\n";
-    }
-
-    // The legend, item after item, a new row where the next would not fit. Widths are
-    // estimated from the text's length (a sans-serif 14-pixel character is under 9 pixels).
-    struct Item {
-        std::string swatch;  // a link colour, or "removed" / "selected"
-        std::string text;
-        std::string tag;
-    };
-    std::vector<Item> items;
-    for (const std::string& colour : colours) {
+std::vector<LegendItem> legendItems(LinkTally& tally, std::size_t removed) {
+    std::vector<LegendItem> items;
+    for (const std::string& colour : tally.colours) {
+        const std::size_t count = tally.links[colour];
         items.push_back(
-            {colour,
-             colour + ": " + thousands(links[colour]) + (links[colour] == 1 ? " link" : " links"),
-             colour});
+            {colour, colour + ": " + thousands(count) + (count == 1 ? " link" : " links"), colour});
     }
     items.push_back({"removed",
                      "removed: " + thousands(removed) + (removed == 1 ? " polygon" : " polygons"),
                      "removed"});
     items.push_back({"selected", "selected", ""});
-    std::ostringstream legend;
+    return items;
+}
+
+/// The legend, item after item, a new row where the next would not fit. Widths are estimated
+/// from the text's length (a sans-serif 14-pixel character is under 9 pixels). Leaves `y` at
+/// the last row.
+void writeLegend(const std::vector<LegendItem>& items, double& y, std::ostream& legend) {
     double x = 10.0;
-    double y = kTop + kPanelSize + 30.0;
-    for (const Item& item : items) {
+    for (const LegendItem& item : items) {
         const double itemWidth = 30.0 + 8.5 * static_cast<double>(item.text.size()) + 24.0;
-        if (x > 10.0 && x + itemWidth > width - 10.0) {
+        if (x > 10.0 && x + itemWidth > kWidth - 10.0) {
             x = 10.0;
             y += 22.0;
         }
@@ -474,10 +472,13 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
                << "\" y=\"" << y << "\">" << escapedMarkup(item.text) << "</text>\n";
         x += itemWidth;
     }
-    // What the picture left out, one line each, wrapped at the picture's width.
-    for (const std::string& note : simplified.notes) {
+}
+
+/// What the picture left out, one line each, wrapped at the picture's width, below `y`.
+void writeNotes(const std::vector<std::string>& notes, double& y, std::ostream& legend) {
+    for (const std::string& note : notes) {
         std::string line = "Simplified: " + note + ".";
-        const std::size_t perLine = static_cast<std::size_t>((width - 20.0) / 6.5);
+        const std::size_t perLine = static_cast<std::size_t>((kWidth - 20.0) / 6.5);
         while (!line.empty()) {
             std::size_t cut = line.size();
             if (cut > perLine) {
@@ -490,11 +491,13 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
             line.erase(0, std::min(line.size(), cut + 1));
         }
     }
-    const double height = y + 20.0;
+}
 
+/// The document's start: its size, style sheet, title and the panels' clip paths.
+void writeHead(double height, const std::string& title, std::ostream& out) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
-        << "\" viewBox=\"0 0 " << width << ' ' << height
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\""
+        << height << "\" viewBox=\"0 0 " << kWidth << ' ' << height
         << "\" font-family=\"sans-serif\" font-size=\"14\">\n"
         << "  <style>\n"
         << "    .removed { fill: #fdae6b; fill-opacity: 0.6; stroke: #d94801; stroke-width: 0.75 "
@@ -507,17 +510,62 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
         << "    .simplified { font-size: 12px; font-style: italic; fill: #555555 }\n"
         << "  </style>\n"
         << "  <rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
-        << "  <text x=\"" << width / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
+        << "  <text x=\"" << kWidth / 2.0 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"16\">"
         << escapedMarkup(title) << "</text>\n";
     out << "  <defs>\n";
     for (int panel = 0; panel < 2; ++panel) {
-        out << "  <clipPath id=\"" << names[panel] << "-panel\"><rect x=\"" << lefts[panel]
+        out << "  <clipPath id=\"" << kPanelNames[panel] << "-panel\"><rect x=\"" << kLefts[panel]
             << "\" y=\"" << kTop << "\" width=\"" << kPanelSize << "\" height=\"" << kPanelSize
             << "\"/></clipPath>\n";
     }
-    out << "  </defs>\n"
-        << panels.str() << "  <g class=\"legend\">\n"
-        << legend.str() << "  </g>\n</svg>\n";
+    out << "  </defs>\n";
+}
+
+}  // namespace
+
+void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
+              std::ostream& out) {
+    const std::size_t firstAdded = before.polygons.size();
+    const ViewAxes axes = gapView(after, firstAdded);
+    const Projection projection = fit(before, after, axes);
+
+    std::vector<bool> removedByRun(before.polygons.size(), false);
+    std::size_t removed = 0;
+    for (std::size_t j = 0; j < before.polygons.size() && j < after.polygons.size(); ++j) {
+        removedByRun[j] = after.polygons[j].removed && !before.polygons[j].removed;
+        removed += removedByRun[j] ? 1 : 0;
+    }
+    LinkTally tally = tallyLinks(after, firstAdded);
+
+    // Of the polygons the run did not select, the outline alone: where they end, and where
+    // they turn away from the viewer.
+    std::vector<bool> unselected(before.polygons.size(), false);
+    for (std::size_t j = 0; j < before.polygons.size(); ++j) {
+        unselected[j] = !before.polygons[j].removed && !touched(before, j);
+    }
+    const std::vector<MeshEdge> outline = outlineEdges(before, unselected, axes.depth);
+
+    Simplified simplified;
+    std::ostringstream panels;
+    for (int panel = 0; panel < 2; ++panel) {
+        panels << "  <g class=\"" << kPanelNames[panel] << "\" clip-path=\"url(#"
+               << kPanelNames[panel] << "-panel)\">\n"
+               << "  <rect x=\"" << kLefts[panel] << "\" y=\"" << kTop << "\" width=\""
+               << kPanelSize << "\" height=\"" << kPanelSize
+               << "\" fill=\"none\" stroke=\"#bdbdbd\"/>\n"
+               << "  <text x=\"" << kLefts[panel] + 8.0 << "\" y=\"" << kTop + 20.0 << "\">"
+               << kPanelNames[panel] << "</text>\n";
+        drawPanel(panel == 0 ? before : after, before, projection, kLefts[panel], outline,
+                  panel == 0 ? removedByRun : std::vector<bool>(), simplified, panels);
+        panels << "  </g>\n";
+    }
+
+    std::ostringstream legend;
+    double y = kTop + kPanelSize + 30.0;
+    writeLegend(legendItems(tally, removed), y, legend);
+    writeNotes(simplified.notes, y, legend);
+    writeHead(y + 20.0, title, out);
+    out << panels.str() << "  <g class=\"legend\">\n" << legend.str() << "  </g>\n</svg>\n";
 }
 
 }  // namespace tarvelhost

@@ -196,7 +196,7 @@ void refuseChunksThatMayNumberPolygons(const LwoObject& object, const Renumberin
     for (std::size_t i = layer.firstChunk; i < layer.endChunk; ++i) {
         const LwoChunk& chunk = object.chunks[i];
         if (chunk.id == kIdPolygons) {
-            afterChange = numbers.changed.count(i) != 0;
+            afterChange = numbers.changed.contains(i);
         }
         if ((afterChange || i > addedAfter) && !holdsNoPolygonNumbers(chunk)) {
             throw FormatError(
@@ -303,6 +303,50 @@ standin::Mesh lwoMesh(const LwoObject& object) {
     return mesh;
 }
 
+namespace {
+
+/// The tag strings the edit added, as the body of a TAGS chunk.
+std::vector<std::byte> addedTagStrings(const LwoTagTable& table) {
+    ByteWriter tags;
+    for (const std::string& text : table.added()) {
+        tags.s0(text);
+    }
+    return tags.take();
+}
+
+/// Appends chunk `i` of the primary layer as the edit leaves it. `currentPolygons` is the
+/// layer's polygon chunk that the chunks after it describe; a polygon chunk becomes it.
+void appendLayerChunk(const LwoObject& object, std::size_t i, const Renumbering& numbers,
+                      const std::string& name, std::size_t& currentPolygons,
+                      std::vector<LwoChunk>& out) {
+    const LwoChunk& chunk = object.chunks[i];
+    if (chunk.id == kIdPolygons) {
+        currentPolygons = i;
+        const auto changed = numbers.changed.find(i);
+        if (changed == numbers.changed.end()) {
+            out.push_back(chunk);
+        } else if (!changed->second) {
+            out.push_back(
+                LwoChunk{chunk.id, survivingPolygons(object, numbers, i), chunk.fileOffset});
+        }
+        return;
+    }
+    if ((chunk.id == kIdPolygonTags || chunk.id == kIdDiscontinuousMap) &&
+        numbers.changed.contains(currentPolygons)) {
+        const bool emptied = numbers.changed.at(currentPolygons);
+        if (!(emptied && chunk.id == kIdPolygonTags)) {
+            out.push_back(LwoChunk{
+                chunk.id,
+                survivingEntries(chunk, numbers.chunkStart.at(currentPolygons), numbers, name),
+                chunk.fileOffset});
+        }
+        return;
+    }
+    out.push_back(chunk);
+}
+
+}  // namespace
+
 LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
                         const std::string& name) {
     const LwoLayer& layer = object.primary;
@@ -335,45 +379,18 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
     result.trailing = object.trailing;
     std::vector<LwoChunk>& out = result.chunks;
     if (!table.added().empty() && lastTags == object.chunks.size()) {
-        ByteWriter tags;
-        for (const std::string& text : table.added()) {
-            tags.s0(text);
-        }
-        out.push_back(LwoChunk{kIdTags, tags.take(), 0});
+        out.push_back(LwoChunk{kIdTags, addedTagStrings(table), 0});
     }
     std::size_t currentPolygons = object.chunks.size();
     for (std::size_t i = 0; i < object.chunks.size(); ++i) {
         const LwoChunk& chunk = object.chunks[i];
-        const bool inLayer = i >= layer.firstChunk && i < layer.endChunk;
         if (chunk.id == kIdTags && i == lastTags && !table.added().empty()) {
             LwoChunk grown = chunk;
-            ByteWriter tags;
-            for (const std::string& text : table.added()) {
-                tags.s0(text);
-            }
-            const std::vector<std::byte> more = tags.take();
+            const std::vector<std::byte> more = addedTagStrings(table);
             grown.body.insert(grown.body.end(), more.begin(), more.end());
             out.push_back(std::move(grown));
-        } else if (!inLayer) {
-            out.push_back(chunk);
-        } else if (chunk.id == kIdPolygons) {
-            currentPolygons = i;
-            const auto changed = numbers.changed.find(i);
-            if (changed == numbers.changed.end()) {
-                out.push_back(chunk);
-            } else if (!changed->second) {
-                out.push_back(
-                    LwoChunk{chunk.id, survivingPolygons(object, numbers, i), chunk.fileOffset});
-            }
-        } else if ((chunk.id == kIdPolygonTags || chunk.id == kIdDiscontinuousMap) &&
-                   numbers.changed.count(currentPolygons) != 0) {
-            const bool emptied = numbers.changed.at(currentPolygons);
-            if (!(emptied && chunk.id == kIdPolygonTags)) {
-                out.push_back(LwoChunk{
-                    chunk.id,
-                    survivingEntries(chunk, numbers.chunkStart.at(currentPolygons), numbers, name),
-                    chunk.fileOffset});
-            }
+        } else if (i >= layer.firstChunk && i < layer.endChunk) {
+            appendLayerChunk(object, i, numbers, name, currentPolygons, out);
         } else {
             out.push_back(chunk);
         }

@@ -38,7 +38,8 @@ bool tagMustIndexStrings(LWID type) {
     return type == kTagSurface || type == kTagPart || type == kIdColour;
 }
 
-void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoObject& object) {
+/// The FORM type of an object file: LWO2 or LWO3; refuses anything else with its reason.
+LWID formTypeOf(std::span<const std::byte> bytes, const std::string& name) {
     if (bytes.empty()) {
         throw FormatError(name + ": empty file");
     }
@@ -57,6 +58,11 @@ void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoO
         throw FormatError(name + ": not a LightWave object: FORM of type '" + chunkName(formType) +
                           "'");
     }
+    return formType;
+}
+
+void splitChunks(std::span<const std::byte> bytes, const std::string& name, LwoObject& object) {
+    const LWID formType = formTypeOf(bytes, name);
     const std::size_t formSize = bigEndian32(bytes, 4);
     if (formSize < 4 || formSize > bytes.size() - 8) {
         throw FormatError(name + ": truncated: the FORM header gives " + std::to_string(formSize) +

@@ -86,7 +86,7 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
         out.append(model.text, copied, element.textStart - copied);
         copied = element.textEnd;
     }
-    out.append(model.text, copied, std::string::npos);
+    out.append(std::string_view(model.text).substr(copied));
 
     // Added lines end as the file's own lines do.
     const std::string newline = lineEnding(model.text);

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -107,11 +106,11 @@ private:
                 vertices += first == 'v' ? 1 : 0;
                 elements += first == 'f' || first == 'l' ? 1 : 0;
             }
-            const void* newline = std::memchr(text.data() + at, '\n', text.size() - at);
-            if (newline == nullptr) {
+            const std::size_t newline = text.find('\n', at);
+            if (newline == std::string::npos) {
                 break;
             }
-            at = static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1;
+            at = newline + 1;
         }
         model_.vertices.reserve(vertices);
         model_.elements.reserve(elements);

@@ -84,9 +84,10 @@ void orderByAddress(SelectedPoly* const* table, std::int32_t slotCount, Selected
     for (std::size_t s = 0; s < count; ++s) {
         offsets |= addressOf(table[s]) - lowest;
     }
-    const int aligned = offsets == 0 ? 0 : std::countr_zero(offsets);
-    const int keyBits = std::bit_width(static_cast<std::uint64_t>((highest - lowest) >> aligned));
-    const int slotBits = std::bit_width(static_cast<std::uint64_t>(count - 1));
+    const int aligned = offsets == 0 ? 0 : static_cast<int>(std::countr_zero(offsets));
+    const int keyBits =
+        static_cast<int>(std::bit_width(static_cast<std::uint64_t>((highest - lowest) >> aligned)));
+    const int slotBits = static_cast<int>(std::bit_width(static_cast<std::uint64_t>(count - 1)));
     if (keyBits + slotBits > 64) {
         // Records spread over more of the address space than a packed key can say: rare
         // enough for a comparison sort.

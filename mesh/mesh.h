@@ -9,6 +9,7 @@
 
 #include "mesh/point_ids.h"
 #include "sdk/lwsdk.h"
+#include "sdk/polygon_flags.h"
 
 namespace standin {
 
@@ -25,8 +26,8 @@ struct Polygon {
     /// included; an identifier may repeat. Every identifier names an existing point.
     PointIds points;
     LWID type = kTypeFace;
-    /// Bit 0: selected.
-    int flags = 1;
+    /// The polygon's flags as EDPolygonInfo has them: kPolygonSelected when selected.
+    int flags = kPolygonSelected;
     /// True once the edit removed the polygon. It keeps its slot so that identifiers stay put.
     bool removed = false;
     /// What polyNormal reports for this polygon; without it the host computes the normal.

@@ -12,10 +12,10 @@ long long totals[tarvel::kStageCount + 1] = {};
 
 // TARVEL_STAGE_CPU=1 times the stages by the calling thread's processor time instead of the
 // wall clock: steadier figures on a busy machine, meaningful with TARVEL_THREADS=1.
-const bool threadTime = std::getenv("TARVEL_STAGE_CPU") != nullptr;
+const bool kThreadTime = std::getenv("TARVEL_STAGE_CPU") != nullptr;
 
 long long now() {
-    if (threadTime) {
+    if (kThreadTime) {
         timespec t{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
         return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;

@@ -34,19 +34,89 @@ std::uint64_t fromHandle(const void* handle) {
     return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-void appendHandle(std::string& out, std::uint64_t handle) {
+void writeHandle(JsonWriter& json, std::uint64_t handle) {
     if (handle == 0) {
-        out += "null";
+        json.null();
     } else {
-        appendJsonInteger(out, handle - 1);
+        json.integer(handle - 1);
     }
 }
 
-void appendText(std::string& out, std::optional<std::string_view> text) {
+void writeText(JsonWriter& json, std::optional<std::string_view> text) {
     if (text) {
-        appendJsonString(out, *text);
+        json.string(*text);
     } else {
-        out += "null";
+        json.null();
+    }
+}
+
+void writeAddFace(JsonWriter& json, const CallArguments& call) {
+    json.key("surface");
+    writeText(json, call.text);
+    json.key("points");
+    if (!call.points) {
+        json.null();
+    } else {
+        json.beginArray();
+        for (const std::uint64_t point : *call.points) {
+            writeHandle(json, point);
+        }
+        json.end();
+    }
+    json.key("result");
+    writeHandle(json, call.handle);
+}
+
+/// The fields of a call after its "op", named as in the host's records.
+void writeArguments(JsonWriter& json, const CallArguments& call) {
+    const auto& numbers = call.numbers;
+    switch (call.op) {
+        case CallOp::begin:
+            json.key("args").beginArray();
+            json.integer(numbers[0]).integer(numbers[1]).integer(numbers[2]).end();
+            break;
+        case CallOp::global:
+            json.key("service");
+            writeText(json, call.text);
+            json.key("use").integer(numbers[0]);
+            break;
+        case CallOp::info:
+        case CallOp::error:
+        case CallOp::warning:
+            json.key("text");
+            writeText(json, call.text);
+            json.key("text2");
+            writeText(json, call.text2);
+            break;
+        case CallOp::done:
+            json.key("error").integer(numbers[0]).key("selmode").integer(numbers[1]);
+            break;
+        case CallOp::polyCount:
+            json.key("layer").integer(numbers[0]).key("mode").integer(numbers[1]);
+            json.key("result").integer(numbers[2]);
+            break;
+        case CallOp::polyScan:
+            json.key("layer").integer(numbers[0]);
+            break;
+        case CallOp::pointInfo:
+            json.key("point");
+            writeHandle(json, call.handle);
+            break;
+        case CallOp::polyNormal:
+        case CallOp::remPoly:
+            json.key("polygon");
+            writeHandle(json, call.handle);
+            break;
+        case CallOp::addFace:
+            writeAddFace(json, call);
+            break;
+        case CallOp::polTag:
+            json.key("polygon");
+            writeHandle(json, call.handle);
+            json.key("type").string(fourCharacterText(call.tagType));
+            json.key("value");
+            writeText(json, call.text);
+            break;
     }
 }
 
@@ -228,91 +298,12 @@ CallArguments CallLog::arguments(std::size_t index) const {
     return out;
 }
 
-void CallLog::appendJson(std::string& out, std::size_t index) const {
+void CallLog::writeJson(JsonWriter& json, std::size_t index) const {
     const CallArguments call = arguments(index);
-    out += "{\"op\": \"";
-    out += callOpName(call.op);
-    out += '"';
-    switch (call.op) {
-        case CallOp::begin:
-            out += ", \"args\": [";
-            appendJsonInteger(out, call.numbers[0]);
-            out += ", ";
-            appendJsonInteger(out, call.numbers[1]);
-            out += ", ";
-            appendJsonInteger(out, call.numbers[2]);
-            out += ']';
-            break;
-        case CallOp::global:
-            out += ", \"service\": ";
-            appendText(out, call.text);
-            out += ", \"use\": ";
-            appendJsonInteger(out, call.numbers[0]);
-            break;
-        case CallOp::info:
-        case CallOp::error:
-        case CallOp::warning:
-            out += ", \"text\": ";
-            appendText(out, call.text);
-            out += ", \"text2\": ";
-            appendText(out, call.text2);
-            break;
-        case CallOp::done:
-            out += ", \"error\": ";
-            appendJsonInteger(out, call.numbers[0]);
-            out += ", \"selmode\": ";
-            appendJsonInteger(out, call.numbers[1]);
-            break;
-        case CallOp::polyCount:
-            out += ", \"layer\": ";
-            appendJsonInteger(out, call.numbers[0]);
-            out += ", \"mode\": ";
-            appendJsonInteger(out, call.numbers[1]);
-            out += ", \"result\": ";
-            appendJsonInteger(out, call.numbers[2]);
-            break;
-        case CallOp::polyScan:
-            out += ", \"layer\": ";
-            appendJsonInteger(out, call.numbers[0]);
-            break;
-        case CallOp::pointInfo:
-            out += ", \"point\": ";
-            appendHandle(out, call.handle);
-            break;
-        case CallOp::polyNormal:
-        case CallOp::remPoly:
-            out += ", \"polygon\": ";
-            appendHandle(out, call.handle);
-            break;
-        case CallOp::addFace:
-            out += ", \"surface\": ";
-            appendText(out, call.text);
-            out += ", \"points\": ";
-            if (!call.points) {
-                out += "null";
-            } else {
-                out += '[';
-                for (std::size_t i = 0; i < call.points->size(); ++i) {
-                    if (i > 0) {
-                        out += ", ";
-                    }
-                    appendHandle(out, (*call.points)[i]);
-                }
-                out += ']';
-            }
-            out += ", \"result\": ";
-            appendHandle(out, call.handle);
-            break;
-        case CallOp::polTag:
-            out += ", \"polygon\": ";
-            appendHandle(out, call.handle);
-            out += ", \"type\": ";
-            appendJsonString(out, fourCharacterText(call.tagType));
-            out += ", \"value\": ";
-            appendText(out, call.text);
-            break;
-    }
-    out += '}';
+    json.beginObject();
+    json.key("op").string(callOpName(call.op));
+    writeArguments(json, call);
+    json.end();
 }
 
 }  // namespace standin

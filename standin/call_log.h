@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sdk/lwsdk.h"
+#include "standin/json_writer.h"
 
 namespace standin {
 
@@ -107,8 +108,8 @@ public:
     std::optional<int> doneError() const { return doneError_; }
     std::optional<int> doneSelectionMode() const { return doneSelectionMode_; }
 
-    /// Appends logged call `index` as one JSON object on one line.
-    void appendJson(std::string& out, std::size_t index) const;
+    /// Writes logged call `index` as one JSON object on one line.
+    void writeJson(JsonWriter& json, std::size_t index) const;
 
 private:
     /// One call in 32 bytes; what each field holds depends on the op (see call_log.cpp).

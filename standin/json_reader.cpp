@@ -218,6 +218,32 @@ std::string_view JsonReader::readNumber() {
     return number;
 }
 
+namespace {
+
+/// The character a one-letter escape stands for (\" \\ \/ \b \f \n \r \t); 0 for any other.
+char simpleEscape(char c) {
+    switch (c) {
+        case '"':
+        case '\\':
+        case '/':
+            return c;
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
 void JsonReader::appendEscape(std::string& out) {
     // pos_ is on the backslash.
     const std::size_t start = pos_;
@@ -226,31 +252,12 @@ void JsonReader::appendEscape(std::string& out) {
     }
     const char c = text_[pos_ + 1];
     pos_ += 2;
-    switch (c) {
-        case '"':
-        case '\\':
-        case '/':
-            out += c;
-            return;
-        case 'b':
-            out += '\b';
-            return;
-        case 'f':
-            out += '\f';
-            return;
-        case 'n':
-            out += '\n';
-            return;
-        case 'r':
-            out += '\r';
-            return;
-        case 't':
-            out += '\t';
-            return;
-        case 'u':
-            break;
-        default:
-            failAt(start, "invalid escape in string");
+    if (const char simple = simpleEscape(c); simple != 0) {
+        out += simple;
+        return;
+    }
+    if (c != 'u') {
+        failAt(start, "invalid escape in string");
     }
     auto readHex4 = [&](std::size_t at) -> std::uint32_t {
         std::uint32_t value = 0;

@@ -100,4 +100,91 @@ void appendJsonTriple(std::string& out, const std::array<double, 3>& values) {
     out += ']';
 }
 
+JsonWriter::JsonWriter(std::string& out, Spacing spacing) : out_(out), spacing_(spacing) {}
+
+void JsonWriter::beginValue() {
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (levels_.empty()) {
+        return;
+    }
+    Level& level = levels_.back();
+    if (!level.empty) {
+        out_ += spacing_ == Spacing::spaced && level.layout == Layout::oneLine ? ", " : ",";
+    }
+    level.empty = false;
+    if (level.layout == Layout::onLines) {
+        out_ += '\n';
+        out_.append(2 * levels_.size(), ' ');
+    }
+}
+
+JsonWriter& JsonWriter::open(char bracket, Layout layout) {
+    beginValue();
+    out_ += bracket;
+    levels_.push_back(Level{layout, bracket == '{' ? '}' : ']'});
+    return *this;
+}
+
+JsonWriter& JsonWriter::beginObject(Layout layout) {
+    return open('{', layout);
+}
+
+JsonWriter& JsonWriter::beginArray(Layout layout) {
+    return open('[', layout);
+}
+
+JsonWriter& JsonWriter::end() {
+    const Level level = levels_.back();
+    levels_.pop_back();
+    if (level.layout == Layout::onLines && !level.empty) {
+        out_ += '\n';
+        out_.append(2 * levels_.size(), ' ');
+    }
+    out_ += level.closing;
+    return *this;
+}
+
+JsonWriter& JsonWriter::key(std::string_view name) {
+    beginValue();
+    appendJsonString(out_, name);
+    out_ += spacing_ == Spacing::spaced ? ": " : ":";
+    afterKey_ = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::string(std::string_view text) {
+    beginValue();
+    appendJsonString(out_, text);
+    return *this;
+}
+
+JsonWriter& JsonWriter::number(double value) {
+    beginValue();
+    appendJsonNumber(out_, value);
+    return *this;
+}
+
+JsonWriter& JsonWriter::boolean(bool value) {
+    return raw(value ? "true" : "false");
+}
+
+JsonWriter& JsonWriter::null() {
+    return raw("null");
+}
+
+JsonWriter& JsonWriter::triple(const std::array<double, 3>& values) {
+    beginValue();
+    appendJsonTriple(out_, values);
+    return *this;
+}
+
+JsonWriter& JsonWriter::raw(std::string_view json) {
+    beginValue();
+    out_ += json;
+    return *this;
+}
+
 }  // namespace standin

@@ -14,7 +14,7 @@ struct HostAnswers {
     /// False: the global service "Info Messages 2" is not available (null).
     bool messages = true;
     /// What polyCount reports for the primary layer's selected polygons, even where it
-    /// disagrees with the flags. Without it, the number of polygons with bit 0 set.
+    /// disagrees with the flags. Without it, the number of polygons with kPolygonSelected set.
     std::optional<int> polyCount;
     /// False: addFace creates nothing and returns null.
     bool addFace = true;

@@ -1,7 +1,6 @@
 // Reading a scene file: the mesh and the host's answers, as JSON.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -77,10 +77,10 @@ public:
     int polyCount(int layer, int mode);
     EDError polyScan(EDPolyScanFunc* callback, void* userData, int layer);
     EDPointInfo* pointInfo(LWPntID point);
-    int polyNormal(LWPolID polygon, double normal[3]);
+    int polyNormal(LWPolID handle, double normal[3]);
     LWPolID addFace(const char* surface, int count, const LWPntID* points);
-    EDError remPoly(LWPolID polygon);
-    EDError polTag(LWPolID polygon, LWID type, const char* value);
+    EDError remPoly(LWPolID handle);
+    EDError polTag(LWPolID handle, LWID type, const char* value);
 
     /// Keeps the first exception a host operation met, for the run to throw once the plug-in
     /// has returned: exceptions must not cross the plug-in's frames.

@@ -34,105 +34,77 @@ private:
     std::string text_;
 };
 
-void writeCalls(const CallLog& calls, ChunkedOut& out) {
-    std::string& text = out.text();
+void writeCalls(const CallLog& calls, JsonWriter& json, ChunkedOut& out) {
     if (calls.logging() != CallLogging::full) {
-        text += "  \"callCounts\": {";
-        bool first = true;
+        json.key("callCounts").beginObject();
         for (std::size_t op = 0; op < kCallOpCount; ++op) {
             const std::uint64_t count = calls.count(static_cast<CallOp>(op));
-            if (count == 0) {
-                continue;
+            if (count != 0) {
+                json.key(callOpName(static_cast<CallOp>(op))).integer(count);
             }
-            text += first ? "" : ", ";
-            first = false;
-            appendJsonString(text, callOpName(static_cast<CallOp>(op)));
-            text += ": ";
-            appendJsonInteger(text, count);
         }
-        text += '}';
+        json.end();
         return;
     }
-    if (calls.size() == 0) {
-        text += "  \"calls\": []";
-        return;
-    }
-    text += "  \"calls\": [\n";
+    json.key("calls").beginArray(JsonWriter::Layout::onLines);
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        text += "    ";
-        calls.appendJson(text, i);
-        text += i + 1 < calls.size() ? ",\n" : "\n";
+        calls.writeJson(json, i);
         out.maybeFlush();
     }
-    text += "  ]";
+    json.end();
 }
 
-void writeMesh(const Mesh& mesh, ChunkedOut& out) {
-    std::string& text = out.text();
-    text += "  \"mesh\": {\n    \"points\": [";
-    for (std::size_t i = 0; i < mesh.points.size(); ++i) {
-        text += i == 0 ? "\n      " : ",\n      ";
-        appendJsonTriple(text, mesh.points[i]);
+void writeMesh(const Mesh& mesh, JsonWriter& json, ChunkedOut& out) {
+    json.key("mesh").beginObject(JsonWriter::Layout::onLines);
+    json.key("points").beginArray(JsonWriter::Layout::onLines);
+    for (const Point& point : mesh.points) {
+        json.triple(point);
         out.maybeFlush();
     }
-    text += mesh.points.empty() ? "],\n" : "\n    ],\n";
-    text += "    \"polygons\": [";
-    bool first = true;
+    json.end();
+    json.key("polygons").beginArray(JsonWriter::Layout::onLines);
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
-        if (mesh.polygons[j].removed) {
-            continue;
+        if (!mesh.polygons[j].removed) {
+            writePolygonJson(json, j, mesh.polygons[j]);
+            out.maybeFlush();
         }
-        text += first ? "\n      " : ",\n      ";
-        first = false;
-        appendPolygonJson(text, j, mesh.polygons[j]);
-        out.maybeFlush();
     }
-    text += first ? "]\n" : "\n    ]\n";
-    text += "  }";
+    json.end();
+    json.end();
 }
 
 }  // namespace
 
-void appendPolygonJson(std::string& out, std::size_t id, const Polygon& polygon) {
-    out += "{\"id\": ";
-    appendJsonInteger(out, static_cast<std::uint64_t>(id));
-    out += ", \"points\": [";
-    for (std::size_t k = 0; k < polygon.points.size(); ++k) {
-        if (k > 0) {
-            out += ", ";
-        }
-        appendJsonInteger(out, std::int64_t{polygon.points[k]});
+void writePolygonJson(JsonWriter& json, std::size_t id, const Polygon& polygon) {
+    json.beginObject();
+    json.key("id").integer(id);
+    json.key("points").beginArray();
+    for (const std::int32_t point : polygon.points) {
+        json.integer(point);
     }
-    out += "], \"type\": ";
-    appendJsonString(out, fourCharacterText(polygon.type));
-    out += ", \"flags\": ";
-    appendJsonInteger(out, std::int64_t{polygon.flags});
-    out += ", \"surface\": ";
-    appendJsonString(out, polygon.surface);
-    out += ", \"tags\": {";
-    for (std::size_t t = 0; t < polygon.tags.size(); ++t) {
-        if (t > 0) {
-            out += ", ";
-        }
-        appendJsonString(out, fourCharacterText(polygon.tags[t].type));
-        out += ": ";
-        appendJsonString(out, polygon.tags[t].value);
+    json.end();
+    json.key("type").string(fourCharacterText(polygon.type));
+    json.key("flags").integer(polygon.flags);
+    json.key("surface").string(polygon.surface);
+    json.key("tags").beginObject();
+    for (const PolygonTag& tag : polygon.tags) {
+        json.key(fourCharacterText(tag.type)).string(tag.value);
     }
-    out += "}}";
+    json.end();
+    json.end();
 }
 
 void writeTrace(const Trace& trace, std::ostream& out) {
     ChunkedOut chunked(out);
-    std::string& text = chunked.text();
-    text += "{\n  \"result\": ";
-    appendJsonInteger(text, std::int64_t{trace.result});
-    text += ",\n";
-    writeCalls(trace.calls, chunked);
+    JsonWriter json(chunked.text());
+    json.beginObject(JsonWriter::Layout::onLines);
+    json.key("result").integer(trace.result);
+    writeCalls(trace.calls, json, chunked);
     if (trace.mesh) {
-        text += ",\n";
-        writeMesh(*trace.mesh, chunked);
+        writeMesh(*trace.mesh, json, chunked);
     }
-    text += "\n}\n";
+    json.end();
+    chunked.text() += '\n';
 }
 
 std::string traceText(const Trace& trace) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mesh/mesh.h"
+#include "standin/json_writer.h"
 #include "standin/stand_in_host.h"
 
 namespace standin {
@@ -19,7 +20,7 @@ void writeTrace(const Trace& trace, std::ostream& out);
 /// The trace as text, for traces small enough to hold.
 std::string traceText(const Trace& trace);
 
-/// Appends `polygon` in the trace's form {"id", "points", "type", "flags", "surface", "tags"}.
-void appendPolygonJson(std::string& out, std::size_t id, const Polygon& polygon);
+/// Writes `polygon` in the trace's form {"id", "points", "type", "flags", "surface", "tags"}.
+void writePolygonJson(JsonWriter& json, std::size_t id, const Polygon& polygon);
 
 }  // namespace standin

@@ -52,5 +52,27 @@ TEST(JsonWriterTest, stringsAreEscapedIntoValidJson) {
     EXPECT_EQ(parseJson(written).string(), text.substr(0, text.size() - 1) + "\xC3\xBF");
 }
 
+TEST(JsonWriterTest, placesSeparatorsForEachSpacingAndLayout) {
+    const auto write = [](JsonWriter::Spacing spacing) {
+        std::string text;
+        JsonWriter json(text, spacing);
+        json.beginObject().key("a").integer(-1).key("b").beginArray();
+        json.string("x").null().boolean(false).beginObject().end().beginArray().end();
+        json.end().key("c").triple({0.5, -0.0, 2.0}).key("d").raw("1.250000").end();
+        return text;
+    };
+    EXPECT_EQ(write(JsonWriter::Spacing::spaced),
+              R"({"a": -1, "b": ["x", null, false, {}, []], "c": [0.5, -0, 2], "d": 1.250000})");
+    EXPECT_EQ(write(JsonWriter::Spacing::compact),
+              R"({"a":-1,"b":["x",null,false,{},[]],"c":[0.5, -0, 2],"d":1.250000})");
+
+    std::string lines;
+    JsonWriter json(lines);
+    json.beginObject(JsonWriter::Layout::onLines).key("list");
+    json.beginArray(JsonWriter::Layout::onLines).integer(std::uint64_t{1}).integer(2).end();
+    json.key("none").beginArray(JsonWriter::Layout::onLines).end().end();
+    EXPECT_EQ(lines, "{\n  \"list\": [\n    1,\n    2\n  ],\n  \"none\": []\n}");
+}
+
 }  // namespace
 }  // namespace standin

@@ -19,18 +19,62 @@ namespace {
 namespace report = tarvelhost::report;
 using tarvelhost::testmesh::addGrid;
 
-/// Runs the module on `mesh` and gives the page's data as JSON.
-standin::JsonValue reportOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj") {
+/// Runs the module on `mesh` and gives the page's data.
+std::string reportTextOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj",
+                         const std::string& stopReason = "") {
     const standin::LoadedModule module(TARVEL_MODULE_FILE);
     standin::Scene scene;
     scene.mesh = mesh;
     const standin::Trace trace = standin::runTool(module.module(), scene);
     const tarvelhost::RunCounts counts = tarvelhost::countRun(trace, mesh.polygons.size());
-    const report::ReportRun run{file, "summary",  "", counts, trace.calls.messages(),
+    const report::ReportRun run{file, "summary",  stopReason, counts, trace.calls.messages(),
                                 mesh, *trace.mesh};
-    const std::string json = report::reportJson(run);
+    const std::string json = report::pageDataJson(run);
     EXPECT_EQ(json.find('<'), std::string::npos);
-    return standin::parseJson(json);
+    return json;
+}
+
+standin::JsonValue reportOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj") {
+    return standin::parseJson(reportTextOf(mesh, file));
+}
+
+TEST(ReportDataTest, theDataIsWrittenByteForByteAsThePageReadsIt) {
+    standin::Mesh mesh;
+    addGrid(mesh, 2, 1, 0.0, false, true);
+    addGrid(mesh, 1, 1, 1.0, true, true);
+    addGrid(mesh, 1, 1, -3.0, false, false);
+    EXPECT_EQ(
+        reportTextOf(mesh, "a</b>\".obj"),
+        "{\"format\":2,\"file\":\"a\\u003c/b>\\\".obj\",\"summary\":\"summary\",\"stopReason\":\""
+        "\",\"polygons\":4,\"selected\":3,\"pairs\":1,\"linksAdded\":6,\"polygonsRemoved\":3,\"me"
+        "ssages\":[],\"view\":{\"right\":[-0.8944271909999161, 0, -0.44721359549995804],\"up\":[-"
+        "0.42024331560644473, -0.3420201433256687, 0.8404866312128895],\"depth\":[-0.152956058030"
+        "08322, 0.9396926207859084, 0.30591211606016644]},\"points\":\"AAAAAAAAAAAAAAAAAACAPwAAAA"
+        "AAAAAAAACAPwAAgD8AAAAAAAAAAAAAgD8AAAAAAAAAQAAAAAAAAAAAAAAAQAAAgD8AAAAAAAAAAAAAAAAAAIA/AA"
+        "AAAAAAgD8AAIA/AACAPwAAgD8AAIA/AACAPwAAAAAAAIA/AAAAAAAAAAAAAEDAAACAPwAAAAAAAEDAAACAPwAAgD"
+        "8AAEDAAAAAAAAAgD8AAEDA\",\"removed\":\"BAACAgIEAwYCBQQIAgIC\",\"removedCount\":3,\"remov"
+        "edOutline\":\"AAIBBgMGAAIDAQAGAgYFAgQBAQI=\",\"patchPolygons\":[2,1],\"patchOutlines\":["
+        "6,4],\"pairPatches\":[[0,1]],\"kept\":\"\",\"keptCount\":0,\"context\":\"BBQCAgI=\",\"co"
+        "ntextCount\":1,\"contextTotal\":1,\"contextEdges\":\"\",\"contextEdgeCount\":0,\"context"
+        "Note\":\"\",\"links\":\"BAoDBgcKDxARDAUI\",\"linkTags\":\"AAEBAQEB\",\"tags\":[\"Red\","
+        "\"DkRed\",\"Blue\"]}");
+
+    standin::Mesh away;
+    addGrid(away, 1, 1, 0.0, true, true);
+    addGrid(away, 1, 1, 1.0, false, true);
+    EXPECT_EQ(
+        reportTextOf(away, "away.obj", "no <pair>"),
+        "{\"format\":2,\"file\":\"away.obj\",\"summary\":\"summary\",\"stopReason\":\"no \\u003cp"
+        "air>\",\"polygons\":2,\"selected\":2,\"pairs\":0,\"linksAdded\":0,\"polygonsRemoved\":0,"
+        "\"messages\":[{\"title\":\"Error\",\"text\":\"Selected groups not facing each other\",\""
+        "text2\":\"Angle between groups should be less than 45 degrees.\"}],\"view\":{\"right\":["
+        "1, 0, 0],\"up\":[0, 1, 0],\"depth\":[0, 0, -1]},\"points\":\"AAAAAAAAAAAAAAAAAAAAAAAAgD8"
+        "AAAAAAACAPwAAgD8AAAAAAACAPwAAAAAAAAAAAAAAAAAAAAAAAIA/AACAPwAAAAAAAIA/AACAPwAAgD8AAIA/AAA"
+        "AAAAAgD8AAIA/\",\"removed\":\"\",\"removedCount\":0,\"removedOutline\":\"\",\"patchPolyg"
+        "ons\":[],\"patchOutlines\":[],\"pairPatches\":[],\"kept\":\"BAACAgIEAgICAg==\",\"keptCou"
+        "nt\":2,\"context\":\"\",\"contextCount\":0,\"contextTotal\":0,\"contextEdges\":\"\",\"co"
+        "ntextEdgeCount\":0,\"contextNote\":\"\",\"links\":\"\",\"linkTags\":\"\",\"tags\":[\"Red"
+        "\",\"DkRed\",\"Blue\"]}");
 }
 
 TEST(ReportDataTest, removedKeptContextAndLinksOfARun) {

@@ -10,6 +10,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/run_outcome.h"
+#include "cli/run_summary.h"
 #include "cli/tarvel_program.h"
 #include "mesh/input_error.h"
 #include "tests/test_folder.h"
@@ -168,6 +169,61 @@ TEST_F(RunReportsTest, eachCommandsHelpListsItsOwnExitCodes) {
     EXPECT_EQ(run({"host", "--help"}), kExitOk);
     EXPECT_NE(out.find("0  the run changed the mesh"), std::string::npos) << out;
     EXPECT_NE(out.find("3  the tool stopped"), std::string::npos) << out;
+}
+
+TEST(RunSummaryJsonTest, eachFileAndTheTotalAreOneLineOfJson) {
+    FileReport stopped;
+    stopped.input = "a \"b\".obj";
+    stopped.format = "obj";
+    stopped.selectedPolygons = 4;
+    stopped.messages = {"first\nsecond", "<none>"};
+    stopped.seconds = 0.25;
+    stopped.exitCode = kExitToolStopped;
+    stopped.stopReason = "nothing faced";
+    stopped.dryRun = true;
+    EXPECT_EQ(
+        fileReportJson(stopped),
+        "{\"input\": \"a \\\"b\\\".obj\", \"output\": null, \"format\": \"obj\", \"selected_polyg"
+        "ons\": 4, \"pairs_linked\": 0, \"links\": {\"Red\": 0, \"DkRed\": 0, \"Blue\": 0}, \"lin"
+        "ks_added\": 0, \"polygons_removed\": 0, \"messages\": [\"first\\nsecond\", \"<none>\"], "
+        "\"seconds\": 0.250000, \"exit_code\": 3, \"dry_run\": true, \"stop_reason\": \"nothing f"
+        "aced\"}");
+
+    FileReport linked;
+    linked.input = "in.lwo";
+    linked.output = "out.lwo";
+    linked.format = "lwo";
+    linked.selectedPolygons = 50;
+    linked.counts.pairs = 1;
+    linked.counts.links[0].second = 1;
+    linked.counts.links[1].second = 15;
+    linked.counts.links.emplace_back("untagged", 2);
+    linked.counts.linksAdded = 18;
+    linked.counts.polygonsRemoved = 25;
+    linked.seconds = 1234.5;
+    EXPECT_EQ(
+        fileReportJson(linked),
+        "{\"input\": \"in.lwo\", \"output\": \"out.lwo\", \"format\": \"lwo\", \"selected_polygon"
+        "s\": 50, \"pairs_linked\": 1, \"links\": {\"Red\": 1, \"DkRed\": 15, \"Blue\": 0, \"unta"
+        "gged\": 2}, \"links_added\": 18, \"polygons_removed\": 25, \"messages\": [], \"seconds\""
+        ": 1234.500000, \"exit_code\": 0, \"dry_run\": false}");
+
+    FileReport failed;
+    failed.input = "missing.obj";
+    failed.exitCode = kExitInputError;
+    failed.error = "missing.obj: cannot open";
+    EXPECT_EQ(
+        fileReportJson(failed),
+        "{\"input\": \"missing.obj\", \"output\": null, \"format\": null, \"selected_polygons\": "
+        "0, \"pairs_linked\": 0, \"links\": {\"Red\": 0, \"DkRed\": 0, \"Blue\": 0}, \"links_adde"
+        "d\": 0, \"polygons_removed\": 0, \"messages\": [], \"seconds\": 0.000000, \"exit_code\":"
+        " 1, \"dry_run\": false, \"error\": \"missing.obj: cannot open\"}");
+
+    EXPECT_EQ(
+        totalJson({stopped, linked, failed}, 2.0, kExitInputError),
+        "{\"total\": true, \"files\": 3, \"completed\": 1, \"stopped\": 1, \"failed\": 1, \"pairs"
+        "_linked\": 1, \"links_added\": 18, \"polygons_removed\": 25, \"seconds\": 2.000000, \"ex"
+        "it_code\": 1}");
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ JsonValue traceJson(const Trace& trace) {
 std::vector<std::string> callLines(const Trace& trace) {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < trace.calls.size(); ++i) {
-        lines.emplace_back();
-        trace.calls.appendJson(lines.back(), i);
+        JsonWriter json(lines.emplace_back());
+        trace.calls.writeJson(json, i);
     }
     return lines;
 }
@@ -342,7 +342,8 @@ TEST(StandInHostTest, addedPolygonsAreFacesWithTheirSurfaceAndTags) {
     const JsonValue polygons = traceJson(trace).at("mesh").at("polygons");
     ASSERT_EQ(polygons.items().size(), 3u);
     std::string last;
-    appendPolygonJson(last, 2, trace.mesh->polygons[2]);
+    JsonWriter json(last);
+    writePolygonJson(json, 2, trace.mesh->polygons[2]);
     EXPECT_EQ(last, R"({"id": 2, "points": [3, 4], "type": "FACE", "flags": 0, )"
                     R"("surface": "test", "tags": {"COLR": "Blue"}})");
 }

@@ -331,6 +331,15 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
     EXPECT_EQ(gap.at("polygons").at("PTCH").numberText(), "1");
     EXPECT_TRUE(info.at("layers").at(0).at("parent").isNull());
     EXPECT_TRUE(info.at("layers").at(0).at("runs_on").boolean());
+    EXPECT_EQ(
+        out,
+        "{\"input\": \"layers.lwo\", \"format\": \"lwo\", \"form\": \"LWO2\", \"layers\": [{\"num"
+        "ber\": 1, \"name\": \"Base\", \"parent\": null, \"points\": 3, \"polygons\": {\"FACE\": "
+        "1}, \"runs_on\": true}, {\"number\": 5, \"name\": \"Gap\", \"parent\": 1, \"points\": 8,"
+        " \"polygons\": {\"FACE\": 3, \"PTCH\": 1}, \"runs_on\": false}, {\"number\": 8, \"name\""
+        ": \"\", \"parent\": null, \"points\": 0, \"polygons\": {}, \"runs_on\": false}], \"surfa"
+        "ces\": [{\"name\": \"Default\", \"polygons\": 1}], \"parts\": [], \"smoothing_groups\": "
+        "[]}\n");
 
     in = "v 0 0 0\nv 1 0 0\nv 0 1 0\ng lid\nusemtl Paint\nf 1 2 3\nl 1 2\ng base\nf 3 2 1\n";
     ASSERT_EQ(run({"info", "-", "--format", "obj", "--json"}), kExitOk) << err;
@@ -341,6 +350,13 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
     EXPECT_EQ(obj.at("parts").at(1).at("polygons").numberText(), "1");
     EXPECT_EQ(obj.at("surfaces").at(0).at("name").string(), "Paint");
     EXPECT_EQ(obj.at("surfaces").at(0).at("polygons").numberText(), "3");
+    EXPECT_EQ(
+        out,
+        "{\"input\": \"standard input\", \"format\": \"obj\", \"layers\": [{\"number\": 1, \"name"
+        "\": \"\", \"parent\": null, \"points\": 3, \"polygons\": {\"FACE\": 2, \"LINE\": 1}, \"r"
+        "uns_on\": true}], \"surfaces\": [{\"name\": \"Paint\", \"polygons\": 3}], \"parts\": [{"
+        "\"name\": \"lid\", \"polygons\": 2}, {\"name\": \"base\", \"polygons\": 1}], \"smoothing"
+        "_groups\": []}\n");
 
     // A later layer the reader does not decode is still read with bounds: a POLS chunk that
     // ends inside a polygon, and a LAYR chunk too short for its name, are refused.

@@ -30,7 +30,7 @@ void writeHtmlReport(const ReportRun& run, std::ostream& out) {
         if (marker == "@TITLE@") {
             out << escapedMarkup(run.file) << " \xe2\x80\x94 tarvel run";
         } else if (marker == "@DATA@") {
-            out << reportJson(run);
+            out << pageDataJson(run);
         } else if (marker == "@LICENCE@") {
             out << escapedMarkup(kThreeLicence);
         } else if (marker == "@MODULES@") {

@@ -14,6 +14,7 @@
 #include "cli/mesh_outline.h"
 #include "cli/picture_budget.h"
 #include "cli/run_summary.h"
+#include "sdk/polygon_flags.h"
 #include "standin/json_writer.h"
 
 namespace tarvelhost::report {
@@ -22,8 +23,10 @@ namespace {
 
 constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-void appendBase64(std::string& out, const std::vector<std::uint8_t>& bytes) {
-    out += '"';
+/// `bytes` in base64, with padding.
+std::string base64(const std::vector<std::uint8_t>& bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t k = 0;
     for (; k + 3 <= bytes.size(); k += 3) {
         const std::uint32_t word =
@@ -42,7 +45,7 @@ void appendBase64(std::string& out, const std::vector<std::uint8_t>& bytes) {
         out += two ? kBase64Digits[(word >> 6) & 63] : '=';
         out += '=';
     }
-    out += '"';
+    return out;
 }
 
 /// Point identifiers as the page numbers them (in the order first drawn), and the stream
@@ -136,17 +139,6 @@ private:
     std::int64_t previous_ = 0;
 };
 
-void appendKey(std::string& out, const char* key) {
-    out += ",\"";
-    out += key;
-    out += "\":";
-}
-
-void appendCount(std::string& out, const char* key, std::size_t value) {
-    appendKey(out, key);
-    standin::appendJsonInteger(out, static_cast<std::uint64_t>(value));
-}
-
 /// The removed polygons as patches (joined through shared edges), so that the page can show
 /// one pair's patches alone: the polygons and each patch's boundary edges in patch order, and
 /// for each pair (the run of links from a Red link to the next) the patches its links reach.
@@ -158,12 +150,15 @@ struct RemovedPatches {
     std::vector<std::vector<std::size_t>> pairPatches;
 };
 
-RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& after,
-                              const std::vector<std::size_t>& removed) {
-    struct EdgeUse {
-        std::uint64_t key;
-        std::uint32_t polygon;  // index into `removed`
-    };
+/// One side of a removed polygon: its two points (the lower in the high half) and the polygon.
+struct EdgeUse {
+    std::uint64_t key;
+    std::uint32_t polygon;  // index into `removed`
+};
+
+/// Every side of every polygon of `removed`, sorted by points and then by polygon.
+std::vector<EdgeUse> edgeUsesOf(const standin::Mesh& before,
+                                const std::vector<std::size_t>& removed) {
     std::vector<EdgeUse> uses;
     for (std::size_t k = 0; k < removed.size(); ++k) {
         const standin::PointIds& points = before.polygons[removed[k]].points;
@@ -180,7 +175,19 @@ RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& 
     std::sort(uses.begin(), uses.end(), [](const EdgeUse& x, const EdgeUse& y) {
         return x.key < y.key || (x.key == y.key && x.polygon < y.polygon);
     });
-    std::vector<std::uint32_t> parent(removed.size());
+    return uses;
+}
+
+/// The patch of each removed polygon, patches numbered in the order of their first polygon,
+/// and the sides that belong to one polygon alone (the patches' boundaries).
+struct PatchJoin {
+    std::vector<std::size_t> patchOf;
+    std::vector<std::size_t> polygonCounts;
+    std::vector<EdgeUse> boundary;
+};
+
+PatchJoin joinPatches(const std::vector<EdgeUse>& uses, std::size_t polygons) {
+    std::vector<std::uint32_t> parent(polygons);
     std::iota(parent.begin(), parent.end(), 0u);
     const auto root = [&parent](std::uint32_t k) {
         while (parent[k] != k) {
@@ -189,7 +196,7 @@ RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& 
         }
         return k;
     };
-    std::vector<EdgeUse> boundary;
+    PatchJoin join;
     for (std::size_t first = 0; first < uses.size();) {
         std::size_t end = first + 1;
         for (; end < uses.size() && uses[end].key == uses[first].key; ++end) {
@@ -198,58 +205,47 @@ RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& 
             parent[std::max(a, b)] = std::min(a, b);
         }
         if (end == first + 1) {
-            boundary.push_back(uses[first]);
+            join.boundary.push_back(uses[first]);
         }
         first = end;
     }
-
-    // Patches numbered in the order of their first polygon.
-    RemovedPatches patches;
-    std::vector<std::size_t> patchOf(removed.size());
-    std::vector<std::size_t> numberOfRoot(removed.size(), std::numeric_limits<std::size_t>::max());
-    for (std::size_t k = 0; k < removed.size(); ++k) {
+    join.patchOf.resize(polygons);
+    std::vector<std::size_t> numberOfRoot(polygons, std::numeric_limits<std::size_t>::max());
+    for (std::size_t k = 0; k < polygons; ++k) {
         std::size_t& number = numberOfRoot[root(static_cast<std::uint32_t>(k))];
         if (number == std::numeric_limits<std::size_t>::max()) {
-            number = patches.polygonCounts.size();
-            patches.polygonCounts.push_back(0);
+            number = join.polygonCounts.size();
+            join.polygonCounts.push_back(0);
         }
-        patchOf[k] = number;
-        ++patches.polygonCounts[number];
+        join.patchOf[k] = number;
+        ++join.polygonCounts[number];
     }
-    std::vector<std::size_t> order(removed.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t x, std::size_t y) { return patchOf[x] < patchOf[y]; });
-    for (const std::size_t k : order) {
-        patches.polygons.push_back(removed[k]);
-    }
-    std::stable_sort(boundary.begin(), boundary.end(), [&](const EdgeUse& x, const EdgeUse& y) {
-        return patchOf[x.polygon] < patchOf[y.polygon];
-    });
-    patches.outlineCounts.assign(patches.polygonCounts.size(), 0);
-    for (const EdgeUse& use : boundary) {
-        patches.outline.push_back(
-            {static_cast<std::int32_t>(use.key >> 32), static_cast<std::int32_t>(use.key)});
-        ++patches.outlineCounts[patchOf[use.polygon]];
-    }
+    return join;
+}
 
-    // The patch of each point of a removed polygon (the first, where patches meet at a point).
+/// For each pair of links the run added, the patches its links reach: a link's end reaches
+/// the patch of the removed polygon at that point (the first, where patches meet at a point).
+std::vector<std::vector<std::size_t>> pairPatchesOf(const standin::Mesh& before,
+                                                    const standin::Mesh& after,
+                                                    const std::vector<std::size_t>& removed,
+                                                    const std::vector<std::size_t>& patchOf) {
     std::unordered_map<std::int32_t, std::size_t> patchOfPoint;
     for (std::size_t k = 0; k < removed.size(); ++k) {
         for (const std::int32_t point : before.polygons[removed[k]].points) {
             patchOfPoint.try_emplace(point, patchOf[k]);
         }
     }
+    std::vector<std::vector<std::size_t>> pairs;
     for (std::size_t j = before.polygons.size(); j < after.polygons.size(); ++j) {
         const standin::Polygon& link = after.polygons[j];
         if (link.removed || link.points.size() < 2) {
             continue;
         }
         const std::string* colour = standin::findTag(link, kTagColour);
-        if ((colour != nullptr && *colour == "Red") || patches.pairPatches.empty()) {
-            patches.pairPatches.emplace_back();
+        if ((colour != nullptr && *colour == "Red") || pairs.empty()) {
+            pairs.emplace_back();
         }
-        std::vector<std::size_t>& reached = patches.pairPatches.back();
+        std::vector<std::size_t>& reached = pairs.back();
         for (const std::int32_t point : {link.points.front(), link.points.back()}) {
             const auto found = patchOfPoint.find(point);
             if (found != patchOfPoint.end() &&
@@ -258,96 +254,123 @@ RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& 
             }
         }
     }
+    return pairs;
+}
+
+RemovedPatches removedPatches(const standin::Mesh& before, const standin::Mesh& after,
+                              const std::vector<std::size_t>& removed) {
+    PatchJoin join = joinPatches(edgeUsesOf(before, removed), removed.size());
+    const std::vector<std::size_t>& patchOf = join.patchOf;
+    RemovedPatches patches;
+    std::vector<std::size_t> order(removed.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return patchOf[x] < patchOf[y]; });
+    for (const std::size_t k : order) {
+        patches.polygons.push_back(removed[k]);
+    }
+    std::stable_sort(join.boundary.begin(), join.boundary.end(),
+                     [&](const EdgeUse& x, const EdgeUse& y) {
+                         return patchOf[x.polygon] < patchOf[y.polygon];
+                     });
+    patches.outlineCounts.assign(join.polygonCounts.size(), 0);
+    for (const EdgeUse& use : join.boundary) {
+        patches.outline.push_back(
+            {static_cast<std::int32_t>(use.key >> 32), static_cast<std::int32_t>(use.key)});
+        ++patches.outlineCounts[patchOf[use.polygon]];
+    }
+    patches.pairPatches = pairPatchesOf(before, after, removed, patchOf);
+    patches.polygonCounts = std::move(join.polygonCounts);
     return patches;
 }
 
-void appendNumbers(std::string& out, const std::vector<std::size_t>& list) {
-    out += '[';
-    for (std::size_t k = 0; k < list.size(); ++k) {
-        if (k > 0) {
-            out += ',';
-        }
-        standin::appendJsonInteger(out, static_cast<std::uint64_t>(list[k]));
-    }
-    out += ']';
-}
-
-}  // namespace
-
-std::string reportJson(const ReportRun& run) {
-    const standin::Mesh& before = run.before;
-    const standin::Mesh& after = run.after;
-    const std::size_t firstAdded = before.polygons.size();
-
+/// The polygons of the mesh before the run, by what became of them: removed by the run,
+/// selected and kept, or unselected (the run's context).
+struct PolygonRoles {
     std::vector<std::size_t> removed;
     std::vector<std::size_t> kept;
     std::vector<std::size_t> context;
-    for (std::size_t j = 0; j < firstAdded && j < after.polygons.size(); ++j) {
+};
+
+PolygonRoles polygonRoles(const standin::Mesh& before, const standin::Mesh& after) {
+    PolygonRoles roles;
+    for (std::size_t j = 0; j < before.polygons.size() && j < after.polygons.size(); ++j) {
         if (before.polygons[j].removed) {
             continue;
         }
         if (after.polygons[j].removed) {
-            removed.push_back(j);
-        } else if ((before.polygons[j].flags & 1) != 0) {
-            kept.push_back(j);
+            roles.removed.push_back(j);
+        } else if ((before.polygons[j].flags & kPolygonSelected) != 0) {
+            roles.kept.push_back(j);
         } else {
-            context.push_back(j);
+            roles.context.push_back(j);
         }
     }
+    return roles;
+}
 
-    // Above the limit the context is an even sample of its polygons and the outline of the
-    // whole unselected part, so that the page grows with the selection, not the model.
-    std::vector<MeshEdge> contextEdges;
-    std::string contextNote;
-    std::vector<std::size_t> contextDrawn = context;
-    if (context.size() > kContextPolygonLimit) {
-        std::vector<bool> unselected(firstAdded, false);
-        for (const std::size_t j : context) {
-            unselected[j] = true;
-        }
-        contextEdges = outlineEdges(before, unselected, std::nullopt);
-        const std::size_t allEdges = contextEdges.size();
-        evenSample(contextDrawn, kContextSampleSize);
-        evenSample(contextEdges, kContextEdgeLimit);
-        contextNote = "Context reduced: of the " + thousands(context.size()) +
-                      " unselected polygons (more than " + thousands(kContextPolygonLimit) +
-                      ") the page draws " + thousands(contextDrawn.size()) +
-                      ", evenly spread through the list, and the boundary of their part: " +
-                      thousands(contextEdges.size()) +
-                      (contextEdges.size() < allEdges ? " of its " + thousands(allEdges) : "") +
-                      " edges.";
+/// What the page draws of the context: its polygons, or above the limit an even sample of
+/// them and the outline of the whole unselected part, so that the page grows with the
+/// selection, not the model; and the note that says so.
+struct DrawnContext {
+    std::vector<std::size_t> polygons;
+    std::vector<MeshEdge> edges;
+    std::string note;
+};
+
+DrawnContext drawnContext(const standin::Mesh& before, const std::vector<std::size_t>& context) {
+    DrawnContext drawn{context, {}, {}};
+    if (context.size() <= kContextPolygonLimit) {
+        return drawn;
     }
+    std::vector<bool> unselected(before.polygons.size(), false);
+    for (const std::size_t j : context) {
+        unselected[j] = true;
+    }
+    drawn.edges = outlineEdges(before, unselected, std::nullopt);
+    const std::size_t allEdges = drawn.edges.size();
+    evenSample(drawn.polygons, kContextSampleSize);
+    evenSample(drawn.edges, kContextEdgeLimit);
+    drawn.note = "Context reduced: of the " + thousands(context.size()) +
+                 " unselected polygons (more than " + thousands(kContextPolygonLimit) +
+                 ") the page draws " + thousands(drawn.polygons.size()) +
+                 ", evenly spread through the list, and the boundary of their part: " +
+                 thousands(drawn.edges.size()) +
+                 (drawn.edges.size() < allEdges ? " of its " + thousands(allEdges) : "") +
+                 " edges.";
+    return drawn;
+}
 
-    GeometryWriter geometry(before);
-    const auto polygonStream = [&](const std::vector<std::size_t>& list) {
-        std::vector<std::uint8_t> stream;
-        geometry.startStream();
-        for (const std::size_t j : list) {
-            geometry.add(stream, before.polygons[j].points, true);
-        }
-        return stream;
-    };
-    const RemovedPatches patches = removedPatches(before, after, removed);
-    const std::vector<std::uint8_t> removedStream = polygonStream(patches.polygons);
-    const std::vector<std::uint8_t> keptStream = polygonStream(kept);
-    const std::vector<std::uint8_t> contextStream = polygonStream(contextDrawn);
-    std::vector<std::uint8_t> edgeStream;
+std::vector<std::uint8_t> polygonStream(GeometryWriter& geometry, const standin::Mesh& mesh,
+                                        const std::vector<std::size_t>& list) {
+    std::vector<std::uint8_t> stream;
     geometry.startStream();
-    for (const MeshEdge& edge : contextEdges) {
-        geometry.add(edgeStream, {edge[0], edge[1]}, false);
+    for (const std::size_t j : list) {
+        geometry.add(stream, mesh.polygons[j].points, true);
     }
+    return stream;
+}
 
-    std::vector<std::uint8_t> outlineStream;
+std::vector<std::uint8_t> edgeStream(GeometryWriter& geometry, const std::vector<MeshEdge>& edges) {
+    std::vector<std::uint8_t> stream;
     geometry.startStream();
-    for (const MeshEdge& edge : patches.outline) {
-        geometry.add(outlineStream, {edge[0], edge[1]}, false);
+    for (const MeshEdge& edge : edges) {
+        geometry.add(stream, {edge[0], edge[1]}, false);
     }
+    return stream;
+}
 
-    // Links: two points each (a link of another length keeps its first and last point), and
-    // the index of its tag.
+/// The links the run added: two points each (a link of another length keeps its first and
+/// last point), and for each the index of its tag in `tags`.
+struct LinkStreams {
+    std::vector<std::uint8_t> points;
+    std::vector<std::uint8_t> tagOfLink;
     std::vector<std::string> tags = {"Red", "DkRed", "Blue"};
-    std::vector<std::uint8_t> linkStream;
-    std::vector<std::uint8_t> linkTags;
+};
+
+LinkStreams linkStreams(GeometryWriter& geometry, const standin::Mesh& after,
+                        std::size_t firstAdded) {
+    LinkStreams links;
     geometry.startStream();
     for (std::size_t j = firstAdded; j < after.polygons.size(); ++j) {
         const standin::Polygon& link = after.polygons[j];
@@ -356,93 +379,118 @@ std::string reportJson(const ReportRun& run) {
         }
         const std::string* colour = standin::findTag(link, kTagColour);
         const std::string tag = colour != nullptr ? *colour : "untagged";
-        auto known = std::find(tags.begin(), tags.end(), tag);
-        if (known == tags.end() && tags.size() < 255) {
-            known = tags.insert(tags.end(), tag);
+        auto known = std::find(links.tags.begin(), links.tags.end(), tag);
+        if (known == links.tags.end() && links.tags.size() < 255) {
+            known = links.tags.insert(links.tags.end(), tag);
         }
-        linkTags.push_back(static_cast<std::uint8_t>(known - tags.begin()));
-        geometry.add(linkStream, {link.points.front(), link.points.back()}, false);
+        links.tagOfLink.push_back(static_cast<std::uint8_t>(known - links.tags.begin()));
+        geometry.add(links.points, {link.points.front(), link.points.back()}, false);
     }
+    return links;
+}
 
-    std::string json = "{\"format\":";
-    standin::appendJsonInteger(json, std::uint64_t{kReportFormat});
-    appendKey(json, "file");
-    standin::appendJsonString(json, run.file);
-    appendKey(json, "summary");
-    standin::appendJsonString(json, run.summary);
-    appendKey(json, "stopReason");
-    standin::appendJsonString(json, run.stopReason);
-    appendCount(json, "polygons", firstAdded);
-    appendCount(json, "selected", removed.size() + kept.size());
-    appendCount(json, "pairs", run.counts.pairs);
-    appendCount(json, "linksAdded", run.counts.linksAdded);
-    appendCount(json, "polygonsRemoved", run.counts.polygonsRemoved);
-    appendKey(json, "messages");
-    json += '[';
-    for (std::size_t k = 0; k < run.messages.size(); ++k) {
-        json += k > 0 ? ",{\"title\":" : "{\"title\":";
-        standin::appendJsonString(json, messageBoxTitle(run.messages[k].kind));
-        appendKey(json, "text");
-        standin::appendJsonString(json, run.messages[k].text.value_or(""));
-        appendKey(json, "text2");
-        standin::appendJsonString(json, run.messages[k].text2.value_or(""));
-        json += '}';
-    }
-    json += ']';
-    const ViewAxes view = gapView(after, firstAdded);
-    appendKey(json, "view");
-    json += "{\"right\":";
-    standin::appendJsonTriple(json, view.right);
-    json += ",\"up\":";
-    standin::appendJsonTriple(json, view.up);
-    json += ",\"depth\":";
-    standin::appendJsonTriple(json, view.depth);
-    json += '}';
-    appendKey(json, "points");
-    appendBase64(json, geometry.pointBytes());
-    appendKey(json, "removed");
-    appendBase64(json, removedStream);
-    appendCount(json, "removedCount", removed.size());
-    appendKey(json, "removedOutline");
-    appendBase64(json, outlineStream);
-    appendKey(json, "patchPolygons");
-    appendNumbers(json, patches.polygonCounts);
-    appendKey(json, "patchOutlines");
-    appendNumbers(json, patches.outlineCounts);
-    appendKey(json, "pairPatches");
-    json += '[';
-    for (std::size_t k = 0; k < patches.pairPatches.size(); ++k) {
-        json += k > 0 ? "," : "";
-        appendNumbers(json, patches.pairPatches[k]);
-    }
-    json += ']';
-    appendKey(json, "kept");
-    appendBase64(json, keptStream);
-    appendCount(json, "keptCount", kept.size());
-    appendKey(json, "context");
-    appendBase64(json, contextStream);
-    appendCount(json, "contextCount", contextDrawn.size());
-    appendCount(json, "contextTotal", context.size());
-    appendKey(json, "contextEdges");
-    appendBase64(json, edgeStream);
-    appendCount(json, "contextEdgeCount", contextEdges.size());
-    appendKey(json, "contextNote");
-    standin::appendJsonString(json, contextNote);
-    appendKey(json, "links");
-    appendBase64(json, linkStream);
-    appendKey(json, "linkTags");
-    appendBase64(json, linkTags);
-    appendKey(json, "tags");
-    json += '[';
-    for (std::size_t k = 0; k < tags.size(); ++k) {
-        if (k > 0) {
-            json += ',';
-        }
-        standin::appendJsonString(json, tags[k]);
-    }
-    json += "]}";
+/// Everything the page draws, numbered by one GeometryWriter in the order the page reads it.
+struct PageGeometry {
+    RemovedPatches patches;
+    std::vector<std::uint8_t> removed;
+    std::vector<std::uint8_t> outline;
+    std::vector<std::uint8_t> kept;
+    std::vector<std::uint8_t> context;
+    std::vector<std::uint8_t> contextEdges;
+    LinkStreams links;
+    std::vector<std::uint8_t> points;
+};
 
-    // The document goes inside a <script> element, which only "</" could end early.
+PageGeometry pageGeometry(const ReportRun& run, const PolygonRoles& roles,
+                          const DrawnContext& drawn) {
+    GeometryWriter geometry(run.before);
+    PageGeometry page;
+    page.patches = removedPatches(run.before, run.after, roles.removed);
+    page.removed = polygonStream(geometry, run.before, page.patches.polygons);
+    page.kept = polygonStream(geometry, run.before, roles.kept);
+    page.context = polygonStream(geometry, run.before, drawn.polygons);
+    page.contextEdges = edgeStream(geometry, drawn.edges);
+    page.outline = edgeStream(geometry, page.patches.outline);
+    page.links = linkStreams(geometry, run.after, run.before.polygons.size());
+    page.points = geometry.pointBytes();
+    return page;
+}
+
+void writeNumbers(standin::JsonWriter& json, const std::vector<std::size_t>& list) {
+    json.beginArray();
+    for (const std::size_t number : list) {
+        json.integer(number);
+    }
+    json.end();
+}
+
+void writeBytes(standin::JsonWriter& json, const char* key,
+                const std::vector<std::uint8_t>& bytes) {
+    json.key(key).string(base64(bytes));
+}
+
+/// The run as the summary line tells it: its file, counts and messages.
+void writeRunFields(standin::JsonWriter& json, const ReportRun& run, const PolygonRoles& roles) {
+    json.key("format").integer(kReportFormat);
+    json.key("file").string(run.file);
+    json.key("summary").string(run.summary);
+    json.key("stopReason").string(run.stopReason);
+    json.key("polygons").integer(run.before.polygons.size());
+    json.key("selected").integer(roles.removed.size() + roles.kept.size());
+    json.key("pairs").integer(run.counts.pairs);
+    json.key("linksAdded").integer(run.counts.linksAdded);
+    json.key("polygonsRemoved").integer(run.counts.polygonsRemoved);
+    json.key("messages").beginArray();
+    for (const standin::ShownMessage& message : run.messages) {
+        json.beginObject();
+        json.key("title").string(messageBoxTitle(message.kind));
+        json.key("text").string(message.text.value_or(""));
+        json.key("text2").string(message.text2.value_or(""));
+        json.end();
+    }
+    json.end();
+    const ViewAxes view = gapView(run.after, run.before.polygons.size());
+    json.key("view").beginObject();
+    json.key("right").triple(view.right);
+    json.key("up").triple(view.up);
+    json.key("depth").triple(view.depth);
+    json.end();
+}
+
+void writeGeometry(standin::JsonWriter& json, const PageGeometry& page, const PolygonRoles& roles,
+                   const DrawnContext& drawn) {
+    writeBytes(json, "points", page.points);
+    writeBytes(json, "removed", page.removed);
+    json.key("removedCount").integer(roles.removed.size());
+    writeBytes(json, "removedOutline", page.outline);
+    json.key("patchPolygons");
+    writeNumbers(json, page.patches.polygonCounts);
+    json.key("patchOutlines");
+    writeNumbers(json, page.patches.outlineCounts);
+    json.key("pairPatches").beginArray();
+    for (const std::vector<std::size_t>& patches : page.patches.pairPatches) {
+        writeNumbers(json, patches);
+    }
+    json.end();
+    writeBytes(json, "kept", page.kept);
+    json.key("keptCount").integer(roles.kept.size());
+    writeBytes(json, "context", page.context);
+    json.key("contextCount").integer(drawn.polygons.size());
+    json.key("contextTotal").integer(roles.context.size());
+    writeBytes(json, "contextEdges", page.contextEdges);
+    json.key("contextEdgeCount").integer(drawn.edges.size());
+    json.key("contextNote").string(drawn.note);
+    writeBytes(json, "links", page.links.points);
+    writeBytes(json, "linkTags", page.links.tagOfLink);
+    json.key("tags").beginArray();
+    for (const std::string& tag : page.links.tags) {
+        json.string(tag);
+    }
+    json.end();
+}
+
+/// `json` made safe to place inside a <script> element, which only "</" could end early.
+std::string scriptSafe(const std::string& json) {
     std::string safe;
     safe.reserve(json.size());
     for (const char c : json) {
@@ -453,6 +501,21 @@ std::string reportJson(const ReportRun& run) {
         }
     }
     return safe;
+}
+
+}  // namespace
+
+std::string pageDataJson(const ReportRun& run) {
+    const PolygonRoles roles = polygonRoles(run.before, run.after);
+    const DrawnContext drawn = drawnContext(run.before, roles.context);
+    const PageGeometry page = pageGeometry(run, roles, drawn);
+    std::string text;
+    standin::JsonWriter json(text, standin::JsonWriter::Spacing::compact);
+    json.beginObject();
+    writeRunFields(json, run, roles);
+    writeGeometry(json, page, roles, drawn);
+    json.end();
+    return scriptSafe(text);
 }
 
 }  // namespace tarvelhost::report

@@ -56,6 +56,6 @@ struct ReportRun {
 /// unselected ones drawn (all, or a sample), "contextEdges": the outline drawn when they are
 /// reduced, "contextNote" saying so; "links": two points per link, "linkTags" one byte per link
 /// indexing "tags"; "view": the picture's view across the first pair's gap.
-std::string reportJson(const ReportRun& run);
+std::string pageDataJson(const ReportRun& run);
 
 }  // namespace tarvelhost::report
