@@ -252,62 +252,78 @@ BoundaryPoint* extractNumbered(const PolygonsByPoint& polygons,
 // The most corners a group has for extractSmall.
 constexpr std::size_t kSmallCorners = 32;
 
+/// The corners of a small group: where each lies, its identifier, the two corners of each edge
+/// (the member's first and last, then its neighbours) and each corner's point, numbered as the
+/// first corner at the same point.
+struct SmallCorners {
+    Vector3* positions[kSmallCorners];
+    const LWPntID* ids[kSmallCorners];  // the corner's identifier, where it lies
+    std::uint8_t from[kSmallCorners];
+    std::uint8_t to[kSmallCorners];
+    std::uint8_t point[kSmallCorners];
+    std::size_t count = 0;
+};
+
+/// Fills `c` from the group's members. Returns false when the group has more than
+/// kSmallCorners corners.
+bool gatherSmallCorners(const PolyGroup& group, SmallCorners& c) {
+    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
+        const std::size_t n = static_cast<std::size_t>(std::max(m->pointCount, 0));
+        const std::size_t at = c.count;
+        if (n > kSmallCorners - at) {
+            return false;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            c.positions[at + i] = &m->positions[i];
+            c.ids[at + i] = &m->pointIds[i];
+        }
+        if (n > 0) {
+            c.from[at] = static_cast<std::uint8_t>(at);
+            c.to[at] = static_cast<std::uint8_t>(at + n - 1);
+            for (std::size_t i = 0; i + 1 < n; ++i) {
+                c.from[at + i + 1] = static_cast<std::uint8_t>(at + i);
+                c.to[at + i + 1] = static_cast<std::uint8_t>(at + i + 1);
+            }
+        }
+        c.count += n;
+    }
+    for (std::size_t k = 0; k < c.count; ++k) {
+        c.point[k] = static_cast<std::uint8_t>(k);
+        for (std::size_t j = 0; j < k; ++j) {
+            if (*c.ids[j] == *c.ids[k]) {
+                c.point[k] = c.point[j];
+                break;
+            }
+        }
+    }
+    return true;
+}
+
 /// The boundary of a group of at most kSmallCorners corners, found by comparing every corner
 /// with every other in place of the tables, so that nothing but the list is allocated: the
 /// same points in the same order as the tables give. Returns false, having built nothing, when
 /// the group has more corners.
 bool extractSmall(const PolyGroup& group, BoundaryPoint*& out) {
-    Vector3* positions[kSmallCorners];
-    const LWPntID* ids[kSmallCorners];  // the corner's identifier, where it lies
-    std::size_t corners = 0;
-    // Each edge as two corners (the member's first and last, then its neighbours), and each
-    // corner as the first corner at the same point.
-    std::uint8_t from[kSmallCorners];
-    std::uint8_t to[kSmallCorners];
-    for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
-        const std::size_t n = static_cast<std::size_t>(std::max(m->pointCount, 0));
-        if (n > kSmallCorners - corners) {
-            return false;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            positions[corners + i] = &m->positions[i];
-            ids[corners + i] = &m->pointIds[i];
-        }
-        if (n > 0) {
-            from[corners] = static_cast<std::uint8_t>(corners);
-            to[corners] = static_cast<std::uint8_t>(corners + n - 1);
-            for (std::size_t i = 0; i + 1 < n; ++i) {
-                from[corners + i + 1] = static_cast<std::uint8_t>(corners + i);
-                to[corners + i + 1] = static_cast<std::uint8_t>(corners + i + 1);
-            }
-        }
-        corners += n;
+    SmallCorners c;
+    if (!gatherSmallCorners(group, c)) {
+        return false;
     }
-    std::uint8_t point[kSmallCorners];
-    for (std::size_t c = 0; c < corners; ++c) {
-        point[c] = static_cast<std::uint8_t>(c);
-        for (std::size_t k = 0; k < c; ++k) {
-            if (*ids[k] == *ids[c]) {
-                point[c] = point[k];
-                break;
-            }
-        }
-    }
+    const std::uint8_t* point = c.point;
     // An edge remains where it occurs an odd number of times, as its last copy.
-    const std::size_t edges = corners;
+    const std::size_t edges = c.count;
     bool listed[kSmallCorners] = {};
-    for (std::size_t c = 0; c < corners; ++c) {
-        listed[c] = *ids[c] == nullptr;  // no host point has a null identifier
+    for (std::size_t k = 0; k < c.count; ++k) {
+        listed[k] = *c.ids[k] == nullptr;  // no host point has a null identifier
     }
     ListBuilder list;
     for (std::size_t e = 0; e < edges; ++e) {
-        const std::uint8_t a = std::min(point[from[e]], point[to[e]]);
-        const std::uint8_t b = std::max(point[from[e]], point[to[e]]);
+        const std::uint8_t a = std::min(point[c.from[e]], point[c.to[e]]);
+        const std::uint8_t b = std::max(point[c.from[e]], point[c.to[e]]);
         std::size_t copies = 1;
         bool last = true;
         for (std::size_t f = 0; f < edges; ++f) {
-            if (f != e && std::min(point[from[f]], point[to[f]]) == a &&
-                std::max(point[from[f]], point[to[f]]) == b) {
+            if (f != e && std::min(point[c.from[f]], point[c.to[f]]) == a &&
+                std::max(point[c.from[f]], point[c.to[f]]) == b) {
                 ++copies;
                 last = last && f < e;
             }
@@ -315,10 +331,10 @@ bool extractSmall(const PolyGroup& group, BoundaryPoint*& out) {
         if (!last || copies % 2 == 0) {
             continue;
         }
-        for (const std::uint8_t c : {from[e], to[e]}) {
-            if (!listed[point[c]]) {
-                listed[point[c]] = true;
-                list.add(positions[c], *ids[c]);
+        for (const std::uint8_t k : {c.from[e], c.to[e]}) {
+            if (!listed[point[k]]) {
+                listed[point[k]] = true;
+                list.add(c.positions[k], *c.ids[k]);
             }
         }
     }

@@ -129,6 +129,33 @@ struct CentreBox {
     }
 };
 
+/// Marks each group in `where` as tame, wild or silent, shared out over the team, and returns
+/// the box of the tame centres.
+CentreBox markSites(const FacingIndex::SiteSource& siteOf, const WorkerTeam& team,
+                    ResidentVector<std::uint32_t>& where) {
+    const std::size_t count = where.size();
+    std::vector<CentreBox> boxes((count + kBuildGrain - 1) / kBuildGrain);
+    team.forRanges(count, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        CentreBox& box = boxes[begin / kBuildGrain];
+        for (std::size_t g = begin; g < end; ++g) {
+            const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
+            if (neverFaces(s.normal)) {
+                where[g] = kMarkSilent;
+            } else if (isTame(s)) {
+                where[g] = kMarkTame;
+                box.add(s.centre);
+            } else {
+                where[g] = kMarkWild;
+            }
+        }
+    });
+    CentreBox all;
+    for (const CentreBox& box : boxes) {
+        all.add(box);
+    }
+    return all;
+}
+
 }  // namespace
 
 const FrameTransform& FacingQuery::frame() const {
@@ -172,25 +199,7 @@ void FacingIndex::build(const SiteSource& siteOf) {
     // wild and silent ones with the box of the tame centres; the tame centres' places along
     // the curve; and the tree's items, laid out along the curve.
     const WorkerTeam team(count_);
-    std::vector<CentreBox> boxes((count_ + kBuildGrain - 1) / kBuildGrain);
-    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
-        CentreBox& box = boxes[begin / kBuildGrain];
-        for (std::size_t g = begin; g < end; ++g) {
-            const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
-            if (neverFaces(s.normal)) {
-                where_[g] = kMarkSilent;
-            } else if (isTame(s)) {
-                where_[g] = kMarkTame;
-                box.add(s.centre);
-            } else {
-                where_[g] = kMarkWild;
-            }
-        }
-    });
-    CentreBox all;
-    for (const CentreBox& box : boxes) {
-        all.add(box);
-    }
+    const CentreBox all = markSites(siteOf, team, where_);
     slack_ = kRelativeSlack * all.scale + kSlackFloor;
     for (std::uint32_t g = 0; g < count_; ++g) {
         if (where_[g] != kMarkTame) {

@@ -288,7 +288,8 @@ std::int8_t colourCode(const standin::Polygon& link) {
     if (tag == nullptr) {
         return 0;
     }
-    return *tag == "Red" ? 1 : *tag == "DkRed" ? 2 : *tag == "Blue" ? 3 : 0;
+    const int code = *tag == "Red" ? 1 : *tag == "DkRed" ? 2 : *tag == "Blue" ? 3 : 0;
+    return static_cast<std::int8_t>(code);
 }
 
 /// A mesh file as `tarvel run` reads it, or a mesh made from arrays; and what the edit of a run
@@ -448,11 +449,11 @@ py::dict runArrays(const ReadOnlyDoubles& points, const ReadOnlyIndices& offsets
     out["stop_reason"] = edit->stopReason;
     out["summary"] = summaryLine(*edit, name);
     out["seconds"] = edit->seconds;
-    py::dict links_by_tag;
+    py::dict linksByTag;
     for (const auto& [tag, count] : edit->counts.links) {
-        links_by_tag[py::str(tag)] = count;
+        linksByTag[py::str(tag)] = count;
     }
-    out["link_counts"] = links_by_tag;
+    out["link_counts"] = linksByTag;
     out["edit"] = py::cast(edit);
     return out;
 }

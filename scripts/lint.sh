@@ -14,8 +14,7 @@ if [ ! -f "$build/compile_commands.json" ]; then
   echo "lint: no $build/compile_commands.json: configure and build first (cmake --preset release)" >&2
   exit 2
 fi
-# scenes/: the scenes the tests and the benchmark run, test-only code like testing/.
-excluded=(tests testing scenes fuzz bench node_modules 'build*' out dist .git)
+excluded=(tests testing fuzz bench node_modules 'build*' out dist .git)
 prune=()
 for folder in "${excluded[@]}"; do
   prune+=(-path "./$folder" -o)
@@ -54,7 +53,9 @@ lint_one() {
     stamp="$LINT_STAMPS/$(echo "${source#./}" | tr / _).$key"
     [ -f "$stamp" ] && return 0
   fi
-  clang-tidy --quiet -p "$LINT_BUILD" "$source" 2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2)
+  # A file with findings fails the lint and gets no stamp.
+  clang-tidy --quiet -p "$LINT_BUILD" "$source" 2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2) ||
+    return 1
   if [ -n "$key" ]; then
     rm -f "$LINT_STAMPS/$(echo "${source#./}" | tr / _)".*
     touch "$stamp"
@@ -64,5 +65,9 @@ export -f lint_one
 
 start=$SECONDS
 count="$(find . \( "${prune[@]}" \) -prune -o -name '*.cpp' -print | wc -l)"
-find . \( "${prune[@]}" \) -prune -o -name '*.cpp' -print0 | xargs -0 -n 1 -P 2 bash -c 'lint_one "$1"' _
+if ! find . \( "${prune[@]}" \) -prune -o -name '*.cpp' -print0 |
+  xargs -0 -n 1 -P 2 bash -c 'lint_one "$1"' _; then
+  echo "lint: findings above ($((SECONDS - start)) s)" >&2
+  exit 1
+fi
 echo "lint: $count files clean ($((SECONDS - start)) s)"

@@ -31,7 +31,7 @@ start=$SECONDS
 
 # Every C++ file laid out as .clang-format says.
 find . \( -path './build*' -o -path ./out -o -path ./dist -o -path ./node_modules -o -path ./.git \) \
-  -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
+  -prune -o \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 | xargs -0 clang-format --dry-run --Werror
 
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"

@@ -185,7 +185,7 @@ static void readObj(const char* path) {
     }
     while (fgets(line, sizeof line, file) != NULL) {
         if (line[0] == 'v' && line[1] == ' ') {
-            positions = grow(positions, &pointRoom, (pointCount + 1) * 3, sizeof(double)) ;
+            positions = grow(positions, &pointRoom, (pointCount + 1) * 3, sizeof(double));
             if (sscanf(line + 2, "%lf %lf %lf", &positions[pointCount * 3],
                        &positions[pointCount * 3 + 1], &positions[pointCount * 3 + 2]) != 3) {
                 fail("%s: a vertex without three numbers: %s", path, line);
@@ -413,10 +413,11 @@ static EditRecord* HOSTCALL beginEntry(int pointBuffer, int polygonBuffer, int s
     return &edit;
 }
 
-#define TRAP(name)                                                             \
-    static void HOSTCALL name##Trap(void) {                                    \
-        fail("the module called the edit record's " #name ", which it never " \
-             "should: it does not read the record as the host lays it out");   \
+#define TRAP(name)                                                           \
+    static void HOSTCALL name##Trap(void) {                                  \
+        fail("the module called the edit record's " #name                    \
+             ", which it never "                                             \
+             "should: it does not read the record as the host lays it out"); \
     }
 TRAP(pointCount)
 TRAP(pointScan)

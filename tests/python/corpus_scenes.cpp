@@ -6,8 +6,8 @@
 #include <iterator>
 #include <vector>
 
-#include "testing/scenes/scene_writer.h"
 #include "testing/scene_decoder.h"
+#include "testing/scenes/scene_writer.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
