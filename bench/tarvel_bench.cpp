@@ -32,7 +32,7 @@ namespace {
 
 struct Scenario {
     const char* name;
-    std::function<standin::Scene(int polygons)> make;
+    std::function<tarvel::standin::Scene(int polygons)> make;
     /// The arguments of bench/blender_bridge.py for Blender's bridge on the scene of about
     /// `polygons` polygons (or, for the curved patches, on the facing grids of that size);
     /// empty for a scene the comparison leaves out.
@@ -69,18 +69,22 @@ std::string blenderGrids(int polygons) {
 
 const std::vector<Scenario> kScenarios{
     {"two facing grids",
-     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); },
+     [](int n) { return tarvel::scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); },
      blenderGrids},
     {"curved noisy patches",
-     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
+     [](int n) {
+         return tarvel::scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7);
+     },
      blenderGrids},
-    {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }, {}},
+    {"eight facing pairs",
+     [](int n) { return tarvel::scenes::severalPairs(8, side(n / 16.0)); },
+     {}},
     // One-quad pairs: at a million polygons, the 500,000 pairs of the small-stack test.
-    {"many one-quad pairs", [](int n) { return scenes::manyPairs(n / 2, 1); },
+    {"many one-quad pairs", [](int n) { return tarvel::scenes::manyPairs(n / 2, 1); },
      [](int n) { return "pairs " + std::to_string(n / 2) + " 1 0 0"; }},
     // Half the polygons in four large pairs, half in pairs of 2 by 2 quads.
     {"four large among many small pairs",
-     [](int n) { return scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); },
+     [](int n) { return tarvel::scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); },
      [](int n) {
          return "pairs " + std::to_string(n / 16) + " 2 4 " + std::to_string(side(n / 16.0));
      }},
@@ -96,18 +100,18 @@ double cpuSeconds() {
 
 /// Runs the scene in this (child) process and fills the measure.
 Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) {
-    standin::Scene scene = scenario.make(polygons);
+    tarvel::standin::Scene scene = scenario.make(polygons);
     const int count = static_cast<int>(scene.mesh.polygons.size());
-    const standin::LoadedModule module(modulePath);
+    const tarvel::standin::LoadedModule module(modulePath);
     auto reset = reinterpret_cast<void (*)()>(module.symbol("tarvelResetStageClock"));
     auto seconds = reinterpret_cast<double (*)(int)>(module.symbol("tarvelStageSeconds"));
     reset();
     const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     // Only the calls are read: the host keeps the mesh it would otherwise hand back.
-    const standin::Trace trace =
-        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly,
-                         standin::MeshAfter::notGiven);
+    const tarvel::standin::Trace trace = tarvel::standin::runTool(
+        module.module(), std::move(scene), tarvel::standin::CallLogging::countsOnly,
+        tarvel::standin::MeshAfter::notGiven);
     const auto end = std::chrono::steady_clock::now();
     Measure m;
     m.cpu = cpuSeconds() - cpuStart;
@@ -118,7 +122,7 @@ Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) 
         m.stage[s] = seconds(s);
     }
     m.total = seconds(tarvel::kStageCount);
-    m.links = static_cast<int>(trace.calls.count(standin::CallOp::addFace));
+    m.links = static_cast<int>(trace.calls.count(tarvel::standin::CallOp::addFace));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     m.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
@@ -184,14 +188,14 @@ bool writeBytes(const std::string& path, const void* data, std::size_t size) {
 }
 
 /// The benchmark's facing grids of about `polygons` polygons as an OBJ file's text.
-std::string facingGridsObj(const standin::Mesh& mesh) {
+std::string facingGridsObj(const tarvel::standin::Mesh& mesh) {
     std::string text = "# two facing grids\n";
     char line[128];
-    for (const standin::Point& p : mesh.points) {
+    for (const tarvel::standin::Point& p : mesh.points) {
         std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p[0], p[1], p[2]);
         text += line;
     }
-    for (const standin::Polygon& polygon : mesh.polygons) {
+    for (const tarvel::standin::Polygon& polygon : mesh.polygons) {
         text += 'f';
         for (std::int32_t point : polygon.points) {
             text += ' ';
@@ -209,21 +213,21 @@ FileMeasure runFileHere(const char* modulePath, const std::string& path,
     using Clock = std::chrono::steady_clock;
     FileMeasure m;
     const auto start = Clock::now();
-    formats::MeshFile input = formats::MeshFile::load(path);
-    standin::Scene scene;
+    tarvel::formats::MeshFile input = tarvel::formats::MeshFile::load(path);
+    tarvel::standin::Scene scene;
     scene.mesh = input.takeMesh();
-    for (standin::Polygon& polygon : scene.mesh.polygons) {
+    for (tarvel::standin::Polygon& polygon : scene.mesh.polygons) {
         polygon.flags |= 1;
     }
     const auto read = Clock::now();
     m.polygons = static_cast<int>(scene.mesh.polygons.size());
-    const standin::LoadedModule module(modulePath);
+    const tarvel::standin::LoadedModule module(modulePath);
     auto reset = reinterpret_cast<void (*)()>(module.symbol("tarvelResetStageClock"));
     auto stageSeconds = reinterpret_cast<double (*)(int)>(module.symbol("tarvelStageSeconds"));
     reset();
     const auto moduleStart = Clock::now();
-    const standin::Trace trace =
-        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly);
+    const tarvel::standin::Trace trace = tarvel::standin::runTool(
+        module.module(), std::move(scene), tarvel::standin::CallLogging::countsOnly);
     const auto moduleEnd = Clock::now();
     if (!trace.mesh) {
         return m;
@@ -385,12 +389,12 @@ void compareFiles(int polygons) {
         std::printf("\nNo temporary folder for the mesh files.\n");
         return;
     }
-    const standin::Scene scene = kScenarios[0].make(polygons);
+    const tarvel::standin::Scene scene = kScenarios[0].make(polygons);
     const std::string obj = std::string(folder) + "/facing_grids.obj";
     const std::string lwo = std::string(folder) + "/facing_grids.lwo";
     const std::string text = facingGridsObj(scene.mesh);
     const std::vector<std::byte> object =
-        formats::writeLwo(formats::lwoFromMesh(scene.mesh, lwo), lwo);
+        tarvel::formats::writeLwo(tarvel::formats::lwoFromMesh(scene.mesh, lwo), lwo);
     if (!writeBytes(obj, text.data(), text.size()) ||
         !writeBytes(lwo, object.data(), object.size())) {
         std::printf("\nThe mesh files could not be written in %s.\n", folder);

@@ -9,7 +9,7 @@
 
 #include "cli/exit_codes.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -446,4 +446,4 @@ CommandLine parseHostCommandLine(std::span<const std::string> args) {
     return line;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

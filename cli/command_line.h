@@ -10,7 +10,7 @@
 #include "cli/selection.h"
 #include "formats/mesh_file.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// `tarvel host SCENE.json` (tarvel-host).
 struct HostOptions {
@@ -82,4 +82,4 @@ CommandLine parseTarvelCommandLine(std::span<const std::string> args);
 /// Command::help.
 CommandLine parseHostCommandLine(std::span<const std::string> args);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

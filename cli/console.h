@@ -4,7 +4,7 @@
 #include <istream>
 #include <ostream>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 struct Console {
     /// Standard input: a mesh read from "-".
@@ -21,4 +21,4 @@ struct Console {
     int outError = 0;
 };
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -11,7 +11,7 @@
 #include <windows.h>
 #endif
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 std::filesystem::path executableDirectory() {
 #ifdef _WIN32
@@ -36,4 +36,4 @@ std::filesystem::path executableDirectory() {
 #endif
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The folder holding the running program, or an empty path when the system cannot tell.
 std::filesystem::path executableDirectory();
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

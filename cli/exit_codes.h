@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The run completed: the tool linked its pairs and removed them.
 inline constexpr int kExitOk = 0;
@@ -24,4 +24,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -5,7 +5,7 @@
 
 #include "cli/exit_codes.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -56,4 +56,4 @@ int exitCodeOf(const std::string& program, const std::string& subject, std::ostr
     return code;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

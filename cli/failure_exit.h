@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Runs `body` and returns its result. A failure it throws becomes an exit code and its
 /// message in `failure`: UsageError gives kExitUsageError; an input error (standin::InputError,
@@ -24,4 +24,4 @@ int exitCodeOf(const std::string& program, const std::string& subject, std::ostr
 /// error, then a stopped run, then success.
 int worseExit(int a, int b);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -14,7 +14,7 @@
 #include "standin/scene_reader.h"
 #include "standin/trace_writer.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 int runExitCode(const standin::Trace& trace, std::size_t scenePolygons) {
     const RunCounts counts = countRun(trace, scenePolygons);
@@ -63,4 +63,4 @@ int runHostProgram(std::span<const std::string> args, const std::filesystem::pat
     });
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

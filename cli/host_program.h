@@ -9,7 +9,7 @@
 #include "cli/console.h"
 #include "standin/stand_in_host.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Reads the scene, loads the module (`defaultModule` unless --module names one), runs it,
 /// and writes the trace file or, without --trace, a summary on the console's out. The tool's
@@ -27,4 +27,4 @@ int runExitCode(const standin::Trace& trace, std::size_t scenePolygons);
 int runHostProgram(std::span<const std::string> args, const std::filesystem::path& defaultModule,
                    Console& console);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

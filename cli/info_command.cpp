@@ -11,7 +11,7 @@
 #include "formats/obj_edit.h"
 #include "standin/json_writer.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -162,4 +162,4 @@ int runInfo(const InfoOptions& options, Console& console) {
     return kExitOk;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

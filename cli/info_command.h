@@ -4,7 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Prints the file's format; its layers (number as LightWave shows it, name, parent, points,
 /// polygons by type), marking the one a run takes (the first, or --layer); the surfaces,
@@ -12,4 +12,4 @@ namespace tarvelhost {
 /// JSON object. Throws on a file it cannot read.
 int runInfo(const InfoOptions& options, Console& console);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

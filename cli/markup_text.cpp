@@ -1,6 +1,6 @@
 #include "cli/markup_text.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 std::string escapedMarkup(std::string_view text) {
     std::string out;
@@ -26,4 +26,4 @@ std::string escapedMarkup(std::string_view text) {
     return out;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

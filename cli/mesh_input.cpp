@@ -6,7 +6,7 @@
 #include "formats/format_error.h"
 #include "formats/mesh_stream.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 std::string inputName(const std::filesystem::path& path) {
     return path == "-" ? "standard input" : path.string();
@@ -42,4 +42,4 @@ formats::MeshFile readMeshInput(const std::filesystem::path& path,
     }
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -10,7 +10,7 @@
 #include "formats/mesh_file.h"
 #include "formats/mesh_stream.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// How messages name `path`: "standard input" for "-", the path as given otherwise.
 std::string inputName(const std::filesystem::path& path);
@@ -32,4 +32,4 @@ PartNames partNamesIn(formats::MeshFormat format);
 /// "lwo" or "obj".
 const char* formatKey(formats::MeshFormat format);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -4,7 +4,7 @@
 
 #include "standin/polygon_normal.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::vector<MeshEdge> outlineEdges(const standin::Mesh& mesh, const std::vector<
     return edges;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

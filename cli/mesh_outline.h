@@ -8,7 +8,7 @@
 
 #include "mesh/mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// An edge between two point identifiers, the lower first.
 using MeshEdge = std::array<std::int32_t, 2>;
@@ -24,4 +24,4 @@ using MeshEdge = std::array<std::int32_t, 2>;
 std::vector<MeshEdge> outlineEdges(const standin::Mesh& mesh, const std::vector<bool>& inPart,
                                    const std::optional<standin::Point>& depth);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -7,7 +7,7 @@
 #include "formats/file_bytes.h"
 #include "mesh/input_error.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -271,4 +271,4 @@ std::optional<ModuleVersion> readModuleVersion(const std::filesystem::path& path
     }
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 struct ModuleVersion {
     /// The fixed file version, "1.0.1.330".
@@ -23,4 +23,4 @@ std::optional<ModuleVersion> readModuleVersion(std::span<const std::byte> file);
 /// The same for the file at `path`; null when it cannot be read either.
 std::optional<ModuleVersion> readModuleVersion(const std::filesystem::path& path);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #endif
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace fs = std::filesystem;
 
@@ -419,4 +419,4 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 
 #endif
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The files one command writes, written together. stage() writes each one completely to a
 /// temporary file beside its final place and flushes it to disk; commit() moves them all into
@@ -84,4 +84,4 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 /// once each is made absolute and its links resolved, whether or not the file exists yet.
 bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

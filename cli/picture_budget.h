@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Keeps `size` items of `list` spread evenly through it, in order (all when it is shorter).
 template <typename Item>
@@ -35,4 +35,4 @@ inline std::string thousands(std::size_t value) {
     return out;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -4,7 +4,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::string listNames(const std::vector<NameCount>& names, std::size_t shown) {
     return text;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -8,7 +8,7 @@
 
 #include "mesh/mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 struct NameCount {
     std::string name;
@@ -36,4 +36,4 @@ PolygonNames polygonNames(const standin::Mesh& mesh, PartNames how = PartNames::
 /// "Floor (16), Ceiling (9)", or "none"; past `shown` names, "... and N more".
 std::string listNames(const std::vector<NameCount>& names, std::size_t shown = 20);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

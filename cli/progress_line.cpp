@@ -1,6 +1,6 @@
 #include "cli/progress_line.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -113,4 +113,4 @@ void ProgressLine::run() {
     }
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The steps of one file's run, as the line names them.
 enum class RunStep { idle, reading, running, writing, report };
@@ -59,4 +59,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -23,7 +23,7 @@
 #include "standin/stand_in_host.h"
 #include "standin/trace_writer.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace fs = std::filesystem;
 
@@ -335,4 +335,4 @@ int runFiles(const RunOptions& options, const fs::path& defaultModule, Console& 
     return worst;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -6,7 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Runs the module (`defaultModule` unless --module names one) on each input in turn and
 /// writes each result in its input's format: to -o (standard output for "-"), or under the
@@ -21,4 +21,4 @@ namespace tarvelhost {
 int runFiles(const RunOptions& options, const std::filesystem::path& defaultModule,
              Console& console);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -2,7 +2,7 @@
 
 #include "mesh/input_error.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -42,4 +42,4 @@ std::string silentStopReason(const standin::Trace& trace, const RunCounts& count
     return "the tool stopped without a message and changed nothing (" + polygons + ")";
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

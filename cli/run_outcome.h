@@ -8,7 +8,7 @@
 #include "cli/run_summary.h"
 #include "standin/stand_in_host.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The error the modeller's edit closes with when the tool ran out of memory.
 inline constexpr int kEditErrorNoMemory = 1;
@@ -22,4 +22,4 @@ void refuseAbandonedEdit(const standin::Trace& trace, const std::string& name);
 std::string silentStopReason(const standin::Trace& trace, const RunCounts& counts,
                              std::size_t selected);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

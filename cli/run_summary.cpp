@@ -6,7 +6,7 @@
 #include "cli/exit_codes.h"
 #include "standin/json_writer.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -224,4 +224,4 @@ void writeSummary(const standin::Trace& trace, std::size_t scenePolygons, std::o
     out << "Result: " << trace.result << '\n';
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -10,7 +10,7 @@
 
 #include "standin/stand_in_host.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Writes the polygons added (counted by their "COLR" tag), the polygons removed, and the result.
 /// `scenePolygons` is the number of polygons the scene had: polygons past it were added.
@@ -79,4 +79,4 @@ std::string totalLine(const std::vector<FileReport>& reports, double seconds);
 /// The same as one JSON object with "total": true and the worst exit code.
 std::string totalJson(const std::vector<FileReport>& reports, double seconds, int exitCode);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

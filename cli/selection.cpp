@@ -11,7 +11,7 @@
 #include "sdk/lwsdk.h"
 #include "sdk/polygon_flags.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -179,4 +179,4 @@ std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules, Par
     return selected;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -10,7 +10,7 @@
 #include "cli/polygon_names.h"
 #include "mesh/mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Polygon indices from `first` to `last`, both included; without `last`, to the end.
 struct IndexRange {
@@ -52,4 +52,4 @@ void checkSelection(const standin::Mesh& mesh, const SelectionRules& rules, cons
 std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules,
                            PartNames partNames = PartNames::whole);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -8,7 +8,7 @@
 #include "cli/exit_codes.h"
 #include "mesh/input_error.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -56,4 +56,4 @@ int closeStandardOutput(const char* program, int code, Console& console) {
     return kExitInputError;
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -3,7 +3,7 @@
 
 #include "cli/console.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// Flushes the console's out and throws standin::InputError ("standard output: cannot write:
 /// REASON") when a write or the flush failed.
@@ -21,4 +21,4 @@ bool flushOut(Console& console);
 /// output error, and returns kExitInputError; returns `code` otherwise.
 int closeStandardOutput(const char* program, int code, Console& console);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 namespace {
 
@@ -568,4 +568,4 @@ void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std
     out << panels.str() << "  <g class=\"legend\">\n" << legend.str() << "  </g>\n</svg>\n";
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

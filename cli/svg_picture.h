@@ -7,7 +7,7 @@
 
 #include "mesh/mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The direction a picture is seen from: `right` and `up` span the picture (x to the right,
 /// y up), `depth` points away from the viewer. Unit vectors, each perpendicular to the others.
@@ -42,4 +42,4 @@ ViewAxes gapView(const standin::Mesh& after, std::size_t firstAdded);
 void writeSvg(const standin::Mesh& before, const standin::Mesh& after, const std::string& title,
               std::ostream& out);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -9,11 +9,11 @@
 #include "cli/standard_output.h"
 
 int main(int argc, char** argv) {
-    tarvelhost::removeTemporaryFilesOnSignals();
+    tarvel::cli::removeTemporaryFilesOnSignals();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The module built with the program sits beside it.
-    const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
-    tarvelhost::Console console{std::cin, std::cout, std::cerr, false};
-    const int code = tarvelhost::runHostProgram(args, module, console);
-    return tarvelhost::closeStandardOutput("tarvel-host", code, console);
+    const std::filesystem::path module = tarvel::cli::executableDirectory() / "tarvel.p";
+    tarvel::cli::Console console{std::cin, std::cout, std::cerr, false};
+    const int code = tarvel::cli::runHostProgram(args, module, console);
+    return tarvel::cli::closeStandardOutput("tarvel-host", code, console);
 }

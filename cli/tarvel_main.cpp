@@ -23,12 +23,12 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    tarvelhost::removeTemporaryFilesOnSignals();
+    tarvel::cli::removeTemporaryFilesOnSignals();
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // The module built with the program sits beside it.
-    const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
-    tarvelhost::Console console{std::cin, std::cout, std::cerr, TARVEL_ISATTY(2) != 0,
-                                TARVEL_ISATTY(1) != 0};
-    const int code = tarvelhost::runTarvel(args, module, console);
-    return tarvelhost::closeStandardOutput("tarvel", code, console);
+    const std::filesystem::path module = tarvel::cli::executableDirectory() / "tarvel.p";
+    tarvel::cli::Console console{std::cin, std::cout, std::cerr, TARVEL_ISATTY(2) != 0,
+                                 TARVEL_ISATTY(1) != 0};
+    const int code = tarvel::cli::runTarvel(args, module, console);
+    return tarvel::cli::closeStandardOutput("tarvel", code, console);
 }

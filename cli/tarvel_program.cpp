@@ -12,7 +12,7 @@
 #error "the build gives the program's version as TARVEL_PROGRAM_VERSION"
 #endif
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 std::string versionText(const std::filesystem::path& module) {
     std::string text = "tarvel " TARVEL_PROGRAM_VERSION "\n";
@@ -46,4 +46,4 @@ int runTarvel(std::span<const std::string> args, const std::filesystem::path& de
     });
 }
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -7,7 +7,7 @@
 
 #include "cli/console.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 
 /// The whole program for the arguments after its name. Every failure is one line on the
 /// console's err and its exit code (see cli/exit_codes.h).
@@ -17,4 +17,4 @@ int runTarvel(std::span<const std::string> args, const std::filesystem::path& de
 /// "tarvel 1.0.1" and the module file's versions as the file gives them (or why not).
 std::string versionText(const std::filesystem::path& module);
 
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

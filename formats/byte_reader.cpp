@@ -5,7 +5,7 @@
 #include "formats/format_error.h"
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 ByteReader::ByteReader(std::span<const std::byte> body, std::size_t fileOffset, LWID chunk,
                        const std::string& fileName)
@@ -91,4 +91,4 @@ std::string chunkName(LWID id) {
     return name;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -8,7 +8,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// Reads the values LWO2 stores (U2, U4, F4, ID4, VX, S0) from a chunk body, never past its
 /// end. Every failure throws FormatError naming the file, the chunk and the byte offset in the
@@ -53,4 +53,4 @@ private:
 /// The text of a four-character code, with characters that are not printable shown as '?'.
 std::string chunkName(LWID id);
 
-}  // namespace formats
+}  // namespace tarvel::formats

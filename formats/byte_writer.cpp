@@ -5,7 +5,7 @@
 
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 void ByteWriter::u2(std::uint16_t value) {
     buffer_.push_back(static_cast<std::byte>(value >> 8));
@@ -47,4 +47,4 @@ void ByteWriter::bytes(std::span<const std::byte> data) {
     buffer_.insert(buffer_.end(), data.begin(), data.end());
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 class ByteWriter {
 public:
@@ -30,4 +30,4 @@ private:
     std::vector<std::byte> buffer_;
 };
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 
 #include "formats/format_error.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -52,4 +52,4 @@ std::vector<std::byte> readFileBytes(const std::filesystem::path& path) {
     return readWhole<std::vector<std::byte>>(path);
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <vector>
 
-namespace formats {
+namespace tarvel::formats {
 
 /// The whole content of the file at `path`. Throws FormatError naming the file (as given) and
 /// the reason when it cannot be opened or read, or is a folder.
 std::vector<std::byte> readFileBytes(const std::filesystem::path& path);
 
-}  // namespace formats
+}  // namespace tarvel::formats

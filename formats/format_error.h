@@ -6,7 +6,7 @@
 
 #include "mesh/input_error.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// A mesh file that cannot be read or written. The message is one line that starts with the
 /// file's name and names the place ("model.lwo: POLS at byte 1234: vertex index 9999 beyond
@@ -23,4 +23,4 @@ public:
     using FormatError::FormatError;
 };
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -11,7 +11,7 @@
 #include "formats/lwo_reader.h"
 #include "formats/lwo_tag_table.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -401,4 +401,4 @@ LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
     return result;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -7,7 +7,7 @@
 #include "formats/lwo_object.h"
 #include "mesh/mesh.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// The primary layer of `object`: point i is the layer's point i (float converted to double,
 /// which is exact), polygon j the layer's polygon j with its type, the surface its SURF tag
@@ -31,4 +31,4 @@ standin::Mesh lwoMesh(const LwoObject& object);
 LwoObject applyMeshEdit(const LwoObject& object, const standin::Mesh& edited,
                         const std::string& name);
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -4,7 +4,7 @@
 
 #include "formats/byte_reader.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::vector<LwoLayerSummary> listLwoLayers(const LwoObject& object, const std::s
     return layers;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 struct LwoLayerSummary {
     /// The layer's number as LightWave shows it: the LAYR number plus one (1 for a file
@@ -28,4 +28,4 @@ struct LwoLayerSummary {
 /// a value.
 std::vector<LwoLayerSummary> listLwoLayers(const LwoObject& object, const std::string& name);
 
-}  // namespace formats
+}  // namespace tarvel::formats

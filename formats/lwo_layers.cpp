@@ -7,7 +7,7 @@
 #include "formats/format_error.h"
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -129,4 +129,4 @@ std::string layerLabel(const LwoLayerInfo& layer) {
     return layer.name.empty() ? label : label + " (" + layer.name + ")";
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

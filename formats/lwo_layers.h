@@ -8,7 +8,7 @@
 
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// One layer of an object: where its chunks are and what the user knows it by.
 struct LwoLayerInfo {
@@ -40,4 +40,4 @@ std::size_t chooseLayer(const std::vector<LwoLayerInfo>& layers, const std::stri
 /// How messages name the layer: "layer 2", or "layer 2 (Top)" for a named one.
 std::string layerLabel(const LwoLayerInfo& layer);
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 inline constexpr LWID kIdForm = LWID_('F', 'O', 'R', 'M');
 inline constexpr LWID kIdLwo2 = LWID_('L', 'W', 'O', '2');
@@ -105,4 +105,4 @@ struct LwoObject {
     std::vector<std::byte> trailing;
 };
 
-}  // namespace formats
+}  // namespace tarvel::formats

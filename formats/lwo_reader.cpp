@@ -7,7 +7,7 @@
 #include "formats/format_error.h"
 #include "formats/lwo_layers.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -315,4 +315,4 @@ LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name,
     return object;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

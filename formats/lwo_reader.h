@@ -8,7 +8,7 @@
 
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// Reads the LWO2 or LWO3 file held in `bytes`; `name` names it in messages. Splits the FORM
 /// into its chunks, reads the TAGS strings and decodes the primary layer: the first in the
@@ -27,4 +27,4 @@ LwoObject readLwo(std::span<const std::byte> bytes, const std::string& name,
 /// Whether the tag type's PTAG values index the TAGS strings (every type but SMGP).
 bool tagIndexesStrings(LWID type);
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -7,7 +7,7 @@
 #include "formats/format_error.h"
 #include "formats/lwo_reader.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -55,4 +55,4 @@ std::uint16_t smoothingGroupNumber(std::string_view text) {
         std::min<unsigned long long>(value, std::numeric_limits<std::uint16_t>::max()));
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -11,7 +11,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// The strings a PTAG value indexes, growing as new texts are asked for. A text already in
 /// the table keeps its first index; new texts are appended.
@@ -47,4 +47,4 @@ private:
 /// 65535 for a number beyond.
 std::uint16_t smoothingGroupNumber(std::string_view text);
 
-}  // namespace formats
+}  // namespace tarvel::formats

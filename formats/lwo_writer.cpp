@@ -5,7 +5,7 @@
 #include "formats/byte_writer.h"
 #include "formats/format_error.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 std::vector<std::byte> writeLwo(const LwoObject& object, const std::string& name) {
     std::size_t formSize = 4;
@@ -35,4 +35,4 @@ std::vector<std::byte> writeLwo(const LwoObject& object, const std::string& name
     return out.take();
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

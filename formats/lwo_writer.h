@@ -7,7 +7,7 @@
 
 #include "formats/lwo_object.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// The file: the FORM header of `object.formType`, every chunk of `object.chunks` as stored
 /// (header, body, and a zero pad byte after an odd body), then `object.trailing`. A file read by
@@ -15,4 +15,4 @@ namespace formats {
 /// naming `name` when the FORM would exceed the 4 GiB the format can describe.
 std::vector<std::byte> writeLwo(const LwoObject& object, const std::string& name);
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -11,7 +11,7 @@
 #include "formats/obj_edit.h"
 #include "formats/obj_reader.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 const char* formatName(MeshFormat format) {
     return format == MeshFormat::lwo ? "LightWave object (.lwo)" : "Wavefront OBJ (.obj)";
@@ -81,4 +81,4 @@ std::vector<std::byte> MeshFile::editedBytes(const standin::Mesh& edited) const 
     return std::vector<std::byte>(first, first + text.size());
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -14,7 +14,7 @@
 #include "formats/obj_model.h"
 #include "mesh/mesh.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 enum class MeshFormat { lwo, obj };
 
@@ -64,4 +64,4 @@ private:
     standin::Mesh mesh_;
 };
 
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -125,4 +125,4 @@ std::vector<std::byte> readMeshBytes(const std::filesystem::path& path, MeshForm
     return readMeshStream(file, format, path.string(), progress);
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

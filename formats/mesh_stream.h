@@ -12,7 +12,7 @@
 
 #include "formats/mesh_file.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// Told how many bytes of how many have been read (0 of them when the total is not known).
 using ReadProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
@@ -35,4 +35,4 @@ std::vector<std::byte> readMeshStream(std::istream& in, MeshFormat format, const
 std::vector<std::byte> readMeshBytes(const std::filesystem::path& path, MeshFormat format,
                                      const ReadProgress& progress = {});
 
-}  // namespace formats
+}  // namespace tarvel::formats

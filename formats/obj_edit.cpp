@@ -4,7 +4,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited) {
     return out;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

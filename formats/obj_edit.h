@@ -7,7 +7,7 @@
 #include "mesh/mesh.h"
 #include "sdk/lwsdk.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// The type a polyline (`l`) has in the mesh: not a face, so the tool never takes it.
 inline constexpr LWID kTypeObjLine = LWID_('L', 'I', 'N', 'E');
@@ -27,4 +27,4 @@ standin::Mesh objMesh(const ObjModel& model);
 /// a last line without its line ending gets one before them.
 std::string applyMeshEdit(const ObjModel& model, const standin::Mesh& edited);
 
-}  // namespace formats
+}  // namespace tarvel::formats

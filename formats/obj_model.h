@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace formats {
+namespace tarvel::formats {
 
 inline constexpr std::uint32_t kNoName = std::numeric_limits<std::uint32_t>::max();
 
@@ -46,4 +46,4 @@ struct ObjModel {
     std::vector<std::string> names;
 };
 
-}  // namespace formats
+}  // namespace tarvel::formats

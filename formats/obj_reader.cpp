@@ -8,7 +8,7 @@
 
 #include "formats/format_error.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 namespace {
 
@@ -341,4 +341,4 @@ ObjModel readObj(std::span<const std::byte> bytes, const std::string& name) {
     return parseText(std::move(text), name);
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

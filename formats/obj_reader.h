@@ -7,7 +7,7 @@
 
 #include "formats/obj_model.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// Reads the OBJ text held in `bytes`; `name` names it in messages. Decodes `v` positions
 /// (exactly, as strtod rounds), `f` faces and `l` lines as they are (no triangulation, no
@@ -21,4 +21,4 @@ namespace formats {
 /// one beyond the vertices (texture coordinates, normals) the file defines.
 ObjModel readObj(std::span<const std::byte> bytes, const std::string& name);
 
-}  // namespace formats
+}  // namespace tarvel::formats

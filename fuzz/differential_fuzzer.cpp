@@ -13,9 +13,10 @@
 namespace {
 
 // The straightforward procedures are quadratic or worse; small scenes keep a run cheap.
-constexpr fuzzing::SceneLimits kLimits{96, 48};
+constexpr tarvel::fuzzing::SceneLimits kLimits{96, 48};
 
-void check(const standin::Scene& scene, const standin::Trace& trace, const char* module) {
+void check(const tarvel::standin::Scene& scene, const tarvel::standin::Trace& trace,
+           const char* module) {
     const std::vector<std::string> broken = tarvel::testing::brokenRunInvariants(scene, trace);
     if (!broken.empty()) {
         std::fprintf(stderr, "%s: run invariants broken:\n%s", module,
@@ -27,15 +28,17 @@ void check(const standin::Scene& scene, const standin::Trace& trace, const char*
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const standin::LoadedModule fast(TARVEL_MODULE_FILE);
-    static const standin::LoadedModule reference(TARVEL_REFERENCE_MODULE_FILE);
-    const standin::Scene scene = fuzzing::decodeScene(std::span(data, size), kLimits);
-    const standin::Trace fastTrace = standin::runTool(fast.module(), scene);
-    const standin::Trace referenceTrace = standin::runTool(reference.module(), scene);
+    static const tarvel::standin::LoadedModule fast(TARVEL_MODULE_FILE);
+    static const tarvel::standin::LoadedModule reference(TARVEL_REFERENCE_MODULE_FILE);
+    const tarvel::standin::Scene scene =
+        tarvel::fuzzing::decodeScene(std::span(data, size), kLimits);
+    const tarvel::standin::Trace fastTrace = tarvel::standin::runTool(fast.module(), scene);
+    const tarvel::standin::Trace referenceTrace =
+        tarvel::standin::runTool(reference.module(), scene);
     check(scene, fastTrace, "fast module");
     check(scene, referenceTrace, "reference module");
-    const std::string fastText = standin::traceText(fastTrace);
-    const std::string referenceText = standin::traceText(referenceTrace);
+    const std::string fastText = tarvel::standin::traceText(fastTrace);
+    const std::string referenceText = tarvel::standin::traceText(referenceTrace);
     if (fastText != referenceText) {
         std::fprintf(stderr, "traces differ\nfast:\n%s\nreference:\n%s\n", fastText.c_str(),
                      referenceText.c_str());

@@ -10,7 +10,7 @@
 #include "testing/scene_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const standin::Scene scene = fuzzing::decodeScene(std::span(data, size));
+    const tarvel::standin::Scene scene = tarvel::fuzzing::decodeScene(std::span(data, size));
     const tarvel::testing::WatchedRun run = tarvel::testing::runWatched(scene);
     std::vector<std::string> broken = tarvel::testing::brokenRunInvariants(scene, run.trace);
     if (run.live != 0) {

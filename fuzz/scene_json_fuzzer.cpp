@@ -9,20 +9,20 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     try {
-        const standin::Scene scene = standin::readScene(text, "fuzz.json");
+        const tarvel::standin::Scene scene = tarvel::standin::readScene(text, "fuzz.json");
         // A scene the reader accepts keeps the promise the host relies on.
-        for (const standin::Polygon& polygon : scene.mesh.polygons) {
+        for (const tarvel::standin::Polygon& polygon : scene.mesh.polygons) {
             for (const std::int32_t point : polygon.points) {
                 if (point < 0 || static_cast<std::size_t>(point) >= scene.mesh.points.size()) {
                     __builtin_trap();
                 }
             }
         }
-    } catch (const standin::InputError&) {
+    } catch (const tarvel::standin::InputError&) {
     }
     try {
-        standin::parseJson(text);
-    } catch (const standin::JsonError&) {
+        tarvel::standin::parseJson(text);
+    } catch (const tarvel::standin::JsonError&) {
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace standin {
+namespace tarvel::standin {
 
 /// Input the stand-in host refuses: a scene, trace or module file, or a command line. The
 /// message is one line that names the file (or option) and the place.
@@ -11,4 +11,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

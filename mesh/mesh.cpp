@@ -1,6 +1,6 @@
 #include "mesh/mesh.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 const std::string* findTag(const Polygon& polygon, LWID type) {
     for (const PolygonTag& tag : polygon.tags) {
@@ -19,4 +19,4 @@ std::string fourCharacterText(LWID code) {
     return text;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -11,7 +11,7 @@
 #include "sdk/lwsdk.h"
 #include "sdk/polygon_flags.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// A position or direction in model units: x, y, z.
 using Point = std::array<double, 3>;
@@ -50,4 +50,4 @@ const std::string* findTag(const Polygon& polygon, LWID type);
 /// A four-character code as text, first character from the most significant byte.
 std::string fourCharacterText(LWID code);
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace standin {
+namespace tarvel::standin {
 
 /// A list of point identifiers with the interface of std::vector<std::int32_t> as the mesh's
 /// users take it: up to four entries live inside the object, more in a block of their own.
@@ -139,4 +139,4 @@ private:
     std::uint32_t capacity_ = kInline;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

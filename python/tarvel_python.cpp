@@ -76,10 +76,10 @@ std::mutex& runMutex() {
 }
 
 /// The loaded module; call with runMutex() held.
-const standin::PluginModule& loadedModule() {
-    static std::unique_ptr<standin::LoadedModule> loaded;
+const tarvel::standin::PluginModule& loadedModule() {
+    static std::unique_ptr<tarvel::standin::LoadedModule> loaded;
     if (!loaded) {
-        loaded = std::make_unique<standin::LoadedModule>(defaultModulePath());
+        loaded = std::make_unique<tarvel::standin::LoadedModule>(defaultModulePath());
     }
     return loaded->module();
 }
@@ -123,10 +123,10 @@ struct RunEdit {
     /// Which polygons the run was given selected.
     std::vector<bool> selected;
     /// The polygons the run added and kept, in the order added.
-    std::vector<standin::Polygon> added;
+    std::vector<tarvel::standin::Polygon> added;
     std::vector<std::int64_t> removed;
-    tarvelhost::RunCounts counts;
-    std::vector<standin::ShownMessage> messages;
+    tarvel::cli::RunCounts counts;
+    std::vector<tarvel::standin::ShownMessage> messages;
     std::string stopReason;
     double seconds = 0.0;
     bool stopped = false;
@@ -190,8 +190,8 @@ MeshArrays checkShapes(const ReadOnlyDoubles& points, const ReadOnlyIndices& off
 
 /// The host's mesh from the arrays, every value checked as it is read, so that arrays changed
 /// by another thread meanwhile give a wrong mesh at worst, never a read out of bounds.
-standin::Mesh meshFromArrays(const MeshArrays& arrays) {
-    standin::Mesh mesh;
+tarvel::standin::Mesh meshFromArrays(const MeshArrays& arrays) {
+    tarvel::standin::Mesh mesh;
     mesh.points.resize(arrays.pointCount);
     for (std::size_t i = 0; i < arrays.pointCount; ++i) {
         mesh.points[i] = {arrays.points[3 * i], arrays.points[3 * i + 1], arrays.points[3 * i + 2]};
@@ -212,7 +212,7 @@ standin::Mesh meshFromArrays(const MeshArrays& arrays) {
             throw ArrayError("polygons: the offsets must not decrease (polygon " +
                              std::to_string(j) + ")");
         }
-        standin::Polygon& polygon = mesh.polygons[j];
+        tarvel::standin::Polygon& polygon = mesh.polygons[j];
         polygon.points.reserve(static_cast<std::size_t>(end - begin));
         for (std::int64_t k = begin; k < end; ++k) {
             const std::int64_t point = arrays.indices[k];
@@ -230,10 +230,11 @@ standin::Mesh meshFromArrays(const MeshArrays& arrays) {
 }
 
 /// Runs the module on `mesh` as `tarvel run` does; `name` names the mesh in errors.
-RunEdit runOnMesh(standin::Mesh mesh, const std::string& name, std::optional<unsigned> threads) {
+RunEdit runOnMesh(tarvel::standin::Mesh mesh, const std::string& name,
+                  std::optional<unsigned> threads) {
     const auto start = std::chrono::steady_clock::now();
     if (mesh.polygons.empty()) {
-        throw formats::FormatError(name + ": no polygons: nothing to run the tool on");
+        throw tarvel::formats::FormatError(name + ": no polygons: nothing to run the tool on");
     }
     RunEdit edit;
     edit.name = name;
@@ -245,25 +246,26 @@ RunEdit runOnMesh(standin::Mesh mesh, const std::string& name, std::optional<uns
         edit.selected[j] = (mesh.polygons[j].flags & 1) != 0;
         selectedCount += edit.selected[j] ? 1 : 0;
     }
-    standin::Scene scene;
+    tarvel::standin::Scene scene;
     scene.mesh = std::move(mesh);
-    std::optional<standin::Trace> trace;
+    std::optional<tarvel::standin::Trace> trace;
     {
         const std::lock_guard<std::mutex> lock(runMutex());
-        const standin::PluginModule& module = loadedModule();
+        const tarvel::standin::PluginModule& module = loadedModule();
         const ThreadsSetting setting(threads);
-        trace = standin::runTool(module, std::move(scene), standin::CallLogging::countsOnly);
+        trace = tarvel::standin::runTool(module, std::move(scene),
+                                         tarvel::standin::CallLogging::countsOnly);
     }
     if (!trace->mesh) {
-        throw standin::InputError(name + ": the module closed no edit; nothing written");
+        throw tarvel::standin::InputError(name + ": the module closed no edit; nothing written");
     }
-    tarvelhost::refuseAbandonedEdit(*trace, name);
-    edit.counts = tarvelhost::countRun(*trace, edit.polygonCount);
+    tarvel::cli::refuseAbandonedEdit(*trace, name);
+    edit.counts = tarvel::cli::countRun(*trace, edit.polygonCount);
     edit.messages = trace->calls.messages();
-    edit.stopReason = tarvelhost::silentStopReason(*trace, edit.counts, selectedCount);
+    edit.stopReason = tarvel::cli::silentStopReason(*trace, edit.counts, selectedCount);
     edit.stopped =
-        tarvelhost::runExitCode(*trace, edit.polygonCount) == tarvelhost::kExitToolStopped;
-    std::vector<standin::Polygon>& after = trace->mesh->polygons;
+        tarvel::cli::runExitCode(*trace, edit.polygonCount) == tarvel::cli::kExitToolStopped;
+    std::vector<tarvel::standin::Polygon>& after = trace->mesh->polygons;
     for (std::size_t j = 0; j < after.size(); ++j) {
         if (j < edit.polygonCount) {
             if (after[j].removed) {
@@ -283,8 +285,8 @@ RunEdit runOnMesh(standin::Mesh mesh, const std::string& name, std::optional<uns
 }
 
 /// The colour code of a link's tag: 1 Red, 2 DkRed, 3 Blue, 0 anything else.
-std::int8_t colourCode(const standin::Polygon& link) {
-    const std::string* tag = standin::findTag(link, kTagColour);
+std::int8_t colourCode(const tarvel::standin::Polygon& link) {
+    const std::string* tag = tarvel::standin::findTag(link, kTagColour);
     if (tag == nullptr) {
         return 0;
     }
@@ -296,26 +298,26 @@ std::int8_t colourCode(const standin::Polygon& link) {
 /// on it writes.
 class MeshFileObject {
 public:
-    explicit MeshFileObject(formats::MeshFile file)
+    explicit MeshFileObject(tarvel::formats::MeshFile file)
         : file_(std::move(file)), name_(file_->name()) {}
-    MeshFileObject(standin::Mesh mesh, std::string name)
+    MeshFileObject(tarvel::standin::Mesh mesh, std::string name)
         : made_(std::move(mesh)), name_(std::move(name)) {}
 
     /// The file read, or null for a mesh made from arrays.
-    const formats::MeshFile* file() const { return file_ ? &*file_ : nullptr; }
-    const formats::MeshFile& requireFile() const {
+    const tarvel::formats::MeshFile* file() const { return file_ ? &*file_ : nullptr; }
+    const tarvel::formats::MeshFile& requireFile() const {
         if (!file_) {
             throw ArrayError(name_ + ": a mesh made from arrays has no file to write back");
         }
         return *file_;
     }
-    const standin::Mesh& mesh() const { return file_ ? file_->mesh() : made_; }
+    const tarvel::standin::Mesh& mesh() const { return file_ ? file_->mesh() : made_; }
     const std::string& name() const { return name_; }
 
     /// The mesh with `edit.selected` selected: what the run was given.
-    standin::Mesh before(const RunEdit& edit) const {
+    tarvel::standin::Mesh before(const RunEdit& edit) const {
         checkFits(edit);
-        standin::Mesh copy = mesh();
+        tarvel::standin::Mesh copy = mesh();
         for (std::size_t j = 0; j < copy.polygons.size(); ++j) {
             copy.polygons[j].flags = edit.selected[j] ? 1 : 0;
         }
@@ -323,7 +325,7 @@ public:
     }
 
     /// The mesh after the run: `before` with the edit made.
-    static standin::Mesh after(standin::Mesh mesh, const RunEdit& edit) {
+    static tarvel::standin::Mesh after(tarvel::standin::Mesh mesh, const RunEdit& edit) {
         for (const std::int64_t j : edit.removed) {
             mesh.polygons[static_cast<std::size_t>(j)].removed = true;
         }
@@ -343,8 +345,8 @@ public:
     }
 
 private:
-    std::optional<formats::MeshFile> file_;
-    standin::Mesh made_;
+    std::optional<tarvel::formats::MeshFile> file_;
+    tarvel::standin::Mesh made_;
     std::string name_;
 };
 
@@ -365,34 +367,34 @@ std::shared_ptr<MeshFileObject> readFile(const std::string& path,
     const py::gil_scoped_release release;
     requireReadable(path);
     std::istringstream none;
-    formats::MeshFile file = tarvelhost::readMeshInput(path, std::nullopt, none, layer);
+    tarvel::formats::MeshFile file = tarvel::cli::readMeshInput(path, std::nullopt, none, layer);
     return std::make_shared<MeshFileObject>(std::move(file));
 }
 
 /// Stages and commits one output as `tarvel run` writes its files.
 void writeOutput(const fs::path& path, std::span<const std::byte> bytes) {
     try {
-        tarvelhost::OutputFiles files;
+        tarvel::cli::OutputFiles files;
         files.stage(path, bytes);
         files.commit();
-    } catch (const formats::FormatError&) {
+    } catch (const tarvel::formats::FormatError&) {
         throw;
-    } catch (const standin::InputError& error) {
+    } catch (const tarvel::standin::InputError& error) {
         throw FileError(error.what());
     }
 }
 
 std::string summaryLine(const RunEdit& edit, const std::string& name) {
-    std::string line = tarvelhost::runSummaryLine(name, edit.counts, edit.seconds);
+    std::string line = tarvel::cli::runSummaryLine(name, edit.counts, edit.seconds);
     return name.empty() ? line.substr(2) : line;
 }
 
 py::tuple messageTuple(const RunEdit& edit, bool kinds) {
     py::tuple out(edit.messages.size());
     for (std::size_t k = 0; k < edit.messages.size(); ++k) {
-        const standin::ShownMessage& message = edit.messages[k];
+        const tarvel::standin::ShownMessage& message = edit.messages[k];
         if (kinds) {
-            out[k] = py::str(tarvelhost::messageBoxTitle(message.kind));
+            out[k] = py::str(tarvel::cli::messageBoxTitle(message.kind));
         } else {
             std::string text = message.text.value_or("");
             if (message.text2) {
@@ -424,7 +426,7 @@ py::dict runArrays(const ReadOnlyDoubles& points, const ReadOnlyIndices& offsets
         *edit = runOnMesh(meshFromArrays(arrays), name.empty() ? "mesh" : name, threads);
         links.reserve(2 * edit->added.size());
         codes.reserve(edit->added.size());
-        for (const standin::Polygon& link : edit->added) {
+        for (const tarvel::standin::Polygon& link : edit->added) {
             links.push_back(link.points[0]);
             links.push_back(link.points[1]);
             codes.push_back(colourCode(link));
@@ -432,7 +434,7 @@ py::dict runArrays(const ReadOnlyDoubles& points, const ReadOnlyIndices& offsets
     }
     py::tuple colours(edit->added.size());
     for (std::size_t k = 0; k < edit->added.size(); ++k) {
-        const std::string* tag = standin::findTag(edit->added[k], kTagColour);
+        const std::string* tag = tarvel::standin::findTag(edit->added[k], kTagColour);
         colours[k] = tag != nullptr ? py::str(*tag) : py::str("untagged");
     }
     py::array_t<std::int64_t> linkArray = vectorArray(std::move(links));
@@ -458,10 +460,10 @@ py::dict runArrays(const ReadOnlyDoubles& points, const ReadOnlyIndices& offsets
     return out;
 }
 
-py::array_t<double> pointArray(const standin::Mesh& mesh) {
+py::array_t<double> pointArray(const tarvel::standin::Mesh& mesh) {
     std::vector<double> values;
     values.reserve(3 * mesh.points.size());
-    for (const standin::Point& p : mesh.points) {
+    for (const tarvel::standin::Point& p : mesh.points) {
         values.insert(values.end(), p.begin(), p.end());
     }
     py::array_t<double> out = vectorArray(std::move(values));
@@ -470,14 +472,14 @@ py::array_t<double> pointArray(const standin::Mesh& mesh) {
 }
 
 py::dict meshArrays(const MeshFileObject& object) {
-    const standin::Mesh& mesh = object.mesh();
+    const tarvel::standin::Mesh& mesh = object.mesh();
     std::vector<std::int64_t> offsets{0};
     std::vector<std::int64_t> indices;
     std::vector<std::uint32_t> types;
     std::vector<std::uint8_t> selectedAll;
     offsets.reserve(mesh.polygons.size() + 1);
     types.reserve(mesh.polygons.size());
-    for (const standin::Polygon& polygon : mesh.polygons) {
+    for (const tarvel::standin::Polygon& polygon : mesh.polygons) {
         indices.insert(indices.end(), polygon.points.begin(), polygon.points.end());
         offsets.push_back(static_cast<std::int64_t>(indices.size()));
         types.push_back(polygon.type);
@@ -487,9 +489,9 @@ py::dict meshArrays(const MeshFileObject& object) {
     out["offsets"] = vectorArray(std::move(offsets));
     out["indices"] = vectorArray(std::move(indices));
     out["type_codes"] = vectorArray(std::move(types));
-    const formats::MeshFile* file = object.file();
+    const tarvel::formats::MeshFile* file = object.file();
     out["name"] = object.name();
-    out["format"] = file != nullptr ? py::object(py::str(tarvelhost::formatKey(file->format())))
+    out["format"] = file != nullptr ? py::object(py::str(tarvel::cli::formatKey(file->format())))
                                     : py::object(py::none());
     out["place"] = file != nullptr ? file->meshPlace() : std::string();
     return out;
@@ -500,26 +502,26 @@ py::array_t<bool> selection(const MeshFileObject& object, bool all,
                             const std::vector<std::string>& surfaces,
                             const std::vector<std::string>& parts,
                             const std::optional<std::string>& polygons) {
-    tarvelhost::SelectionRules rules;
+    tarvel::cli::SelectionRules rules;
     rules.all = all;
     rules.surfaces = surfaces;
     rules.parts = parts;
     if (polygons) {
-        rules.polygons = tarvelhost::parseIndexRanges(*polygons, "polygons");
+        rules.polygons = tarvel::cli::parseIndexRanges(*polygons, "polygons");
     }
-    const formats::MeshFile* file = object.file();
-    const tarvelhost::PartNames names =
-        file != nullptr ? tarvelhost::partNamesIn(file->format()) : tarvelhost::PartNames::whole;
-    tarvelhost::checkSelection(object.mesh(), rules, object.name(), names);
-    standin::Mesh mesh;
+    const tarvel::formats::MeshFile* file = object.file();
+    const tarvel::cli::PartNames names =
+        file != nullptr ? tarvel::cli::partNamesIn(file->format()) : tarvel::cli::PartNames::whole;
+    tarvel::cli::checkSelection(object.mesh(), rules, object.name(), names);
+    tarvel::standin::Mesh mesh;
     mesh.polygons.resize(object.mesh().polygons.size());
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
-        const standin::Polygon& from = object.mesh().polygons[j];
+        const tarvel::standin::Polygon& from = object.mesh().polygons[j];
         mesh.polygons[j].type = from.type;
         mesh.polygons[j].surface = from.surface;
         mesh.polygons[j].tags = from.tags;
     }
-    tarvelhost::applySelection(mesh, rules, names);
+    tarvel::cli::applySelection(mesh, rules, names);
     py::array_t<bool> out(static_cast<py::ssize_t>(mesh.polygons.size()));
     bool* flags = out.mutable_data();
     for (std::size_t j = 0; j < mesh.polygons.size(); ++j) {
@@ -530,7 +532,7 @@ py::array_t<bool> selection(const MeshFileObject& object, bool all,
 
 /// The file of `object` with `edit` made, as `tarvel run` writes it.
 std::vector<std::byte> editedFileBytes(const MeshFileObject& object, const RunEdit& edit) {
-    const formats::MeshFile& file = object.requireFile();
+    const tarvel::formats::MeshFile& file = object.requireFile();
     return file.editedBytes(MeshFileObject::after(object.before(edit), edit));
 }
 
@@ -551,17 +553,17 @@ py::bytes editedBytes(const MeshFileObject& object, const RunEdit& edit) {
 void writeReport(const std::string& path, const MeshFileObject& object, const RunEdit& edit,
                  const std::string& shownName) {
     const py::gil_scoped_release release;
-    const standin::Mesh before = object.before(edit);
-    const standin::Mesh after = MeshFileObject::after(before, edit);
-    const tarvelhost::report::ReportRun run{shownName,
-                                            summaryLine(edit, object.name()),
-                                            edit.stopReason,
-                                            edit.counts,
-                                            edit.messages,
-                                            before,
-                                            after};
+    const tarvel::standin::Mesh before = object.before(edit);
+    const tarvel::standin::Mesh after = MeshFileObject::after(before, edit);
+    const tarvel::cli::report::ReportRun run{shownName,
+                                             summaryLine(edit, object.name()),
+                                             edit.stopReason,
+                                             edit.counts,
+                                             edit.messages,
+                                             before,
+                                             after};
     std::ostringstream text;
-    tarvelhost::report::writeHtmlReport(run, text);
+    tarvel::cli::report::writeHtmlReport(run, text);
     const std::string page = text.str();
     writeOutput(path, std::as_bytes(std::span(page.data(), page.size())));
 }
@@ -600,13 +602,13 @@ PYBIND11_MODULE(_tarvel, m) {
             PyErr_SetString(fileError.ptr(), e.what());
         } catch (const ArrayError& e) {
             PyErr_SetString(PyExc_ValueError, e.what());
-        } catch (const formats::ChoiceError& e) {
+        } catch (const tarvel::formats::ChoiceError& e) {
             PyErr_SetString(usageError.ptr(), e.what());
-        } catch (const formats::FormatError& e) {
+        } catch (const tarvel::formats::FormatError& e) {
             PyErr_SetString(formatError.ptr(), e.what());
-        } catch (const tarvelhost::UsageError& e) {
+        } catch (const tarvel::cli::UsageError& e) {
             PyErr_SetString(usageError.ptr(), e.what());
-        } catch (const standin::InputError& e) {
+        } catch (const tarvel::standin::InputError& e) {
             PyErr_SetString(error.ptr(), e.what());
         }
     });
@@ -635,7 +637,7 @@ PYBIND11_MODULE(_tarvel, m) {
                                                                            : 0);
             std::fill_n(none.mutable_data(), none.size(), false);
             const MeshArrays arrays = checkShapes(points, offsets, indices, none, types);
-            standin::Mesh mesh;
+            tarvel::standin::Mesh mesh;
             {
                 py::gil_scoped_release release;
                 mesh = meshFromArrays(arrays);

@@ -5,7 +5,7 @@
 #include "mesh/mesh.h"
 #include "standin/json_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 // How each op uses the fields of Call (the recording functions below fill them, and
 // CallLog::arguments is the one place that reads them back):
@@ -306,4 +306,4 @@ void CallLog::writeJson(JsonWriter& json, std::size_t index) const {
     json.end();
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -16,7 +16,7 @@
 #include "sdk/lwsdk.h"
 #include "standin/json_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The host entry points, named as in the trace's "op".
 enum class CallOp : std::uint8_t {
@@ -147,4 +147,4 @@ private:
     std::optional<int> doneSelectionMode_;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -1,6 +1,6 @@
 #include "standin/host_code_scope.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -29,4 +29,4 @@ PluginCodeScope::~PluginCodeScope() {
     hostCode = previous_;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -2,7 +2,7 @@
 // that count or fail a plug-in's allocations use it to leave the host's own work alone.
 #pragma once
 
-namespace standin {
+namespace tarvel::standin {
 
 /// True while the calling thread runs stand-in host code on a plug-in's behalf (inside a host
 /// entry point or runTool), and false inside the plug-in, including the plug-in's callbacks
@@ -34,4 +34,4 @@ private:
     bool previous_;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -8,7 +8,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 struct HostPointInfo {
     LWPntID pnt;
@@ -57,4 +57,4 @@ static_assert(offsetof(HostPolygonInfo, typeFlags) == TARVEL_HOST_LAYOUT(32, 52,
 static_assert(offsetof(HostPolygonInfo, meshid) == TARVEL_HOST_LAYOUT(40, 64, 64));
 #endif
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -6,7 +6,7 @@
 
 #include "standin/utf8.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -473,4 +473,4 @@ std::optional<std::int64_t> numberToInteger(std::string_view text) {
     return value;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace standin {
+namespace tarvel::standin {
 
 /// JSON text that does not parse. `line` and `column` are 1-based; the column counts
 /// characters (UTF-8 sequences), not bytes.
@@ -96,4 +96,4 @@ double numberToDouble(std::string_view text);
 /// outside the range of std::int64_t. `text` must be a JSON number.
 std::optional<std::int64_t> numberToInteger(std::string_view text);
 
-}  // namespace standin
+}  // namespace tarvel::standin

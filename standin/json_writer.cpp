@@ -5,7 +5,7 @@
 
 #include "standin/utf8.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -187,4 +187,4 @@ JsonWriter& JsonWriter::raw(std::string_view json) {
     return *this;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

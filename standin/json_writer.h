@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace standin {
+namespace tarvel::standin {
 
 /// `text` in double quotes with JSON escapes. Control characters are escaped; a byte that is
 /// not part of well-formed UTF-8 is written as the code point of the same value (\u00XX), so
@@ -90,4 +90,4 @@ private:
     bool afterKey_ = false;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

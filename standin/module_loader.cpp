@@ -14,7 +14,7 @@
 #include <dlfcn.h>
 #endif
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -105,4 +105,4 @@ void* LoadedModule::symbol(const char* name) const {
     return findSymbol(library_, name);
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

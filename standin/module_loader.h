@@ -6,7 +6,7 @@
 
 #include "standin/plugin_module.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The symbol through which a module file describes itself.
 inline constexpr const char* kModuleDescriptorSymbol = "_mod_descrip";
@@ -36,4 +36,4 @@ private:
     std::unique_ptr<PluginModule> module_;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -6,7 +6,7 @@
 #include "mesh/input_error.h"
 #include "standin/host_code_scope.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -76,4 +76,4 @@ PluginModule::~PluginModule() {
     }
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

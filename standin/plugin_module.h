@@ -6,7 +6,7 @@
 
 #include "sdk/lwsdk.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The server class the stand-in host runs.
 inline constexpr const char* kMeshDataEditClass = "MeshDataEdit";
@@ -38,4 +38,4 @@ private:
     void* serverData_ = nullptr;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

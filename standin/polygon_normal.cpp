@@ -2,7 +2,7 @@
 
 #include "geometry/portable_math.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 bool newellNormal(std::span<const std::int32_t> ids, std::span<const Point> positions,
                   Point& normal) {
@@ -32,4 +32,4 @@ bool newellNormal(std::span<const std::int32_t> ids, std::span<const Point> posi
     return true;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -5,7 +5,7 @@
 
 #include "mesh/mesh.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The unit normal of the polygon through `positions[ids[0]]`, `positions[ids[1]]`, ... by
 /// Newell's method, summed in point order from 0.0. Gives (0, 0, 0) and false for fewer than
@@ -14,4 +14,4 @@ namespace standin {
 bool newellNormal(std::span<const std::int32_t> ids, std::span<const Point> positions,
                   Point& normal);
 
-}  // namespace standin
+}  // namespace tarvel::standin

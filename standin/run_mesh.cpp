@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -131,4 +131,4 @@ std::uint32_t RunMesh::surfaceIndex(std::string_view name) {
     return index;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

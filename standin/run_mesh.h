@@ -15,7 +15,7 @@
 #include "mesh/mesh.h"
 #include "sdk/lwsdk.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// A Mesh taken apart into arrays: the points as they were, every polygon's point identifiers
 /// one after the other in one array, one fixed-size record per polygon, each distinct surface
@@ -95,4 +95,4 @@ private:
     std::uint32_t lastSurface_ = kNoDetails;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

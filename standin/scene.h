@@ -5,7 +5,7 @@
 
 #include "mesh/mesh.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// How the host answers the plug-in, so that every path of a run can be driven.
 struct HostAnswers {
@@ -25,4 +25,4 @@ struct Scene {
     HostAnswers host;
 };
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -10,7 +10,7 @@
 #include "standin/json_reader.h"
 #include "standin/json_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -380,4 +380,4 @@ std::string readTextFile(const std::filesystem::path& path) {
     return text;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

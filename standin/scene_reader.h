@@ -9,7 +9,7 @@
 #include "sdk/lwsdk.h"
 #include "standin/scene.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The scene in `text`. `fileName` only names the file in messages. Throws InputError, with a
 /// message that starts with `fileName` and names the place ("scene.json:4:17: expected ','
@@ -28,4 +28,4 @@ std::string readTextFile(const std::filesystem::path& path);
 /// characters.
 std::optional<LWID> fourCharacterCode(std::string_view text);
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -16,7 +16,7 @@
 #include "standin/polygon_normal.h"
 #include "standin/run_mesh.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -583,4 +583,4 @@ Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene
     return runTool(module, std::move(scene), logging, meshAfter);
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -13,7 +13,7 @@
 #include "standin/plugin_module.h"
 #include "standin/scene.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// What one run gives.
 struct Trace {
@@ -47,4 +47,4 @@ Trace runTool(const PluginModule& module, Scene scene, CallLogging logging = Cal
 Trace runTool(const ModuleDescriptor& descriptor, const std::string& name, Scene scene,
               CallLogging logging = CallLogging::full, MeshAfter meshAfter = MeshAfter::given);
 
-}  // namespace standin
+}  // namespace tarvel::standin

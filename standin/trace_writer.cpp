@@ -4,7 +4,7 @@
 
 #include "standin/json_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::string traceText(const Trace& trace) {
     return out.str();
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

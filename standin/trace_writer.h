@@ -9,7 +9,7 @@
 #include "standin/json_writer.h"
 #include "standin/stand_in_host.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// Writes `trace` to `out` as {"result", "calls", "mesh"}; "mesh" is left out when the plug-in
 /// never called done. A trace whose calls were only counted has "callCounts" (an object from
@@ -23,4 +23,4 @@ std::string traceText(const Trace& trace);
 /// Writes `polygon` in the trace's form {"id", "points", "type", "flags", "surface", "tags"}.
 void writePolygonJson(JsonWriter& json, std::size_t id, const Polygon& polygon);
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -1,6 +1,6 @@
 #include "standin/utf8.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 std::size_t multiByteSequenceLength(std::string_view text) {
     const auto byte = [&](std::size_t i) -> unsigned char {
@@ -35,4 +35,4 @@ std::size_t multiByteSequenceLength(std::string_view text) {
     return length;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <string_view>
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The length (2 to 4) of the well-formed, shortest-form UTF-8 sequence for a code point of
 /// U+0080 or above at the start of `text`, or 0 when no such sequence starts there.
 std::size_t multiByteSequenceLength(std::string_view text);
 
-}  // namespace standin
+}  // namespace tarvel::standin

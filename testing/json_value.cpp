@@ -4,7 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -152,4 +152,4 @@ JsonValue parseJson(std::string_view text) {
     return value;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

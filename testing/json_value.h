@@ -10,7 +10,7 @@
 
 #include "standin/json_reader.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 struct JsonMember;
 
@@ -67,4 +67,4 @@ struct JsonMember {
 /// repeats within an object, and for nesting deeper than JsonReader::kMaxDepth.
 JsonValue parseJson(std::string_view text);
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -8,7 +8,7 @@
 #include "formats/format_error.h"
 #include "formats/lwo_tag_table.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name, LWID formType) {
     if (mesh.points.size() > kMaxIndex + std::size_t{1}) {
@@ -105,4 +105,4 @@ LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name, LWID f
     return object;
 }
 
-}  // namespace formats
+}  // namespace tarvel::formats

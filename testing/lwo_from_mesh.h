@@ -6,7 +6,7 @@
 #include "formats/lwo_object.h"
 #include "mesh/mesh.h"
 
-namespace formats {
+namespace tarvel::formats {
 
 /// An object of one layer (LAYR 0, unnamed), FORM type `formType` (LWO2 or LWO3): a TAGS chunk of
 /// every surface and tag text the polygons use, in the order first used; PNTS with every point
@@ -17,4 +17,4 @@ namespace formats {
 /// strings.
 LwoObject lwoFromMesh(const standin::Mesh& mesh, const std::string& name, LWID formType = kIdLwo2);
 
-}  // namespace formats
+}  // namespace tarvel::formats

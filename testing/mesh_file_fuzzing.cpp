@@ -5,7 +5,7 @@
 
 #include "formats/format_error.h"
 
-namespace fuzzing {
+namespace tarvel::fuzzing {
 
 namespace {
 
@@ -65,4 +65,4 @@ std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t s
     return format == formats::MeshFormat::lwo ? editFault(bytes, format, "2") : std::nullopt;
 }
 
-}  // namespace fuzzing
+}  // namespace tarvel::fuzzing

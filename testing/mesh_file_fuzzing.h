@@ -9,7 +9,7 @@
 
 #include "formats/mesh_file.h"
 
-namespace fuzzing {
+namespace tarvel::fuzzing {
 
 /// Reads `data` as `format`. When that succeeds, writes it back unchanged and with an edit (its
 /// first polygon removed, a tagged two-point polygon added), and reads each result again:
@@ -18,4 +18,4 @@ namespace fuzzing {
 std::optional<std::string> meshFileFault(const std::uint8_t* data, std::size_t size,
                                          formats::MeshFormat format);
 
-}  // namespace fuzzing
+}  // namespace tarvel::fuzzing

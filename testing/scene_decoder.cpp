@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-namespace fuzzing {
+namespace tarvel::fuzzing {
 
 namespace {
 
@@ -239,4 +239,4 @@ standin::Scene decodeScene(std::span<const std::uint8_t> bytes, const SceneLimit
     return scene;
 }
 
-}  // namespace fuzzing
+}  // namespace tarvel::fuzzing

@@ -8,7 +8,7 @@
 
 #include "standin/scene.h"
 
-namespace fuzzing {
+namespace tarvel::fuzzing {
 
 struct SceneLimits {
     std::size_t maxPoints = 4096;
@@ -27,4 +27,4 @@ struct SceneLimits {
 /// - the host's answers: edit, messages, addFace, and a polyCount of any value.
 standin::Scene decodeScene(std::span<const std::uint8_t> bytes, const SceneLimits& limits = {});
 
-}  // namespace fuzzing
+}  // namespace tarvel::fuzzing

@@ -12,7 +12,7 @@
 #include "formats/format_error.h"
 #include "formats/mesh_stream.h"
 
-namespace formats {
+namespace tarvel::formats {
 namespace {
 
 /// An endless stream of one byte, counting what was taken from it.
@@ -87,12 +87,12 @@ TEST(BoundedReadingTest, devZeroIsRefusedByBothCommands) {
         std::istringstream in;
         std::ostringstream out;
         std::ostringstream err;
-        tarvelhost::Console console{in, out, err};
-        EXPECT_EQ(tarvelhost::runTarvel(args, TARVEL_MODULE_FILE, console),
-                  tarvelhost::kExitInputError);
+        tarvel::cli::Console console{in, out, err};
+        EXPECT_EQ(tarvel::cli::runTarvel(args, TARVEL_MODULE_FILE, console),
+                  tarvel::cli::kExitInputError);
         EXPECT_NE(err.str().find("/dev/zero: not a"), std::string::npos) << err.str();
     }
 }
 
 }  // namespace
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -9,7 +9,7 @@
 #include "cli/exit_codes.h"
 #include "mesh/input_error.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -139,4 +139,4 @@ TEST(RunOptionsTest, takesEveryOptionAndRefusesWhatItCannotUse) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

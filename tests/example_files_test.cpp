@@ -8,7 +8,7 @@
 #include "standin/scene_reader.h"
 #include "testing/lwo_from_mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,4 +29,4 @@ TEST(ExampleFilesTest, theLwoAndObjExamplesHoldTheBundledScene) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

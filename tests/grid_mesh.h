@@ -6,7 +6,7 @@
 
 #include "mesh/mesh.h"
 
-namespace tarvelhost::testmesh {
+namespace tarvel::cli::testmesh {
 
 /// An nx by ny grid of unit quads at height z, facing +z (or -z with `down`), selected or not.
 inline void addGrid(standin::Mesh& mesh, int nx, int ny, double z, bool down, bool selected) {
@@ -28,4 +28,4 @@ inline void addGrid(standin::Mesh& mesh, int nx, int ny, double z, bool down, bo
     }
 }
 
-}  // namespace tarvelhost::testmesh
+}  // namespace tarvel::cli::testmesh

@@ -24,7 +24,7 @@
 #include "testing/json_value.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -205,4 +205,4 @@ TEST_F(HostProgramTest, theProgramFindsTheModuleBesideItself) {
 #endif
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -14,17 +14,17 @@
 
 namespace {
 
-namespace report = tarvelhost::report;
+namespace report = tarvel::cli::report;
 
 TEST(HtmlReportTest, thePageHoldsEveryPartOnceAndLoadsNothing) {
-    standin::Scene scene =
-        standin::loadScene(std::string(TARVEL_SOURCE_DIR) + "/examples/facing_grids.json");
-    const standin::LoadedModule module(TARVEL_MODULE_FILE);
-    const standin::Trace trace = standin::runTool(module.module(), scene);
+    tarvel::standin::Scene scene =
+        tarvel::standin::loadScene(std::string(TARVEL_SOURCE_DIR) + "/examples/facing_grids.json");
+    const tarvel::standin::LoadedModule module(TARVEL_MODULE_FILE);
+    const tarvel::standin::Trace trace = tarvel::standin::runTool(module.module(), scene);
     const report::ReportRun run{"facing_grids.json",
                                 "summary",
                                 "",
-                                tarvelhost::countRun(trace, scene.mesh.polygons.size()),
+                                tarvel::cli::countRun(trace, scene.mesh.polygons.size()),
                                 trace.calls.messages(),
                                 scene.mesh,
                                 *trace.mesh};

@@ -8,7 +8,7 @@
 #include "standin/json_reader.h"
 #include "testing/json_value.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 /// The error parseJson gives for `text`, as "line:column: reason".
@@ -124,4 +124,4 @@ TEST(JsonParseTest, refusesNestingDeeperThanTheLimit) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -9,7 +9,7 @@
 #include "standin/json_writer.h"
 #include "testing/json_value.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 std::uint64_t bitsOf(double value) {
@@ -75,4 +75,4 @@ TEST(JsonWriterTest, placesSeparatorsForEachSpacingAndLayout) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

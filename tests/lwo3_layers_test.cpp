@@ -18,10 +18,10 @@
 #include "formats/mesh_file.h"
 #include "tests/lwo_bytes.h"
 
-namespace formats {
+namespace tarvel::formats {
 namespace {
 
-using namespace lwobytes;
+using namespace tarvel::lwobytes;
 
 const std::filesystem::path kSamples = std::filesystem::path(TARVEL_SOURCE_DIR) / "tests/data/lwo3";
 const char* const kSampleNames[] = {"box0.lwo", "box1.lwo", "box3-uv-layers.lwo"};
@@ -329,4 +329,4 @@ TEST(Lwo3Test, oneTagTableForNewObjectsAndEdits) {
 }
 
 }  // namespace
-}  // namespace formats
+}  // namespace tarvel::formats

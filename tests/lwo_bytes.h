@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace lwobytes {
+namespace tarvel::lwobytes {
 
 using Bytes = std::vector<std::byte>;
 
@@ -83,4 +83,4 @@ inline Bytes layer(std::uint16_t number, std::string_view name = "") {
     return chunk("LAYR", u2(number) + u2(0) + points({0, 0, 0}) + s0(name));
 }
 
-}  // namespace lwobytes
+}  // namespace tarvel::lwobytes

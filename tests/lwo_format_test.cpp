@@ -13,10 +13,10 @@
 #include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
 
-namespace formats {
+namespace tarvel::formats {
 namespace {
 
-using namespace lwobytes;
+using namespace tarvel::lwobytes;
 
 constexpr LWID kTagColourId = LWID_('C', 'O', 'L', 'R');
 constexpr LWID kTypeCurve = LWID_('C', 'U', 'R', 'V');
@@ -365,4 +365,4 @@ TEST(LwoFormatTest, filesFromTheModellerAndOtherToolsRoundTripAndTakeAnEdit) {
 }
 
 }  // namespace
-}  // namespace formats
+}  // namespace tarvel::formats

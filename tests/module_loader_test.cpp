@@ -7,7 +7,7 @@
 #include "mesh/input_error.h"
 #include "standin/module_loader.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 std::string loadRefusal(const std::filesystem::path& path) {
@@ -52,4 +52,4 @@ TEST(ModuleLoaderTest, refusesFilesThatAreNotPlugIns) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

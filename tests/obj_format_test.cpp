@@ -6,7 +6,7 @@
 #include "formats/obj_edit.h"
 #include "formats/obj_reader.h"
 
-namespace formats {
+namespace tarvel::formats {
 namespace {
 
 constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
@@ -186,4 +186,4 @@ TEST(ObjFormatTest, damagedFilesAreReadOrRefusedNeverMisread) {
 }
 
 }  // namespace
-}  // namespace formats
+}  // namespace tarvel::formats

@@ -13,7 +13,7 @@
 #include "formats/file_bytes.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -87,4 +87,4 @@ TEST_F(ObjStatementsTest, aFaceBelongsToEveryGroupItsStatementNamesAndItsSmoothi
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -20,7 +20,7 @@
 #include "standin/scene_reader.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -270,4 +270,4 @@ TEST_F(OutputFilesTest, theSameFileIsRecognisedHoweverItIsNamed) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -6,7 +6,7 @@
 #include "standin/plugin_module.h"
 #include "tests/scripted_plugin.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 using testing::kScriptedServers;
@@ -56,4 +56,4 @@ TEST(PluginModuleTest, shutdownGetsWhatStartupReturned) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

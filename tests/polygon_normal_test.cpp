@@ -7,7 +7,7 @@
 #include "mesh/mesh.h"
 #include "standin/polygon_normal.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 TEST(PolygonNormalTest, newellsMethodGivesTheUnitNormal) {
@@ -35,4 +35,4 @@ TEST(PolygonNormalTest, degeneratePolygonsGiveTheZeroVectorAndFailure) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -16,7 +16,7 @@
 
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -161,4 +161,4 @@ TEST_F(ProgramOutputsTest, anUnchangedInPlaceRunLeavesTheFileUntouched) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

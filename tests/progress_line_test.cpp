@@ -8,7 +8,7 @@
 
 #include "cli/progress_line.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 using std::chrono::milliseconds;
@@ -57,4 +57,4 @@ TEST(ProgressLineTest, aDisabledLineWritesNothing) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -16,17 +16,17 @@
 
 namespace {
 
-namespace report = tarvelhost::report;
-using tarvelhost::testmesh::addGrid;
+namespace report = tarvel::cli::report;
+using tarvel::cli::testmesh::addGrid;
 
 /// Runs the module on `mesh` and gives the page's data.
-std::string reportTextOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj",
+std::string reportTextOf(const tarvel::standin::Mesh& mesh, const std::string& file = "mesh.obj",
                          const std::string& stopReason = "") {
-    const standin::LoadedModule module(TARVEL_MODULE_FILE);
-    standin::Scene scene;
+    const tarvel::standin::LoadedModule module(TARVEL_MODULE_FILE);
+    tarvel::standin::Scene scene;
     scene.mesh = mesh;
-    const standin::Trace trace = standin::runTool(module.module(), scene);
-    const tarvelhost::RunCounts counts = tarvelhost::countRun(trace, mesh.polygons.size());
+    const tarvel::standin::Trace trace = tarvel::standin::runTool(module.module(), scene);
+    const tarvel::cli::RunCounts counts = tarvel::cli::countRun(trace, mesh.polygons.size());
     const report::ReportRun run{file, "summary",  stopReason, counts, trace.calls.messages(),
                                 mesh, *trace.mesh};
     const std::string json = report::pageDataJson(run);
@@ -34,12 +34,13 @@ std::string reportTextOf(const standin::Mesh& mesh, const std::string& file = "m
     return json;
 }
 
-standin::JsonValue reportOf(const standin::Mesh& mesh, const std::string& file = "mesh.obj") {
-    return standin::parseJson(reportTextOf(mesh, file));
+tarvel::standin::JsonValue reportOf(const tarvel::standin::Mesh& mesh,
+                                    const std::string& file = "mesh.obj") {
+    return tarvel::standin::parseJson(reportTextOf(mesh, file));
 }
 
 TEST(ReportDataTest, theDataIsWrittenByteForByteAsThePageReadsIt) {
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 2, 1, 0.0, false, true);
     addGrid(mesh, 1, 1, 1.0, true, true);
     addGrid(mesh, 1, 1, -3.0, false, false);
@@ -59,7 +60,7 @@ TEST(ReportDataTest, theDataIsWrittenByteForByteAsThePageReadsIt) {
         "Note\":\"\",\"links\":\"BAoDBgcKDxARDAUI\",\"linkTags\":\"AAEBAQEB\",\"tags\":[\"Red\","
         "\"DkRed\",\"Blue\"]}");
 
-    standin::Mesh away;
+    tarvel::standin::Mesh away;
     addGrid(away, 1, 1, 0.0, true, true);
     addGrid(away, 1, 1, 1.0, false, true);
     EXPECT_EQ(
@@ -78,11 +79,11 @@ TEST(ReportDataTest, theDataIsWrittenByteForByteAsThePageReadsIt) {
 }
 
 TEST(ReportDataTest, removedKeptContextAndLinksOfARun) {
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 4, 4, 0.0, false, true);
     addGrid(mesh, 3, 3, 2.0, true, true);
     addGrid(mesh, 2, 2, -3.0, false, false);
-    const standin::JsonValue data = reportOf(mesh, "a</script><b>.obj");
+    const tarvel::standin::JsonValue data = reportOf(mesh, "a</script><b>.obj");
     EXPECT_EQ(data.at("file").string(), "a</script><b>.obj");
     EXPECT_EQ(data.at("removedCount").number(), 25.0);
     EXPECT_EQ(data.at("keptCount").number(), 0.0);
@@ -98,30 +99,30 @@ TEST(ReportDataTest, removedKeptContextAndLinksOfARun) {
 
 TEST(ReportDataTest, pointsAtOnePlaceAreStoredOnce) {
     // Two quads side by side that share no points, and a line between two NaN points.
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 1, 1, 0.0, false, false);
     addGrid(mesh, 1, 1, 0.0, false, false);
-    for (standin::Point& point : mesh.points) {
+    for (tarvel::standin::Point& point : mesh.points) {
         point[0] += &point >= &mesh.points[4] ? 1.0 : 0.0;
     }
     const double nan = std::numeric_limits<double>::quiet_NaN();
     mesh.points.push_back({nan, 0.0, 0.0});
     mesh.points.push_back({nan, 0.0, 0.0});
-    standin::Polygon line;
+    tarvel::standin::Polygon line;
     line.points = {8, 9};
     line.flags = 0;
     mesh.polygons.push_back(line);
-    const standin::JsonValue data = reportOf(mesh);
+    const tarvel::standin::JsonValue data = reportOf(mesh);
     EXPECT_EQ(data.at("contextCount").number(), 3.0);
     EXPECT_EQ(data.at("points").string().size(), 4 * ((12 * 7 + 2) / 3));
 }
 
 TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 2, 2, 0.0, false, true);
     addGrid(mesh, 2, 2, 1.0, true, true);
     addGrid(mesh, 400, 260, -5.0, false, false);  // 104,000 polygons, over the limit
-    const standin::JsonValue data = reportOf(mesh);
+    const tarvel::standin::JsonValue data = reportOf(mesh);
     EXPECT_EQ(data.at("contextTotal").number(), 104000.0);
     EXPECT_LE(data.at("contextCount").number(), double(report::kContextSampleSize));
     EXPECT_GE(data.at("contextCount").number(), 0.9 * report::kContextSampleSize);
@@ -133,7 +134,7 @@ TEST(ReportDataTest, aLargeUnselectedPartIsSampledAndOutlined) {
 
 TEST(ReportDataTest, removedPolygonsComePatchByPatchWithThePatchesOfEachPair) {
     // Two pairs far apart: 3x3 grids facing each other, and 2x2 grids 20 units along x.
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 3, 3, 0.0, false, true);
     addGrid(mesh, 3, 3, 1.0, true, true);
     const std::size_t firstMoved = mesh.points.size();
@@ -142,12 +143,12 @@ TEST(ReportDataTest, removedPolygonsComePatchByPatchWithThePatchesOfEachPair) {
     for (std::size_t k = firstMoved; k < mesh.points.size(); ++k) {
         mesh.points[k][0] += 20.0;
     }
-    const standin::JsonValue data = reportOf(mesh);
+    const tarvel::standin::JsonValue data = reportOf(mesh);
     EXPECT_EQ(data.at("format").number(), double(report::kReportFormat));
     EXPECT_EQ(data.at("removedCount").number(), 26.0);
-    const auto numbers = [](const standin::JsonValue& list) {
+    const auto numbers = [](const tarvel::standin::JsonValue& list) {
         std::vector<double> out;
-        for (const standin::JsonValue& item : list.items()) {
+        for (const tarvel::standin::JsonValue& item : list.items()) {
             out.push_back(item.number());
         }
         return out;
@@ -157,7 +158,7 @@ TEST(ReportDataTest, removedPolygonsComePatchByPatchWithThePatchesOfEachPair) {
     EXPECT_EQ(numbers(data.at("patchOutlines")), (std::vector<double>{12, 12, 8, 8}));
     ASSERT_EQ(data.at("pairPatches").items().size(), 2u);
     std::vector<std::vector<double>> pairs;
-    for (const standin::JsonValue& pair : data.at("pairPatches").items()) {
+    for (const tarvel::standin::JsonValue& pair : data.at("pairPatches").items()) {
         std::vector<double> patches = numbers(pair);
         std::sort(patches.begin(), patches.end());
         pairs.push_back(patches);
@@ -167,10 +168,10 @@ TEST(ReportDataTest, removedPolygonsComePatchByPatchWithThePatchesOfEachPair) {
 }
 
 TEST(ReportDataTest, aStoppedRunKeepsItsSelectionAndMessage) {
-    standin::Mesh mesh;
+    tarvel::standin::Mesh mesh;
     addGrid(mesh, 2, 2, 0.0, true, true);  // facing away from each other
     addGrid(mesh, 2, 2, 1.0, false, true);
-    const standin::JsonValue data = reportOf(mesh);
+    const tarvel::standin::JsonValue data = reportOf(mesh);
     EXPECT_EQ(data.at("keptCount").number(), 8.0);
     EXPECT_EQ(data.at("removedCount").number(), 0.0);
     EXPECT_EQ(data.at("links").string(), "");

@@ -9,7 +9,7 @@
 #include "mesh/point_ids.h"
 #include "standin/run_mesh.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 using namespace std::string_literals;
@@ -144,4 +144,4 @@ TEST(PointIdsTest, growsOutOfItsPlaceAndCopiesAndMovesEitherWay) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -15,7 +15,7 @@
 #include "mesh/input_error.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -227,4 +227,4 @@ TEST(RunSummaryJsonTest, eachFileAndTheTotalAreOneLineOfJson) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

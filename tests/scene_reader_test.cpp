@@ -7,7 +7,7 @@
 #include "mesh/input_error.h"
 #include "standin/scene_reader.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 /// The message readScene gives for `text`, read as "scene.json".
@@ -179,4 +179,4 @@ TEST(SceneReaderTest, namesAFileThatCannotBeRead) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -9,7 +9,7 @@
 #include "testing/scenes/scene_generators.h"
 #include "testing/scenes/scene_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 /// Where two scenes differ, or empty; coordinates and normals compare by their bits.
@@ -76,4 +76,4 @@ TEST(SceneWriterTest, writtenScenesReadBackBitForBit) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

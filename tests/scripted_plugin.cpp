@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace standin::testing {
+namespace tarvel::standin::testing {
 
 namespace {
 
@@ -44,4 +44,4 @@ Trace runScript(Scene scene, Script script, CallLogging logging) {
     return runTool(descriptor, "scripted", std::move(scene), logging);
 }
 
-}  // namespace standin::testing
+}  // namespace tarvel::standin::testing

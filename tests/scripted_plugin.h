@@ -9,7 +9,7 @@
 #include "standin/scene.h"
 #include "standin/stand_in_host.h"
 
-namespace standin::testing {
+namespace tarvel::standin::testing {
 
 using Script = std::function<int(GlobalFunc*, MeshEditBegin*)>;
 
@@ -27,4 +27,4 @@ ModuleDescriptor scriptedDescriptor();
 /// Runs `script` as the plug-in's activation function on `scene`.
 Trace runScript(Scene scene, Script script, CallLogging logging = CallLogging::full);
 
-}  // namespace standin::testing
+}  // namespace tarvel::standin::testing

@@ -9,7 +9,7 @@
 #include "mesh/input_error.h"
 #include "standin/stand_in_host.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
@@ -136,4 +136,4 @@ TEST(SelectionTest, refusesASelectionTheFileCannotMeet) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -15,7 +15,7 @@
 
 extern "C" const ModuleDescriptor _mod_descrip;
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 using testing::runScript;
@@ -490,4 +490,4 @@ TEST(StandInHostTest, runsTheLinkedModuleOnTwoFacingQuads) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

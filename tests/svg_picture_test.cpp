@@ -14,7 +14,7 @@
 #include "standin/stand_in_host.h"
 #include "tests/grid_mesh.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,7 +63,7 @@ TEST(SvgPictureScaleTest, thePictureGrowsWithTheSelectionNotTheModel) {
     scene.mesh = mesh;
     const standin::Trace trace = standin::runTool(module.module(), scene);
     std::ostringstream out;
-    tarvelhost::writeSvg(mesh, *trace.mesh, "big", out);
+    tarvel::cli::writeSvg(mesh, *trace.mesh, "big", out);
     const std::string svg = out.str();
     std::size_t polygons = 0;
     std::size_t outline = 0;
@@ -118,7 +118,7 @@ TEST(SvgPictureScaleTest, aRoughHullAndAWholeModelRunStayWithinTheirBudgets) {
         scene.mesh = mesh;
         const standin::Trace trace = standin::runTool(module.module(), scene);
         std::ostringstream out;
-        tarvelhost::writeSvg(mesh, *trace.mesh, "budget", out);
+        tarvel::cli::writeSvg(mesh, *trace.mesh, "budget", out);
         return out.str();
     };
     // 70,000 rough polygons around two small selected grids: its outline (boundary and
@@ -156,4 +156,4 @@ TEST(SvgPictureScaleTest, aRoughHullAndAWholeModelRunStayWithinTheirBudgets) {
     }
 }
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -21,7 +21,7 @@
 #include "testing/json_value.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -155,7 +155,7 @@ TEST_F(TarvelCommandsTest, standardInputAndOutputCarryTheMesh) {
 // Subdivision cages of the kind LightWave 9 and later write ("SUBD") are taken like faces and
 // patches: counted by info, selected by --all, paired, linked and removed.
 TEST_F(TarvelCommandsTest, subdivisionCagesAreTakenLikeFaces) {
-    using namespace lwobytes;
+    using namespace tarvel::lwobytes;
     const Bytes cages =
         id("SUBD") + u2(4) + vx(0) + vx(1) + vx(2) + vx(3) + u2(4) + vx(4) + vx(5) + vx(6) + vx(7);
     const Bytes bytes = form({chunk("TAGS", s0("Default")), layer(0, "Cage"),
@@ -277,7 +277,7 @@ TEST_F(TarvelCommandsTest, aCrLfObjStaysCrLf) {
 /// An LWO2 file of three layers: a base, a named child of it holding two facing quads with
 /// parts and smoothing groups, and an empty one.
 lwobytes::Bytes threeLayers() {
-    using namespace lwobytes;
+    using namespace tarvel::lwobytes;
     const Bytes quads = id("FACE") + u2(4) + vx(0) + vx(1) + vx(2) + vx(3) + u2(4) + vx(4) + vx(5) +
                         vx(6) + vx(7) + u2(2) + vx(0) + vx(4);
     return form({chunk("TAGS", s0("Default") + s0("lid") + s0("base")), layer(0, "Base"),
@@ -360,7 +360,7 @@ TEST_F(TarvelCommandsTest, infoListsLayersAndWhatASelectionCanName) {
 
     // A later layer the reader does not decode is still read with bounds: a POLS chunk that
     // ends inside a polygon, and a LAYR chunk too short for its name, are refused.
-    using namespace lwobytes;
+    using namespace tarvel::lwobytes;
     const Bytes base = layer(0) + chunk("PNTS", points({0, 0, 0, 1, 0, 0, 1, 1, 0})) +
                        chunk("POLS", id("FACE") + u2(3) + vx(0) + vx(1) + vx(2));
     for (const Bytes& damaged : {chunk("LAYR", u2(1) + u2(0)) + chunk("PNTS", points({0, 0, 0})),
@@ -427,4 +427,4 @@ TEST_F(TarvelCommandsTest, versionAndHelpSayWhatThereIs) {
 }
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -40,7 +40,7 @@
 #include "tests/lwo_bytes.h"
 #include "tests/test_folder.h"
 
-namespace tarvelhost {
+namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -385,4 +385,4 @@ TEST_F(TarvelRunTest, theProgramFindsTheModuleBesideItself) {
 #endif
 
 }  // namespace
-}  // namespace tarvelhost
+}  // namespace tarvel::cli

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace tarvelhost::testfolder {
+namespace tarvel::cli::testfolder {
 
 /// An empty folder in the temporary folder, named after `prefix`, the running test and the
 /// process (anything left there by an earlier run is removed first).
@@ -26,4 +26,4 @@ inline std::filesystem::path freshTestFolder(const std::string& prefix) {
     return folder;
 }
 
-}  // namespace tarvelhost::testfolder
+}  // namespace tarvel::cli::testfolder

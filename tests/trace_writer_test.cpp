@@ -6,7 +6,7 @@
 #include "standin/trace_writer.h"
 #include "tests/scripted_plugin.h"
 
-namespace standin {
+namespace tarvel::standin {
 namespace {
 
 using testing::runScript;
@@ -107,4 +107,4 @@ TEST(TraceWriterTest, countsOnlyLogsWriteTheCountsOfTheKindsCalled) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -5,7 +5,7 @@
 #include "cli/markup_text.h"
 #include "cli/report/report_assets.h"
 
-namespace tarvelhost::report {
+namespace tarvel::cli::report {
 
 namespace {
 
@@ -50,4 +50,4 @@ void writeHtmlReport(const ReportRun& run, std::ostream& out) {
     out << rest;
 }
 
-}  // namespace tarvelhost::report
+}  // namespace tarvel::cli::report

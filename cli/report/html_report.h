@@ -6,9 +6,9 @@
 
 #include "cli/report/report_data.h"
 
-namespace tarvelhost::report {
+namespace tarvel::cli::report {
 
 /// Writes the page of `run` to `out`.
 void writeHtmlReport(const ReportRun& run, std::ostream& out);
 
-}  // namespace tarvelhost::report
+}  // namespace tarvel::cli::report

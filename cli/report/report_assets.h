@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace tarvelhost::report {
+namespace tarvel::cli::report {
 
 /// three.js's core module (build/three.core.js).
 extern const std::string_view kThreeCore;
@@ -27,4 +27,4 @@ extern const std::string_view kPagePanel;
 /// The page's 3D view, a module importing "three", the orbit controls and the wide lines.
 extern const std::string_view kPageScript;
 
-}  // namespace tarvelhost::report
+}  // namespace tarvel::cli::report

@@ -17,7 +17,7 @@
 #include "sdk/polygon_flags.h"
 #include "standin/json_writer.h"
 
-namespace tarvelhost::report {
+namespace tarvel::cli::report {
 
 namespace {
 
@@ -518,4 +518,4 @@ std::string pageDataJson(const ReportRun& run) {
     return scriptSafe(text);
 }
 
-}  // namespace tarvelhost::report
+}  // namespace tarvel::cli::report

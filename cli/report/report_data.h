@@ -10,7 +10,7 @@
 #include "mesh/mesh.h"
 #include "standin/call_log.h"
 
-namespace tarvelhost::report {
+namespace tarvel::cli::report {
 
 /// Up to this many unselected polygons the page draws them all as the run's context; above
 /// it, the outline of the unselected part (its boundary edges, at most kContextEdgeLimit of
@@ -58,4 +58,4 @@ struct ReportRun {
 /// indexing "tags"; "view": the picture's view across the first pair's gap.
 std::string pageDataJson(const ReportRun& run);
 
-}  // namespace tarvelhost::report
+}  // namespace tarvel::cli::report

@@ -7,7 +7,7 @@
 #include <random>
 #include <utility>
 
-namespace scenes {
+namespace tarvel::scenes {
 
 namespace {
 
@@ -187,4 +187,4 @@ void shufflePolygons(Scene& scene, std::uint64_t seed) {
     std::shuffle(scene.mesh.polygons.begin(), scene.mesh.polygons.end(), random);
 }
 
-}  // namespace scenes
+}  // namespace tarvel::scenes

@@ -6,7 +6,7 @@
 
 #include "standin/scene.h"
 
-namespace scenes {
+namespace tarvel::scenes {
 
 /// Two grids of quads facing each other across `gap`: the lower one nx by ny unit quads at
 /// z = 0 facing up, the upper one (nx - shrink) by (ny - shrink) facing down, shifted by
@@ -32,4 +32,4 @@ standin::Scene randomSoup(std::uint64_t seed, bool nonFinite);
 /// The same scene with its polygons in another order (the scan order changes the result).
 void shufflePolygons(standin::Scene& scene, std::uint64_t seed);
 
-}  // namespace scenes
+}  // namespace tarvel::scenes

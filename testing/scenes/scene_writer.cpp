@@ -2,7 +2,7 @@
 
 #include "standin/json_writer.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 namespace {
 
@@ -66,4 +66,4 @@ std::string sceneText(const Scene& scene) {
     return out;
 }
 
-}  // namespace standin
+}  // namespace tarvel::standin

@@ -6,7 +6,7 @@
 
 #include "standin/scene.h"
 
-namespace standin {
+namespace tarvel::standin {
 
 /// The scene as JSON: one point or polygon per line; every member written, except a polygon's
 /// normal and the host's polyCount when they are not set. Reads back as the same scene, bit for
@@ -15,4 +15,4 @@ namespace standin {
 /// an edit, not to a scene, and is not written.
 std::string sceneText(const Scene& scene);
 
-}  // namespace standin
+}  // namespace tarvel::standin

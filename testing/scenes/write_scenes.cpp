@@ -16,12 +16,12 @@ namespace {
 constexpr const char* kUsage = "usage: tarvel-scenes OUT_DIR [PER_KIND]";
 
 bool writeScene(const std::filesystem::path& folder, const std::string& kind, int index,
-                const standin::Scene& scene) {
+                const tarvel::standin::Scene& scene) {
     std::string number = std::to_string(index);
     number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
     const std::filesystem::path path = folder / (kind + "-" + number + ".json");
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << standin::sceneText(scene);
+    file << tarvel::standin::sceneText(scene);
     file.close();
     if (!file) {
         std::fprintf(stderr, "tarvel-scenes: %s: cannot write\n", path.string().c_str());
@@ -47,34 +47,35 @@ bool writeAll(const std::filesystem::path& folder, int perKind) {
         const int shrink = pick(std::min(nx, ny));
         const double gap = 1.0 + pick(3);
         const double shift = pick(5) * 0.25;
-        standin::Scene grids = scenes::facingGrids(nx, ny, gap, shrink, shift);
+        tarvel::standin::Scene grids = tarvel::scenes::facingGrids(nx, ny, gap, shrink, shift);
         if (i % 3 == 0) {
-            scenes::shufflePolygons(grids, random());
+            tarvel::scenes::shufflePolygons(grids, random());
         }
         const int n = 2 + pick(6);
         const std::uint64_t curveSeed = random();
-        standin::Scene curved =
-            scenes::curvedPatches(large ? 4 * n : n, n + 1, i % 2 == 0 ? 0.05 : 0.0, curveSeed);
+        tarvel::standin::Scene curved = tarvel::scenes::curvedPatches(
+            large ? 4 * n : n, n + 1, i % 2 == 0 ? 0.05 : 0.0, curveSeed);
         if (i % 2 == 1) {
-            scenes::shufflePolygons(curved, random());
+            tarvel::scenes::shufflePolygons(curved, random());
         }
         const int pairCount = large ? 12 + pick(8) : 2 + pick(4);
         const int pairSize = 1 + pick(3);
-        standin::Scene pairs = scenes::severalPairs(pairCount, pairSize);
-        scenes::shufflePolygons(pairs, random());
+        tarvel::standin::Scene pairs = tarvel::scenes::severalPairs(pairCount, pairSize);
+        tarvel::scenes::shufflePolygons(pairs, random());
         if (!writeScene(folder, "grids", i, grids) || !writeScene(folder, "curved", i, curved) ||
             !writeScene(folder, "pairs", i, pairs) ||
             !writeScene(folder, "soup", i,
-                        scenes::randomSoup(static_cast<std::uint64_t>(i), i % 2 == 0))) {
+                        tarvel::scenes::randomSoup(static_cast<std::uint64_t>(i), i % 2 == 0))) {
             return false;
         }
     }
     // Two selections large enough that the module shares its work among threads.
     if (perKind > 0) {
-        standin::Scene grids = scenes::facingGrids(110, 100, 2.0, 3, 0.25);
-        scenes::shufflePolygons(grids, random());
+        tarvel::standin::Scene grids = tarvel::scenes::facingGrids(110, 100, 2.0, 3, 0.25);
+        tarvel::scenes::shufflePolygons(grids, random());
         if (!writeScene(folder, "threads", 0, grids) ||
-            !writeScene(folder, "threads", 1, scenes::curvedPatches(105, 100, 0.05, random()))) {
+            !writeScene(folder, "threads", 1,
+                        tarvel::scenes::curvedPatches(105, 100, 0.05, random()))) {
             return false;
         }
     }

@@ -25,11 +25,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: cannot read\n", argv[k]);
             return 1;
         }
-        const standin::Scene scene = fuzzing::decodeScene(bytes);
+        const tarvel::standin::Scene scene = tarvel::fuzzing::decodeScene(bytes);
         const std::filesystem::path name = out / (input.parent_path().filename().string() + "_" +
                                                   input.filename().string() + ".json");
         std::ofstream file(name, std::ios::binary);
-        file << standin::sceneText(scene);
+        file << tarvel::standin::sceneText(scene);
         if (!file.flush()) {
             std::fprintf(stderr, "%s: cannot write\n", name.c_str());
             return 1;

@@ -41,17 +41,17 @@ int main(int argc, char** argv) {
     std::sort(scenes.begin(), scenes.end());
     std::filesystem::create_directories(traceDir, error);
 
-    const std::filesystem::path module = tarvelhost::executableDirectory() / "tarvel.p";
+    const std::filesystem::path module = tarvel::cli::executableDirectory() / "tarvel.p";
     int failed = 0;
     for (const std::filesystem::path& scene : scenes) {
         const std::filesystem::path trace = traceDir / (scene.stem().string() + ".trace.json");
         const std::vector<std::string> args{scene.string(), "--trace", trace.string()};
         std::istringstream noInput;
         std::ostringstream unused;
-        tarvelhost::Console console{noInput, unused, unused, false};
+        tarvel::cli::Console console{noInput, unused, unused, false};
         // A run the tool stops still writes its trace; only a failure counts.
-        const int code = tarvelhost::runHostProgram(args, module, console);
-        if (code != tarvelhost::kExitOk && code != tarvelhost::kExitToolStopped) {
+        const int code = tarvel::cli::runHostProgram(args, module, console);
+        if (code != tarvel::cli::kExitOk && code != tarvel::cli::kExitToolStopped) {
             ++failed;
         }
     }
