@@ -278,6 +278,35 @@ std::uint32_t PolygonsByPoint::findInSorted(std::uint32_t slot, std::uint32_t fr
     return from;
 }
 
+// Walks the shorter list in slot order; the position in the longer only moves forward, by
+// galloping, so that a point held by very many polygons costs a logarithm per look, not its
+// length.
+std::uint32_t PolygonsByPoint::firstInBoth(std::uint32_t walk, std::uint32_t walkEnd,
+                                           std::uint32_t other, std::uint32_t otherEnd) const {
+    for (; walk < walkEnd; ++walk) {
+        const std::uint32_t local = holders_[walk];
+        if (taken(local)) {
+            continue;
+        }
+        const std::uint32_t slot = slotAndTaken_[local];
+        if (slotOfHolder(other) < slot) {
+            std::uint32_t step = 1;
+            while (step < otherEnd - other && slotOfHolder(other + step) < slot) {
+                other += step;
+                step *= 2;
+            }
+            other = findInSorted(slot, other + 1, other + std::min(step, otherEnd - other));
+        }
+        if (other == otherEnd) {
+            return kNone;
+        }
+        if (holders_[other] == local) {
+            return local;
+        }
+    }
+    return kNone;
+}
+
 std::uint32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb) {
     const std::uint32_t fromA = firstRemaining(pa);
     const std::uint32_t endA = holderRange_[pa].end;
@@ -321,31 +350,8 @@ std::uint32_t PolygonsByPoint::findHolder(std::uint32_t pa, std::uint32_t pb) {
             return at < otherEnd && holders_[at] == local;
         });
     }
-    // Both long, so both sorted: walk the shorter in slot order; the position in the longer
-    // only moves forward, by galloping, so that a point held by very many polygons costs a
-    // logarithm per look, not its length.
-    for (; walk < walkEnd; ++walk) {
-        const std::uint32_t local = holders_[walk];
-        if (taken(local)) {
-            continue;
-        }
-        const std::uint32_t slot = slotAndTaken_[local];
-        if (slotOfHolder(other) < slot) {
-            std::uint32_t step = 1;
-            while (step < otherEnd - other && slotOfHolder(other + step) < slot) {
-                other += step;
-                step *= 2;
-            }
-            other = findInSorted(slot, other + 1, other + std::min(step, otherEnd - other));
-        }
-        if (other == otherEnd) {
-            return kNone;
-        }
-        if (holders_[other] == local) {
-            return local;
-        }
-    }
-    return kNone;
+    // Both long, so both sorted.
+    return firstInBoth(walk, walkEnd, other, otherEnd);
 }
 
 }  // namespace tarvel

@@ -91,6 +91,10 @@ private:
     std::uint32_t firstInSlotOrder(std::uint32_t from, std::uint32_t end) const;
     /// In holders_[from .. end), sorted by slot: where the first at or after `slot` stands.
     std::uint32_t findInSorted(std::uint32_t slot, std::uint32_t from, std::uint32_t end) const;
+    /// Of the remaining holders in holders_[walk .. walkEnd) that holders_[other .. otherEnd)
+    /// also holds, both long lists sorted by slot: the one with the lowest slot, or kNone.
+    std::uint32_t firstInBoth(std::uint32_t walk, std::uint32_t walkEnd, std::uint32_t other,
+                              std::uint32_t otherEnd) const;
 
     /// Lists up to this long are kept in memory order and read whole; longer ones are sorted.
     static constexpr std::uint32_t kShortList = 8;

@@ -213,6 +213,38 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     return Outcome::completed;
 }
 
+/// How the edit is closed: with what error, and which selection it leaves.
+struct Closing {
+    EDError error = kErrorNone;
+    int selection = kSelectionUnchanged;
+};
+
+/// Runs the stages over the `selected` polygons with the run's threads, shows what stopped
+/// the run early, and says how to close the edit. Running out of memory (nothing else throws
+/// here) abandons the edit as a whole.
+Closing runGuarded(MeshEditOp& edit, RecordArena& records, std::int32_t selected) {
+    EDError scanResult = 0;
+    std::int32_t captured = 0;
+    try {
+        // The run's threads, made once and ended before the edit closes; every step of the run
+        // hands them its work.
+        const RunThreads threads(static_cast<std::size_t>(selected));
+        switch (runStages(edit, records, selected, scanResult, captured)) {
+            case Outcome::completed:
+                return {scanResult, kSelectionCompleted};
+            case Outcome::tooFewGroups:
+                showError(kMessageTooFewGroups, nullptr);
+                break;
+            case Outcome::notFacing:
+                showError(kMessageNotFacing, kMessageNotFacingDetail);
+                break;
+        }
+        return {scanResult, kSelectionUnchanged};
+    } catch (...) {
+        return {kErrorNoMemory, kSelectionUnchanged};
+    }
+}
+
 }  // namespace
 
 extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, void* local,
@@ -239,36 +271,10 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
         return kActivateDone;
     }
 
-    EDError scanResult = 0;
-    std::int32_t captured = 0;
-    EDError closeError = kErrorNone;
-    int closeSelection = kSelectionUnchanged;
     // Every record of the run, freed with the groups and the table before the edit closes.
     // Making the arena allocates nothing.
     std::optional<RecordArena> records(std::in_place);
-    try {
-        // The run's threads, made once and ended before the edit closes; every step of the run
-        // hands them its work.
-        const RunThreads threads(static_cast<std::size_t>(selected));
-        switch (runStages(*edit, *records, selected, scanResult, captured)) {
-            case Outcome::completed:
-                closeError = scanResult;
-                closeSelection = kSelectionCompleted;
-                break;
-            case Outcome::tooFewGroups:
-                showError(kMessageTooFewGroups, nullptr);
-                closeError = scanResult;
-                break;
-            case Outcome::notFacing:
-                showError(kMessageNotFacing, kMessageNotFacingDetail);
-                closeError = scanResult;
-                break;
-        }
-    } catch (...) {
-        // Out of memory (nothing else throws here): the edit is abandoned as a whole.
-        closeError = kErrorNoMemory;
-        closeSelection = kSelectionUnchanged;
-    }
+    const Closing closing = runGuarded(*edit, *records, selected);
     {
         const StageClock clock(Stage::removal);
         release();
@@ -276,7 +282,7 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     }
     unassignedCount = 0;
     messageFuncs = nullptr;
-    edit->done(edit->state, closeError, closeSelection);
+    edit->done(edit->state, closing.error, closing.selection);
     return kActivateDone;
 }
 
