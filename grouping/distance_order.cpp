@@ -17,8 +17,9 @@ void DistanceOrder::insert(std::uint32_t item, bool hasPartner, double distance)
     insertions_.push_back({item, hasPartner, distance});
 }
 
-ResidentVector<std::uint32_t> DistanceOrder::items() {
-    return sortable() ? sortedItems() : replayedItems();
+std::span<const std::uint32_t> DistanceOrder::items() {
+    items_ = sortable() ? sortedItems() : replayedItems();
+    return items_;
 }
 
 bool DistanceOrder::sortable() const {

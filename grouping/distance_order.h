@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "grouping/no_item.h"
@@ -22,8 +23,8 @@ public:
 
     void insert(std::uint32_t item, bool hasPartner, double distance);
 
-    /// The items in list order.
-    ResidentVector<std::uint32_t> items();
+    /// The items in list order, kept while the order lives.
+    std::span<const std::uint32_t> items();
 
 private:
     struct Insertion {
@@ -49,6 +50,7 @@ private:
     std::uint32_t merge(std::uint32_t left, std::uint32_t right);
 
     ResidentVector<Insertion> insertions_;
+    ResidentVector<std::uint32_t> items_;  // what items() gave
     std::uint32_t head_;
     double headDistance_;
     std::uint32_t root_ = kNone;  // the items after the head

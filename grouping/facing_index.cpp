@@ -339,7 +339,7 @@ FacingIndex::Found FacingIndex::nearestFacing(std::uint32_t g, std::uint32_t fir
     // kStartItems items around the group's own leaf.
     std::uint32_t start = kNone;
     if ((where_[g] & kOutside) == 0) {
-        const ResidentVector<FacingNode>& nodes = tree_.nodes();
+        const std::span<const FacingNode> nodes = tree_.nodes();
         start = tree_.leafOf(g);
         for (std::uint32_t up = nodes[start].parent;
              up != kNone && nodes[up].end - nodes[up].begin <= kStartItems; up = nodes[up].parent) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "geometry/frame_transform.h"
@@ -105,8 +106,8 @@ private:
     /// as near as the best.
     void climbFrom(std::uint32_t node);
 
-    const ResidentVector<FacingItem>& items_;
-    const ResidentVector<FacingNode>& nodes_;
+    const FacingItem* items_;  // the tree's items, in tree order
+    std::span<const FacingNode> nodes_;
     const std::uint8_t* removed_;
     double slack_;
     const FacingQuery& q_;
@@ -118,7 +119,7 @@ private:
 
 inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
                               std::vector<Pending>& stack)
-    : items_(candidates.tree.items()),
+    : items_(candidates.tree.items().data()),
       nodes_(candidates.tree.nodes()),
       removed_(candidates.removed.data()),
       slack_(candidates.slack),

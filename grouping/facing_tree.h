@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -57,8 +58,8 @@ public:
     /// ascending, item by item. The items' numbers lie below `groupCount`.
     FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes, std::size_t groupCount);
 
-    const ResidentVector<FacingItem>& items() const { return items_; }
-    const ResidentVector<FacingNode>& nodes() const { return nodes_; }
+    std::span<const FacingItem> items() const { return items_; }
+    std::span<const FacingNode> nodes() const { return nodes_; }
     /// The leaf holding group `index`, or kNone when the group is not in the tree.
     std::uint32_t leafOf(std::uint32_t index) const { return leafOf_[index]; }
 

@@ -1,6 +1,7 @@
 #include "grouping/polygon_ordering.h"
 
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -38,7 +39,7 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
         }
     }
     const ResidentVector<SelectedPoly*> polygons(table, table + count);
-    const ResidentVector<std::uint32_t> sorted = order->items();
+    const std::span<const std::uint32_t> sorted = order->items();
     for (std::size_t slot = 0; slot < count; ++slot) {
         table[slot] = polygons[sorted[slot]];
     }
