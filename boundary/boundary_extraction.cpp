@@ -7,7 +7,6 @@
 
 #include "grouping/grouped_polygons.h"
 #include "grouping/key_index.h"
-#include "grouping/polygons_by_point.h"
 #include "runtime/selected_poly.h"
 
 namespace tarvel {
@@ -186,17 +185,17 @@ BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumber
 /// Calls visit(member, corners, i, j) for every edge of the numbered members, in forEachEdge's
 /// order; `corners` are the member's point numbers.
 template <typename Visit>
-void forEachNumberedEdge(const PolygonsByPoint& polygons, std::span<const std::uint32_t> members,
+void forEachNumberedEdge(const NumberedPolygons& polygons, std::span<const std::uint32_t> members,
                          Visit visit) {
     for (const std::uint32_t m : members) {
-        const std::int32_t n = polygons.cornerCount(m);
-        if (n <= 0) {
+        const std::span<const std::uint32_t> c = polygons.corners(m);
+        const auto n = static_cast<std::int32_t>(c.size());
+        if (n == 0) {
             continue;
         }
-        const std::uint32_t* c = polygons.corners(m);
-        visit(m, c, 0, n - 1);
+        visit(m, c.data(), 0, n - 1);
         for (std::int32_t i = 0; i + 1 < n; ++i) {
-            visit(m, c, i, i + 1);
+            visit(m, c.data(), i, i + 1);
         }
     }
 }
@@ -204,11 +203,11 @@ void forEachNumberedEdge(const PolygonsByPoint& polygons, std::span<const std::u
 /// The boundary by the growth's point numbers: the identifiers are not looked up again, and
 /// only the members holding a remaining edge are read. `members` are local numbers in
 /// member-chain order.
-BoundaryPoint* extractNumbered(const PolygonsByPoint& polygons,
+BoundaryPoint* extractNumbered(const NumberedPolygons& polygons,
                                std::span<const std::uint32_t> members) {
     std::size_t corners = 0;
     for (const std::uint32_t m : members) {
-        corners += static_cast<std::size_t>(std::max(polygons.cornerCount(m), 0));
+        corners += polygons.corners(m).size();
     }
     // Each edge as its two point numbers, lower first.
     std::vector<std::uint32_t> lower;
@@ -231,7 +230,7 @@ BoundaryPoint* extractNumbered(const PolygonsByPoint& polygons,
         listed[c[i]] = true;
         // A null identifier never joins the list, as no host point has it; every corner at it
         // has its number.
-        const SelectedPoly& record = *polygons.record(m);
+        const SelectedPoly& record = polygons.record(m);
         if (record.pointIds[i] != nullptr) {
             list.add(&record.positions[i], record.pointIds[i]);
         }
@@ -347,10 +346,10 @@ bool extractSmall(const PolyGroup& group, BoundaryPoint*& out) {
 BoundaryPoint* extractBoundary(const PolyGroup& group, const GroupedPolygons* grouped) {
     // The growth's numbers serve a group that holds a good part of the selection; for a small
     // one, tables over every point of the selection would cost more than numbering its own.
-    if (grouped != nullptr && grouped->polygons() != nullptr) {
+    if (grouped != nullptr && !grouped->empty()) {
         const std::span<const std::uint32_t> members = grouped->membersOf(group);
-        if (!members.empty() && members.size() * 8 >= grouped->polygons()->pointCount()) {
-            return extractNumbered(*grouped->polygons(), members);
+        if (!members.empty() && members.size() * 8 >= grouped->polygons().pointCount()) {
+            return extractNumbered(grouped->polygons(), members);
         }
     }
     BoundaryPoint* small = nullptr;

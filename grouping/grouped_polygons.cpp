@@ -4,21 +4,14 @@
 #include <functional>
 #include <utility>
 
-#include "grouping/polygons_by_point.h"
-
 namespace tarvel {
 
-GroupedPolygons::GroupedPolygons() = default;
-GroupedPolygons::~GroupedPolygons() = default;
-
-void GroupedPolygons::keep(std::unique_ptr<PolygonsByPoint> polygons,
-                           std::vector<std::uint32_t> members, std::vector<Span> spans) {
-    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
+GroupedPolygons::GroupedPolygons(NumberedPolygons polygons, std::vector<std::uint32_t> members,
+                                 std::vector<Span> spans)
+    : polygons_(std::move(polygons)), members_(std::move(members)), spans_(std::move(spans)) {
+    std::sort(spans_.begin(), spans_.end(), [](const Span& a, const Span& b) {
         return std::less<const PolyGroup*>()(a.group, b.group);
     });
-    polygons_ = std::move(polygons);
-    members_ = std::move(members);
-    spans_ = std::move(spans);
 }
 
 std::span<const std::uint32_t> GroupedPolygons::membersOf(const PolyGroup& group) const {

@@ -7,40 +7,71 @@
 
 namespace tarvel {
 
-class PolygonsByPoint;
+class SelectedPoly;
 struct PolyGroup;
 
-/// What region growing can leave beside the groups it formed, for the boundary step: every
-/// polygon's points numbered (the growth's own index), and each group's members by local
-/// number, in member-chain order. A run keeps it from the growth until its pairs are linked.
-/// Left empty by a growth that keeps nothing; the boundary step then numbers points itself.
+/// Polygons with their points numbered: by local number, each polygon's record and the numbers
+/// of its points in its point order. Owns the arrays, which region growing built for its own
+/// look-ups and moves here when it is done with them.
+class NumberedPolygons {
+public:
+    /// No polygons.
+    NumberedPolygons() = default;
+    /// Polygon l's record is records[l] and its point numbers are corners[cornerStart[l] ..
+    /// cornerStart[l + 1]); every number lies below `pointCount`. `cornerStart` holds one
+    /// entry more than there are polygons.
+    NumberedPolygons(std::unique_ptr<SelectedPoly*[]> records,
+                     std::unique_ptr<std::uint32_t[]> cornerStart,
+                     std::unique_ptr<std::uint32_t[]> corners, std::uint32_t pointCount)
+        : records_(std::move(records)),
+          cornerStart_(std::move(cornerStart)),
+          corners_(std::move(corners)),
+          pointCount_(pointCount) {}
+
+    const SelectedPoly& record(std::uint32_t local) const { return *records_[local]; }
+    /// The numbers of the polygon's points, in its point order.
+    std::span<const std::uint32_t> corners(std::uint32_t local) const {
+        return {corners_.get() + cornerStart_[local], corners_.get() + cornerStart_[local + 1]};
+    }
+    /// How many distinct points the polygons hold; points are numbered 0 .. pointCount() - 1.
+    std::uint32_t pointCount() const { return pointCount_; }
+
+private:
+    std::unique_ptr<SelectedPoly*[]> records_;
+    std::unique_ptr<std::uint32_t[]> cornerStart_;
+    std::unique_ptr<std::uint32_t[]> corners_;
+    std::uint32_t pointCount_ = 0;
+};
+
+/// What region growing hands the boundary step beside the groups it formed: every polygon with
+/// its points numbered, and each group's members by local number, in member-chain order. A run
+/// keeps it from the growth until its pairs are linked. Empty when the growth kept nothing; the
+/// boundary step then numbers points itself.
 class GroupedPolygons {
 public:
-    /// A group and where its members stand in members().
+    /// A group and where its members stand in the members given.
     struct Span {
         const PolyGroup* group;
         std::uint32_t begin;
         std::uint32_t end;
     };
 
-    GroupedPolygons();
-    ~GroupedPolygons();
-    GroupedPolygons(const GroupedPolygons&) = delete;
-    GroupedPolygons& operator=(const GroupedPolygons&) = delete;
+    /// Nothing kept.
+    GroupedPolygons() = default;
+    /// The groups' members, each group's run of `members` given by one span, and the polygons
+    /// their local numbers name.
+    GroupedPolygons(NumberedPolygons polygons, std::vector<std::uint32_t> members,
+                    std::vector<Span> spans);
 
-    /// Takes what the growth built: its index, and the members of its groups, each group's
-    /// run of `members` given by one span.
-    void keep(std::unique_ptr<PolygonsByPoint> polygons, std::vector<std::uint32_t> members,
-              std::vector<Span> spans);
-
-    /// The growth's index, or null when nothing was kept.
-    const PolygonsByPoint* polygons() const { return polygons_.get(); }
+    /// Whether the growth kept anything.
+    bool empty() const { return spans_.empty(); }
+    const NumberedPolygons& polygons() const { return polygons_; }
     /// The members of `group`, by local number in member-chain order; empty when the group is
     /// not one of those kept.
     std::span<const std::uint32_t> membersOf(const PolyGroup& group) const;
 
 private:
-    std::unique_ptr<PolygonsByPoint> polygons_;
+    NumberedPolygons polygons_;
     std::vector<std::uint32_t> members_;
     std::vector<Span> spans_;  // by the group's address
 };

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "grouping/grouped_polygons.h"
 #include "grouping/no_item.h"
 #include "runtime/resident_memory.h"
 
@@ -60,7 +61,7 @@ public:
 
     /// The numbers of the polygon's points, in its point order, and how many there are.
     const std::uint32_t* corners(std::uint32_t local) const {
-        return corners_.data() + cornerStart_[local];
+        return corners_.get() + cornerStart_[local];
     }
     std::int32_t cornerCount(std::uint32_t local) const {
         return static_cast<std::int32_t>(cornerStart_[local + 1] - cornerStart_[local]);
@@ -68,6 +69,9 @@ public:
 
     /// How many distinct points the polygons hold; points are numbered 0 .. pointCount() - 1.
     std::uint32_t pointCount() const { return static_cast<std::uint32_t>(holderRange_.size()); }
+
+    /// Moves the records and the point numbers out, for the boundary step; the index is spent.
+    NumberedPolygons numbered() &&;
 
 private:
     static constexpr std::uint32_t kTaken = 0x80000000u;
@@ -81,45 +85,14 @@ private:
         std::uint32_t end;
     };
 
-    std::uint32_t slotOfHolder(std::uint32_t at) const {
-        return slotAndTaken_[holders_[at]] & ~kTaken;
-    }
-    /// Moves the point's live start past its taken holders; returns it.
-    std::uint32_t firstRemaining(std::uint32_t point);
-    /// The remaining holder with the lowest slot among holders_[from .. end), which must hold
-    /// one.
-    std::uint32_t firstInSlotOrder(std::uint32_t from, std::uint32_t end) const;
-    /// In holders_[from .. end), sorted by slot: where the first at or after `slot` stands.
-    std::uint32_t findInSorted(std::uint32_t slot, std::uint32_t from, std::uint32_t end) const;
-    /// Of the remaining holders in holders_[walk .. walkEnd) that holders_[other .. otherEnd)
-    /// also holds, both long lists sorted by slot: the one with the lowest slot, or kNone.
-    std::uint32_t firstInBoth(std::uint32_t walk, std::uint32_t walkEnd, std::uint32_t other,
-                              std::uint32_t otherEnd) const;
-
-    /// Lists up to this long are kept in memory order and read whole; longer ones are sorted.
-    static constexpr std::uint32_t kShortList = 8;
-
-    /// The range of the points' keys, and the low bits all keys share (polygons_by_point.cpp).
-    struct KeySpan;
-
-    /// Fill corners_ with the points' numbers, in first-seen order, and add a range per point
-    /// whose end counts the corners at it. The compact form when the keys' span allows it,
-    /// the hashed otherwise.
-    void numberCompactPoints(const KeySpan& keys);
-    void numberPoints(std::uint32_t polygons, const KeySpan& keys);
-    /// Lays the lists out from those counts and fills them.
-    void listHolders(std::uint32_t polygons);
-    /// Fills across_, when the team has more than one thread.
-    void findOthersAcross(std::uint32_t polygons);
-    /// The holder of points pa and pb other than polygon `local`, kNone or kSeveral; before
-    /// anything is taken.
-    std::uint32_t otherHolder(std::uint32_t local, std::uint32_t pa, std::uint32_t pb) const;
+    /// How the lists are built and searched (polygons_by_point.cpp).
+    struct Lists;
 
     std::unique_ptr<SelectedPoly*[]> records_;       // by local number
     std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
     std::unique_ptr<std::uint32_t[]> localOfSlot_;   // by slot
     std::unique_ptr<std::uint32_t[]> cornerStart_;   // local l's corners start here; one more
-    ResidentVector<std::uint32_t> corners_;          // point numbers, polygon after polygon
+    std::unique_ptr<std::uint32_t[]> corners_;       // point numbers, polygon after polygon
     ResidentVector<HolderRange> holderRange_;        // by point number
     std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
     std::unique_ptr<std::uint32_t[]> across_;  // per corner, for the edge ending there; or none

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
-#include <memory>
+#include <utility>
 #include <vector>
 
 #include "grouping/grouped_polygons.h"
@@ -69,10 +69,10 @@ private:
 /// Takes into `group`, depth first from its member `from`, every remaining polygon reachable
 /// through shared edges whose normal is less than 60 degrees from the seed's: the closing edge
 /// first, then the edges in point order, a neighbour's whole region before the next edge. Each
-/// taken polygon is linked right after the seed, and added to `taken` when given. Uses `stack`,
-/// never the call stack.
+/// taken polygon is linked right after the seed, and added to `taken`. Uses `stack`, never the
+/// call stack.
 void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, TakenSlots& slots,
-              std::vector<EdgeCursor>& stack, std::vector<std::uint32_t>* taken,
+              std::vector<EdgeCursor>& stack, std::vector<std::uint32_t>& taken,
               std::int32_t& untaken) {
     if (untaken <= 0) {
         return;
@@ -99,9 +99,7 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
         group.firstMember->nextMember = neighbour;
         holders.take(found);
         slots.take(holders.slot(found));
-        if (taken != nullptr) {
-            taken->push_back(found);
-        }
+        taken.push_back(found);
         --untaken;
         assert(untaken >= 0);
         // The neighbour's whole region comes before this polygon's next edge.
@@ -113,18 +111,16 @@ void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, Ta
 
 }  // namespace
 
-void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
-                std::int32_t& untaken, GroupedPolygons* keep) {
+GroupedPolygons formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
+                           std::int32_t& untaken) {
     head = new PolyGroup;
-    auto holders = std::make_unique<PolygonsByPoint>(table, slotCount);
+    PolygonsByPoint holders(table, slotCount);
     std::vector<EdgeCursor> stack;
-    // When kept: every group's members by local number, the seed first and then the taken
-    // polygons newest first, as the member chain holds them.
+    // Every group's members by local number, the seed first and then the taken polygons newest
+    // first, as the member chain holds them.
     std::vector<std::uint32_t> members;
     std::vector<GroupedPolygons::Span> spans;
-    if (keep != nullptr) {
-        members.reserve(static_cast<std::size_t>(std::max(slotCount, 0)));
-    }
+    members.reserve(static_cast<std::size_t>(std::max(slotCount, 0)));
     TakenSlots slots(table, slotCount);
     PolyGroup* current = head;
     std::int32_t seedFrom = 0;  // every slot before it is taken
@@ -139,27 +135,20 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
         if (current->firstMember == nullptr) {
             break;  // the count promised a polygon the table does not hold
         }
-        const std::uint32_t seed = holders->localOf(seedFrom);
-        holders->take(seed);
+        const std::uint32_t seed = holders.localOf(seedFrom);
+        holders.take(seed);
         slots.take(seedFrom);
         const auto begin = static_cast<std::uint32_t>(members.size());
-        if (keep != nullptr) {
-            members.push_back(seed);
-        }
-        growFrom(*current, seed, *holders, slots, stack, keep != nullptr ? &members : nullptr,
-                 untaken);
-        if (keep != nullptr) {
-            std::reverse(members.begin() + begin + 1, members.end());
-            spans.push_back({current, begin, static_cast<std::uint32_t>(members.size())});
-        }
+        members.push_back(seed);
+        growFrom(*current, seed, holders, slots, stack, members, untaken);
+        std::reverse(members.begin() + begin + 1, members.end());
+        spans.push_back({current, begin, static_cast<std::uint32_t>(members.size())});
         if (untaken > 0) {
             current->next = new PolyGroup;
             current = current->next;
         }
     }
-    if (keep != nullptr) {
-        keep->keep(std::move(holders), std::move(members), std::move(spans));
-    }
+    return {std::move(holders).numbered(), std::move(members), std::move(spans)};
 }
 
 }  // namespace tarvel

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
+#include "grouping/grouped_polygons.h"
+
 namespace tarvel {
 
-class GroupedPolygons;
 class SelectedPoly;
 struct PolyGroup;
 
@@ -17,8 +18,9 @@ void takeSeed(PolyGroup& group, SelectedPoly** table, std::int32_t slotCount,
 /// `head` to its first group at once, so that the list owns what is built even if memory runs
 /// out. `untaken` is the number of polygons the table still holds, counted down as groups take
 /// them; the growth stops when it reaches 0. With nothing left to take the list holds one
-/// empty group. When `keep` is given, the growth may leave in it what the boundary step can use.
-void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
-                std::int32_t& untaken, GroupedPolygons* keep = nullptr);
+/// empty group. Returns what the growth learnt of the groups that the boundary step can use,
+/// or nothing.
+GroupedPolygons formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
+                           std::int32_t& untaken);
 
 }  // namespace tarvel

@@ -183,7 +183,7 @@ Outcome runStages(MeshEditOp& edit, RecordArena& records, std::int32_t selected,
     GroupedPolygons grouped;
     {
         const StageClock clock(Stage::grouping);
-        formGroups(groupList, polyTable, captured, unassignedCount, &grouped);
+        grouped = formGroups(groupList, polyTable, captured, unassignedCount);
         if (listLength(groupList) < 2) {
             return Outcome::tooFewGroups;
         }

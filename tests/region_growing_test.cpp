@@ -174,16 +174,15 @@ TEST(RegionGrowingTest, keptMembersFollowTheChainsAndGiveTheSameBoundaries) {
             polys.push_back(poly);
         }
         Grouping g(polys);
-        GroupedPolygons kept;
-        formGroups(g.head, g.table.data(), static_cast<std::int32_t>(g.table.size()), g.untaken,
-                   &kept);
-        ASSERT_NE(kept.polygons(), nullptr);
+        const GroupedPolygons kept = formGroups(
+            g.head, g.table.data(), static_cast<std::int32_t>(g.table.size()), g.untaken);
+        ASSERT_FALSE(kept.empty());
         for (const PolyGroup* group = g.head; group != nullptr; group = group->next) {
             const auto members = kept.membersOf(*group);
             std::size_t k = 0;
             for (const SelectedPoly* m = group->firstMember; m != nullptr; m = m->nextMember) {
                 ASSERT_LT(k, members.size());
-                EXPECT_EQ(kept.polygons()->record(members[k++]), m);
+                EXPECT_EQ(&kept.polygons().record(members[k++]), m);
             }
             EXPECT_EQ(k, members.size());
             std::unique_ptr<BoundaryPoint> own(extractBoundary(*group));

@@ -88,9 +88,9 @@ void growFrom(PolyGroup& group, SelectedPoly* from, SelectedPoly** table, std::i
 
 }  // namespace
 
-void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
-                std::int32_t& untaken,
-                GroupedPolygons* /*keep: the straightforward growth keeps nothing*/) {
+// The straightforward growth keeps nothing for the boundary step.
+GroupedPolygons formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
+                           std::int32_t& untaken) {
     head = new PolyGroup;
     PolyGroup* current = head;
     while (untaken > 0) {
@@ -104,6 +104,7 @@ void formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t slotCount,
             current = current->next;
         }
     }
+    return {};
 }
 
 }  // namespace tarvel
