@@ -221,7 +221,7 @@ void FacingIndex::build(const SiteSource& siteOf) {
     const double shortest = std::max({box.x, box.y, box.z}) / kLongestToShortestCell;
     const Vector3 extent(std::max(box.x, shortest), std::max(box.y, shortest),
                          std::max(box.z, shortest));
-    FacingTree::CurveOrder codes(count_);
+    ResidentVector<FacingTree::CurvePlace> codes(count_);
     team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) {
             const auto number = static_cast<std::uint32_t>(g);
@@ -231,29 +231,30 @@ void FacingIndex::build(const SiteSource& siteOf) {
                         number};
         }
     });
-    FacingTree::sortByCode(codes);
-    codes.resize(count_ - others_.size());
+    ResidentVector<FacingTree::CurvePlace> scratch(count_);
+    const std::span<const FacingTree::CurvePlace> sorted =
+        FacingTree::sortByCode(codes, scratch).first(count_ - others_.size());
 
     // Each tame group's place along the curve; then the items, made group after group, so that
     // the groups' records are read in the order they lie in and only the writes scatter.
-    ResidentVector<FacingItem> items(codes.size());
-    team.forRanges(items.size(), kBuildGrain, [&](std::size_t begin, std::size_t end) {
+    team.forRanges(sorted.size(), kBuildGrain, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
-            where_[codes[k].second] = static_cast<std::uint32_t>(k);
+            where_[sorted[k].second] = static_cast<std::uint32_t>(k);
         }
     });
-    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t g = begin; g < end; ++g) {
-            const std::uint32_t at = where_[g];
-            if ((at & kOutside) == 0) {
-                const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
-                const double length = portableSqrt(dot(s.normal, s.normal));
-                items[at] = {s.centre, s.normal, static_cast<std::uint32_t>(g),
-                             static_cast<float>(1.0 / length)};
+    tree_ = FacingTree(sorted, count_, [&](std::span<FacingItem> items) {
+        team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t g = begin; g < end; ++g) {
+                const std::uint32_t at = where_[g];
+                if ((at & kOutside) == 0) {
+                    const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
+                    const double length = portableSqrt(dot(s.normal, s.normal));
+                    items[at] = {s.centre, s.normal, static_cast<std::uint32_t>(g),
+                                 static_cast<float>(1.0 / length)};
+                }
             }
-        }
+        });
     });
-    tree_ = FacingTree(std::move(items), codes, count_);
 }
 
 FacingSite FacingIndex::site(std::uint32_t g) const {
@@ -351,7 +352,7 @@ FacingIndex::Found FacingIndex::nearestFacing(std::uint32_t g, std::uint32_t fir
                   stack_, start);
 }
 
-void FacingIndex::searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
+void FacingIndex::searchStretch(std::span<const std::uint32_t> order, std::size_t begin,
                                 std::size_t end, double maxAngle, double cosine,
                                 std::span<Found> found) const {
     // Neighbouring searches in the tree's order find partners near each other on a smooth

@@ -96,9 +96,8 @@ private:
     Found searchTreeAndWild(const FacingQuery& q, std::vector<TreeSearch::Pending>& stack,
                             std::uint32_t start) const;
     /// The searches of the groups order[begin] to order[end - 1], into `found`.
-    void searchStretch(const ResidentVector<std::uint32_t>& order, std::size_t begin,
-                       std::size_t end, double maxAngle, double cosine,
-                       std::span<Found> found) const;
+    void searchStretch(std::span<const std::uint32_t> order, std::size_t begin, std::size_t end,
+                       double maxAngle, double cosine, std::span<Found> found) const;
 
     std::uint32_t count_ = 0;
     ResidentVector<std::uint8_t> removed_;

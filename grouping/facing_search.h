@@ -54,7 +54,7 @@ double facingCosine(double maxAngle);
 /// errors of distances and heights.
 struct FacingCandidates {
     const FacingTree& tree;
-    const ResidentVector<std::uint8_t>& removed;
+    std::span<const std::uint8_t> removed;
     double slack;
 };
 

@@ -42,7 +42,7 @@ std::uint64_t spread(std::uint64_t v) {
 /// Where the run [begin, end) of ascending codes splits: where the highest bit in which its
 /// ends differ turns from 0 to 1 (so that a split never joins distant parts of the curve), or
 /// in the middle where all codes agree.
-std::uint32_t splitPoint(const FacingTree::CurveOrder& codes, std::uint32_t begin,
+std::uint32_t splitPoint(std::span<const FacingTree::CurvePlace> codes, std::uint32_t begin,
                          std::uint32_t end) {
     const std::uint64_t differ = codes[begin].first ^ codes[end - 1].first;
     if (differ == 0) {
@@ -69,7 +69,9 @@ std::uint64_t FacingTree::curveCode(const Vector3& offset, const Vector3& extent
 // By the codes' top 33 bits, 11 at a time from the lowest of them: as std::sort would order the
 // pairs when the numbers come in ascending order. The bits below are left to the runs that
 // agree on all of those, which are short unless the centres crowd far below the cells' size.
-void FacingTree::sortByCode(CurveOrder& order) {
+std::span<FacingTree::CurvePlace> FacingTree::sortByCode(std::span<CurvePlace> order,
+                                                         std::span<CurvePlace> scratch) {
+    assert(scratch.size() == order.size());
     constexpr int kDigitBits = 11;
     constexpr int kDigits = 3;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
@@ -79,11 +81,12 @@ void FacingTree::sortByCode(CurveOrder& order) {
     }
     const int width = 64 - std::countl_zero(used);
     const int lowest = std::max(0, width - kDigits * kDigitBits);
-    FacingTree::CurveOrder other(order.size());
+    std::span<CurvePlace> from = order;
+    std::span<CurvePlace> to = scratch;
     std::vector<std::uint32_t> start(kBuckets);
     for (int shift = lowest; shift < width; shift += kDigitBits) {
         std::fill(start.begin(), start.end(), 0);
-        for (const auto& entry : order) {
+        for (const auto& entry : from) {
             ++start[(entry.first >> shift) & (kBuckets - 1)];
         }
         std::uint32_t sum = 0;
@@ -92,18 +95,18 @@ void FacingTree::sortByCode(CurveOrder& order) {
             s = sum;
             sum += n;
         }
-        for (const auto& entry : order) {
-            other[start[(entry.first >> shift) & (kBuckets - 1)]++] = entry;
+        for (const auto& entry : from) {
+            to[start[(entry.first >> shift) & (kBuckets - 1)]++] = entry;
         }
-        order.swap(other);
+        std::swap(from, to);
     }
     if (lowest == 0) {
-        return;
+        return from;
     }
-    for (auto run = order.begin(); run != order.end();) {
+    for (auto run = from.begin(); run != from.end();) {
         const std::uint64_t top = run->first >> lowest;
         auto end = run + 1;
-        while (end != order.end() && end->first >> lowest == top) {
+        while (end != from.end() && end->first >> lowest == top) {
             ++end;
         }
         if (end - run > 1) {
@@ -111,11 +114,11 @@ void FacingTree::sortByCode(CurveOrder& order) {
         }
         run = end;
     }
+    return from;
 }
 
-FacingTree::FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes,
-                       std::size_t groupCount)
-    : items_(std::move(items)), leafOf_(groupCount, kNone) {
+void FacingTree::build(std::span<const CurvePlace> codes, std::size_t groupCount) {
+    leafOf_.assign(groupCount, kNone);
     assert(groupCount < kNone && items_.size() <= groupCount && codes.size() == items_.size());
     if (items_.empty()) {
         return;
@@ -139,7 +142,7 @@ FacingTree::FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes
     }
 }
 
-void FacingTree::splitRanges(const CurveOrder& codes) {
+void FacingTree::splitRanges(std::span<const CurvePlace> codes) {
     // Ranges top down, each halved at its split point until it fits a leaf. Leaves hold from
     // one item to kLeafSize, so the nodes are counted first and take exactly their room.
     std::size_t count = 0;

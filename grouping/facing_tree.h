@@ -44,19 +44,28 @@ public:
     /// The most items a leaf holds.
     static constexpr std::uint32_t kLeafItems = 16;
 
-    /// Morton codes of items, each with the item's number.
-    using CurveOrder = ResidentVector<std::pair<std::uint64_t, std::uint32_t>>;
+    /// An item's Morton code and its number.
+    using CurvePlace = std::pair<std::uint64_t, std::uint32_t>;
 
     /// The code of a centre `offset` from the low corner of the box of all centres, whose
     /// size is `extent`.
     static std::uint64_t curveCode(const Vector3& offset, const Vector3& extent);
-    /// Sorts by code, and among equal codes by number, given numbers in ascending order.
-    static void sortByCode(CurveOrder& order);
+    /// Sorts `order` by code, and among equal codes by number, given numbers in ascending
+    /// order. `scratch`, as long as `order`, is room for the passes of the sort; the sorted
+    /// order ends in either, and the one returned.
+    static std::span<CurvePlace> sortByCode(std::span<CurvePlace> order,
+                                            std::span<CurvePlace> scratch);
 
     FacingTree() = default;
-    /// The tree over `items`, which lie along the curve: `codes` holds their codes,
-    /// ascending, item by item. The items' numbers lie below `groupCount`.
-    FacingTree(ResidentVector<FacingItem> items, const CurveOrder& codes, std::size_t groupCount);
+    /// The tree over items lying along the curve: `codes` holds their codes, ascending, with
+    /// their numbers, which lie below `groupCount`. place(std::span<FacingItem>) is handed room
+    /// for as many items as there are codes, and sets them, in the order of the codes.
+    template <typename Place>
+    FacingTree(std::span<const CurvePlace> codes, std::size_t groupCount, Place place)
+        : items_(codes.size()) {
+        place(std::span<FacingItem>(items_));
+        build(codes, groupCount);
+    }
 
     std::span<const FacingItem> items() const { return items_; }
     std::span<const FacingNode> nodes() const { return nodes_; }
@@ -73,8 +82,10 @@ public:
     void remove(std::uint32_t index);
 
 private:
+    /// Links and bounds the nodes over the items in place.
+    void build(std::span<const CurvePlace> codes, std::size_t groupCount);
     /// Halves runs of the curve down to leaves.
-    void splitRanges(const CurveOrder& codes);
+    void splitRanges(std::span<const CurvePlace> codes);
     void boundLeaf(std::uint32_t at);
     void boundFromChildren(std::uint32_t at);
 

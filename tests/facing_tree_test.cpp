@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "grouping/facing_tree.h"
@@ -46,16 +47,17 @@ FacingTree treeOver(const std::vector<FacingItem>& items, std::uint32_t groupCou
         high = {std::max(high.x, item.centre.x), std::max(high.y, item.centre.y),
                 std::max(high.z, item.centre.z)};
     }
-    FacingTree::CurveOrder codes;
+    std::vector<FacingTree::CurvePlace> codes;
     for (std::uint32_t k = 0; k < items.size(); ++k) {
         codes.push_back({FacingTree::curveCode(items[k].centre - low, high - low), k});
     }
-    FacingTree::sortByCode(codes);
-    ResidentVector<FacingItem> along;
-    for (auto& [code, k] : codes) {
-        along.push_back(items[k]);
-    }
-    return FacingTree(along, codes, groupCount);
+    std::vector<FacingTree::CurvePlace> scratch(codes.size());
+    const std::span<const FacingTree::CurvePlace> sorted = FacingTree::sortByCode(codes, scratch);
+    return FacingTree(sorted, groupCount, [&](std::span<FacingItem> along) {
+        for (std::size_t at = 0; at < sorted.size(); ++at) {
+            along[at] = items[sorted[at].second];
+        }
+    });
 }
 
 /// Every node's box, normal box, numbers and count hold what lies below it; children split
@@ -117,17 +119,19 @@ TEST(FacingTreeTest, theCurveOrderIsByCodeThenByNumber) {
     std::mt19937_64 random(5);
     for (const std::uint64_t spread : {std::uint64_t{0xFFFF}, ~std::uint64_t{0} >> 1,
                                        std::uint64_t{7} << 60, std::uint64_t{3}}) {
-        FacingTree::CurveOrder codes;
+        std::vector<FacingTree::CurvePlace> codes;
         for (std::uint32_t k = 0; k < 5000; ++k) {
             const std::uint64_t code =
                 k % 97 == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << 62) | (random() & spread);
             codes.push_back({code, k});
         }
-        FacingTree::CurveOrder expected = codes;
+        std::vector<FacingTree::CurvePlace> expected = codes;
         std::stable_sort(expected.begin(), expected.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        FacingTree::sortByCode(codes);
-        EXPECT_EQ(codes, expected) << std::hex << spread;
+        std::vector<FacingTree::CurvePlace> scratch(codes.size());
+        const auto sorted = FacingTree::sortByCode(codes, scratch);
+        EXPECT_TRUE(std::equal(sorted.begin(), sorted.end(), expected.begin(), expected.end()))
+            << std::hex << spread;
     }
 }
 
