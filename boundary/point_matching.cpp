@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "boundary/nearest_by_angle.h"
+
 namespace tarvel {
 
 namespace {

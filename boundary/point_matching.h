@@ -1,7 +1,6 @@
 #pragma once
 
 #include "boundary/boundary_point.h"
-#include "boundary/nearest_by_angle.h"
 
 namespace tarvel {
 

@@ -1,7 +1,5 @@
 #include "geometry/frame_transform.h"
 
-#include <cmath>
-
 #include "geometry/portable_math.h"
 
 namespace tarvel {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "runtime/worker_team.h"
 

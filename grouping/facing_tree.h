@@ -1,9 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <utility>
-#include <vector>
 
 #include "geometry/portable_math.h"
 #include "geometry/vector3.h"

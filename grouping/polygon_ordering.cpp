@@ -2,8 +2,6 @@
 
 #include <optional>
 #include <span>
-#include <utility>
-#include <vector>
 
 #include "grouping/distance_order.h"
 #include "grouping/facing_index.h"

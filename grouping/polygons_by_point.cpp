@@ -1,7 +1,6 @@
 #include "grouping/polygons_by_point.h"
 
 #include <algorithm>
-#include <bit>
 #include <limits>
 #include <new>
 #include <span>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "grouping/grouped_polygons.h"
 #include "grouping/no_item.h"

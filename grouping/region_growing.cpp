@@ -1,7 +1,6 @@
 #include "grouping/region_growing.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <utility>
 #include <vector>
