@@ -242,18 +242,22 @@ void FacingIndex::build(const SiteSource& siteOf) {
             where_[sorted[k].second] = static_cast<std::uint32_t>(k);
         }
     });
-    tree_ = FacingTree(sorted, count_, [&](std::span<FacingItem> items) {
-        team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t g = begin; g < end; ++g) {
-                const std::uint32_t at = where_[g];
-                if ((at & kOutside) == 0) {
-                    const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
-                    const double length = portableSqrt(dot(s.normal, s.normal));
-                    items[at] = {s.centre, s.normal, static_cast<std::uint32_t>(g),
-                                 static_cast<float>(1.0 / length)};
-                }
+    tree_ = FacingTree(sorted, count_,
+                       [&](std::span<FacingItem> items) { placeItems(siteOf, team, items); });
+}
+
+void FacingIndex::placeItems(const SiteSource& siteOf, const WorkerTeam& team,
+                             std::span<FacingItem> items) const {
+    team.forRanges(count_, kBuildGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t g = begin; g < end; ++g) {
+            const std::uint32_t at = where_[g];
+            if ((at & kOutside) == 0) {
+                const FacingSite s = siteOf(static_cast<std::uint32_t>(g));
+                const double length = portableSqrt(dot(s.normal, s.normal));
+                items[at] = {s.centre, s.normal, static_cast<std::uint32_t>(g),
+                             static_cast<float>(1.0 / length)};
             }
-        });
+        }
     });
 }
 

@@ -11,6 +11,8 @@
 
 namespace tarvel {
 
+class WorkerTeam;
+
 /// A group's centre and normal, as the partner test reads them.
 struct FacingSite {
     Vector3 centre;
@@ -85,6 +87,9 @@ private:
 
     /// Sorts the groups into the tree's items, along the curve, and the others.
     void build(const SiteSource& siteOf);
+    /// Each tame group's item at its place along the curve.
+    void placeItems(const SiteSource& siteOf, const WorkerTeam& team,
+                    std::span<FacingItem> items) const;
 
     /// `start`, a node of the tree to search first, or kNone. `stack` is the calling thread's
     /// scratch space.
