@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
+
+#include "runtime/large_block.h"
+#include "runtime/resident_memory.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -16,21 +20,24 @@ namespace tarvel {
 struct RecordArena::Block {
     Block* older;
     std::size_t bytes;
+    /// A large block (takeLargeBlock), made resident ahead of the pieces.
+    bool large;
 };
 
 namespace {
 
 constexpr std::size_t kFirstBlock = std::size_t{16} << 10;
 constexpr std::size_t kLargestBlock = std::size_t{16} << 20;
-/// Blocks from this size on are made resident ahead of their use.
-constexpr std::size_t kPopulatedBlock = std::size_t{4} << 20;
+/// Blocks from this size on are taken in large pages, ahead of their use.
+constexpr std::size_t kPopulatedBlock = kResidentBlock;
 /// How far ahead of the pieces makeResidentAhead goes: enough to stay clear of them, little
 /// enough that a run which ends early leaves few pages taken in for nothing.
 constexpr std::size_t kAhead = std::size_t{32} << 20;
 constexpr std::uintptr_t kPage = 4096;
 /// How much of a block one request to the system makes resident.
 constexpr std::uintptr_t kStep = std::uintptr_t{2} << 20;
-constexpr std::size_t kHeader = (sizeof(void*) * 2 + alignof(std::max_align_t) - 1) /
+// Room for a block's header (two words and a flag), kept to the strictest alignment.
+constexpr std::size_t kHeader = (sizeof(void*) * 3 + alignof(std::max_align_t) - 1) /
                                 alignof(std::max_align_t) * alignof(std::max_align_t);
 
 }  // namespace
@@ -38,7 +45,11 @@ constexpr std::size_t kHeader = (sizeof(void*) * 2 + alignof(std::max_align_t) -
 RecordArena::~RecordArena() {
     while (blocks_ != nullptr) {
         Block* older = blocks_->older;
-        ::operator delete(static_cast<void*>(blocks_));
+        if (blocks_->large) {
+            releaseLargeBlock(blocks_, kHeader + blocks_->bytes);
+        } else {
+            ::operator delete(static_cast<void*>(blocks_));
+        }
         blocks_ = older;
     }
 }
@@ -74,7 +85,7 @@ void RecordArena::makeResidentAhead([[maybe_unused]] const std::atomic<bool>& st
             start = reinterpret_cast<std::uintptr_t>(block) + kHeader;
             end = start + block->bytes;
             // Small blocks fault in page by page, as the pieces reach them.
-            at = block->bytes >= kPopulatedBlock ? start & ~(kPage - 1) : end;
+            at = block->large ? start & ~(kPage - 1) : end;
         }
         // A block is made for the next piece, so until the place the pieces last reached
         // (published now and then) lies in the block, they are at its start.
@@ -118,15 +129,28 @@ void RecordArena::addBlock(std::size_t atLeast) {
     // few blocks; a request larger than that gets a block of its own size.
     const std::size_t grown =
         blocks_ == nullptr ? kFirstBlock : std::min(blocks_->bytes * 2, kLargestBlock);
-    const std::size_t bytes = std::max(grown, atLeast);
-    auto* block = static_cast<Block*>(::operator new(kHeader + bytes));
+    std::size_t bytes = std::max(grown, atLeast);
+    const bool large = bytes >= kPopulatedBlock;
+    Block* block = nullptr;
+    if (large) {
+        // A large block fills whole large pages, header included, and is taken in as such.
+        bytes = (bytes + kLargePage - 1) / kLargePage * kLargePage - kHeader;
+        if (bytes < atLeast) {
+            bytes += kLargePage;
+        }
+        block = static_cast<Block*>(takeLargeBlock(kHeader + bytes));
+    } else {
+        block = static_cast<Block*>(::operator new(kHeader + bytes));
+    }
+    static_assert(sizeof(Block) <= kHeader);
     block->older = blocks_;
     block->bytes = bytes;
+    block->large = large;
     blocks_ = block;
     next_ = reinterpret_cast<char*>(block) + kHeader;
     end_ = next_ + bytes;
     // Small blocks are left to fault in page by page.
-    populated_ = bytes >= kPopulatedBlock ? next_ : end_;
+    populated_ = large ? next_ : end_;
     reserved_ += kHeader + bytes;
     published_.store(block, std::memory_order_release);
 }

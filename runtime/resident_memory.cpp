@@ -12,9 +12,6 @@ namespace tarvel {
 
 namespace {
 
-// Smaller blocks fault in faster than a thread starts.
-constexpr std::size_t kSmallestBlock = std::size_t{4} << 20;
-
 constexpr std::uintptr_t kPage = 4096;
 
 }  // namespace
@@ -22,11 +19,7 @@ constexpr std::uintptr_t kPage = 4096;
 void makeResident([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes,
                   [[maybe_unused]] std::size_t elements) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    if (bytes < kSmallestBlock || WorkerTeam::sharing()) {
-        return;
-    }
-    const WorkerTeam team(elements);
-    if (team.size() < 2) {
+    if (bytes < kResidentBlock) {
         return;
     }
     // Whole pages inside the block: the pages at its ends may be shared with other blocks,
@@ -36,8 +29,17 @@ void makeResident([[maybe_unused]] void* block, [[maybe_unused]] std::size_t byt
     if (to <= from) {
         return;
     }
+    // While a team is at work its threads are all busy: this thread takes the pages in.
+    const WorkerTeam team(WorkerTeam::sharing() ? 0 : elements);
+    if (team.size() < 2) {
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+        return;
+    }
+    // Each thread's share is whole large pages.
     const std::size_t pages = (to - from) / kPage;
-    team.forRanges(pages, (pages + team.size() - 1) / team.size(),
+    const std::size_t perLargePage = kLargePage / kPage;
+    const std::size_t share = (pages + team.size() - 1) / team.size();
+    team.forRanges(pages, (share + perLargePage - 1) / perLargePage * perLargePage,
                    [from](std::size_t begin, std::size_t end) {
                        // A refusal (no memory now, or an older system) leaves the pages to
                        // fault when first written.

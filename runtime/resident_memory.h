@@ -2,21 +2,30 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <type_traits>
 #include <vector>
 
+#include "runtime/large_block.h"
+
 namespace tarvel {
 
-/// Takes a new block's pages in from the system on every thread of a team at once, instead of
-/// one by one as the thread that first writes them faults on each. For the large arrays a run
-/// fills on one thread: the system clears each fresh page before handing it out, and on two
-/// threads that takes half the time. Blocks under a few megabytes, single-thread runs and blocks
-/// asked for while a team is at work (its threads all busy) are left to fault as usual. Throws
-/// std::bad_alloc when a thread cannot be made for lack of memory; a system without the means
-/// leaves the pages to fault.
+/// Blocks from this size on are made resident at once, and the allocator below takes them as
+/// large blocks.
+inline constexpr std::size_t kResidentBlock = std::size_t{4} << 20;
+
+/// Takes a new block's pages in from the system in a few requests, instead of one fault per
+/// page as the thread that first writes them reaches each. For the large arrays a run fills:
+/// a fresh page is cleared and mapped before it is handed out, and taken in one by one that
+/// costs far more than the writing (on virtual machines many times more); in a few requests,
+/// and in large pages where the block is a large block (takeLargeBlock), far less. With a team
+/// of two or more threads (none already at work) the requests are shared over its threads.
+/// Blocks under kResidentBlock are left to fault as usual. Throws std::bad_alloc when a thread
+/// cannot be made for lack of memory; a system without the means leaves the pages to fault.
 void makeResident(void* block, std::size_t bytes, std::size_t elements);
 
-/// The standard allocator, with each block made resident as it is allocated.
+/// The standard allocator for small blocks; large ones are large blocks made resident as they
+/// are allocated.
 template <typename T>
 class ResidentAllocator {
 public:
@@ -27,16 +36,28 @@ public:
     ResidentAllocator(const ResidentAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        T* block = std::allocator<T>().allocate(n);
+        if (n < kResidentBlock / sizeof(T)) {
+            return std::allocator<T>().allocate(n);
+        }
+        if (n > std::allocator_traits<std::allocator<T>>::max_size(std::allocator<T>())) {
+            throw std::bad_array_new_length();
+        }
+        T* block = static_cast<T*>(takeLargeBlock(n * sizeof(T)));
         try {
             makeResident(block, n * sizeof(T), n);
         } catch (...) {
-            std::allocator<T>().deallocate(block, n);
+            releaseLargeBlock(block, n * sizeof(T));
             throw;
         }
         return block;
     }
-    void deallocate(T* block, std::size_t n) noexcept { std::allocator<T>().deallocate(block, n); }
+    void deallocate(T* block, std::size_t n) noexcept {
+        if (n < kResidentBlock / sizeof(T)) {
+            std::allocator<T>().deallocate(block, n);
+        } else {
+            releaseLargeBlock(block, n * sizeof(T));
+        }
+    }
 
     friend bool operator==(const ResidentAllocator&, const ResidentAllocator&) { return true; }
 };

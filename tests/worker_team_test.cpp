@@ -3,14 +3,18 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <numeric>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "runtime/record_arena.h"
 #include "runtime/resident_memory.h"
 #include "runtime/worker_team.h"
 
@@ -258,6 +262,60 @@ TEST(ResidentMemoryTest, largeBlocksKeepWhatIsWrittenAndWhatLiesAroundThem) {
             }
         }
     }
+}
+
+/// The flags the system keeps for the mapping that holds `address` (/proc/self/smaps
+/// "VmFlags"), each followed by a space; empty where it does not say.
+std::string mappingFlags(const void* address) {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    std::ifstream in("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        std::uintptr_t low = 0;
+        std::uintptr_t high = 0;
+        char dash = 0;
+        std::istringstream range(line);
+        if (range >> std::hex >> low >> dash >> high && dash == '-') {
+            inside = at >= low && at < high;
+        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+            return line.substr(8) + " ";
+        }
+    }
+    return {};
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(ResidentMemoryTest, largeBlocksStartOnALargePageAndAskForLargePages) {
+    std::ifstream enabled("/sys/kernel/mm/transparent_hugepage/enabled");
+    if (!enabled || mappingFlags(&enabled).empty()) {
+        GTEST_SKIP() << "the system does not show its mappings' flags here";
+    }
+    if (kSanitized) {
+        GTEST_SKIP() << "under the address sanitizer large blocks come from operator new";
+    }
+    constexpr std::size_t kBlock = std::size_t{16} << 20;
+    for (const char* threads : {"1", "2"}) {
+        const ThreadsVariable variable(threads);
+        const ResidentVector<std::uint64_t> block(kBlock / sizeof(std::uint64_t));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % kLargePage, 0u) << threads;
+        // "hg": the mapping was advised to take large pages.
+        EXPECT_NE(mappingFlags(block.data() + 1).find(" hg "), std::string::npos) << threads;
+    }
+    // The arena's blocks grow to large ones, which ask for large pages too.
+    RecordArena arena;
+    std::uint64_t* last = nullptr;
+    while (arena.reserved() < (std::size_t{30} << 20)) {
+        last = arena.room<std::uint64_t>(10);
+    }
+    EXPECT_NE(mappingFlags(last).find(" hg "), std::string::npos);
 }
 
 TEST(WorkerTeamTest, aTeamIsSharingOnlyWhileItsThreadsWork) {

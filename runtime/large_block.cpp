@@ -1,0 +1,74 @@
+#include "runtime/large_block.h"
+
+#include <cstdint>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVEL_LARGE_BLOCKS_FROM_NEW 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVEL_LARGE_BLOCKS_FROM_NEW 1
+#endif
+#endif
+
+namespace tarvel {
+
+// Under the address sanitizer the blocks come from operator new, so that it sees overruns
+// and leaks in them too.
+#if defined(__linux__) && !defined(TARVEL_LARGE_BLOCKS_FROM_NEW)
+
+void* takeLargeBlock(std::size_t bytes) {
+    const std::size_t size = largeBlockSize(bytes);
+    if (size < bytes || size + kLargePage < size) {
+        throw std::bad_alloc();
+    }
+    // A mapping of its own, one large page longer than the block, trimmed at both ends to
+    // the large pages inside it.
+    void* mapped = mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const auto aligned = (start + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1};
+    if (aligned > start) {
+        munmap(mapped, aligned - start);
+    }
+    const std::uintptr_t tail = start + size + kLargePage - (aligned + size);
+    if (tail > 0) {
+        munmap(reinterpret_cast<void*>(aligned + size), tail);
+    }
+#if defined(MADV_HUGEPAGE)
+    // Only a hint: where the system declines, the pages stay small.
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+void releaseLargeBlock(void* block, std::size_t bytes) noexcept {
+    if (block != nullptr) {
+        munmap(block, largeBlockSize(bytes));
+    }
+}
+
+#else
+
+void* takeLargeBlock(std::size_t bytes) {
+    const std::size_t size = largeBlockSize(bytes);
+    if (size < bytes) {
+        throw std::bad_alloc();
+    }
+    return ::operator new (size, std::align_val_t{kLargePage});
+}
+
+void releaseLargeBlock(void* block, std::size_t /*bytes*/) noexcept {
+    ::operator delete (block, std::align_val_t{kLargePage});
+}
+
+#endif
+
+}  // namespace tarvel
