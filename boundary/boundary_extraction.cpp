@@ -7,6 +7,7 @@
 
 #include "grouping/grouped_polygons.h"
 #include "grouping/key_index.h"
+#include "runtime/resident_memory.h"
 #include "runtime/selected_poly.h"
 
 namespace tarvel {
@@ -39,19 +40,20 @@ void forEachEdge(const std::vector<Member>& members, Visit visit) {
 /// Which edges remain once copies cancel. Copies of an edge cancel in pairs in list order, so
 /// an edge remains only where it occurs an odd number of times, and then only its last copy.
 /// Edges are bucketed by their lower point number, so that copies meet in a small bucket.
-std::vector<bool> remainingEdges(const std::vector<std::uint32_t>& lower,
-                                 const std::vector<std::uint32_t>& upper, std::size_t points) {
+std::vector<bool> remainingEdges(std::span<const std::uint32_t> lower,
+                                 std::span<const std::uint32_t> upper, std::size_t points) {
     assert(lower.size() == upper.size());
     const std::size_t edges = lower.size();
-    std::vector<std::uint32_t> start(points + 1, 0);
+    // A large group's arrays are large blocks, taken in ahead (runtime/resident_memory.h).
+    ResidentVector<std::uint32_t> start(points + 1, 0);
     for (std::uint32_t p : lower) {
         ++start[p + 1];
     }
     for (std::size_t p = 0; p < points; ++p) {
         start[p + 1] += start[p];
     }
-    std::vector<std::uint32_t> bucket(edges);
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    ResidentVector<std::uint32_t> bucket(edges);
+    ResidentVector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (std::size_t e = 0; e < edges; ++e) {
         bucket[fill[lower[e]]++] = static_cast<std::uint32_t>(e);  // ascending within a bucket
     }
@@ -210,8 +212,8 @@ BoundaryPoint* extractNumbered(const NumberedPolygons& polygons,
         corners += polygons.corners(m).size();
     }
     // Each edge as its two point numbers, lower first.
-    std::vector<std::uint32_t> lower;
-    std::vector<std::uint32_t> upper;
+    ResidentVector<std::uint32_t> lower;
+    ResidentVector<std::uint32_t> upper;
     lower.reserve(corners);
     upper.reserve(corners);
     forEachNumberedEdge(polygons, members,

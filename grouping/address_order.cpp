@@ -41,7 +41,7 @@ void radixSort(std::uint64_t* values, std::size_t count, int low, int bits) {
                      ((values[i] >> (low + p * digitBits)) & digitMask)];
         }
     }
-    const std::unique_ptr<std::uint64_t[]> spare = newResidentArray<std::uint64_t>(count);
+    const ResidentArray<std::uint64_t> spare = newResidentArray<std::uint64_t>(count);
     std::uint64_t* from = values;
     std::uint64_t* to = spare.get();
     for (int p = 0; p < passes; ++p) {
@@ -104,7 +104,7 @@ void orderByAddress(SelectedPoly* const* table, std::int32_t slotCount, Selected
     }
     // Offset above, slot below: sorting by the offset keeps equal addresses in slot order,
     // and both come back out of the one value.
-    const std::unique_ptr<std::uint64_t[]> packed = newResidentArray<std::uint64_t>(count);
+    const ResidentArray<std::uint64_t> packed = newResidentArray<std::uint64_t>(count);
     for (std::size_t s = 0; s < count; ++s) {
         const std::uint64_t offset = (addressOf(table[s]) - lowest) >> aligned;
         packed[s] = offset << slotBits | s;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
+#include <utility>
 #include <vector>
+
+#include "runtime/resident_memory.h"
 
 namespace tarvel {
 
@@ -20,9 +22,8 @@ public:
     /// Polygon l's record is records[l] and its point numbers are corners[cornerStart[l] ..
     /// cornerStart[l + 1]); every number lies below `pointCount`. `cornerStart` holds one
     /// entry more than there are polygons.
-    NumberedPolygons(std::unique_ptr<SelectedPoly*[]> records,
-                     std::unique_ptr<std::uint32_t[]> cornerStart,
-                     std::unique_ptr<std::uint32_t[]> corners, std::uint32_t pointCount)
+    NumberedPolygons(ResidentArray<SelectedPoly*> records, ResidentArray<std::uint32_t> cornerStart,
+                     ResidentArray<std::uint32_t> corners, std::uint32_t pointCount)
         : records_(std::move(records)),
           cornerStart_(std::move(cornerStart)),
           corners_(std::move(corners)),
@@ -37,9 +38,9 @@ public:
     std::uint32_t pointCount() const { return pointCount_; }
 
 private:
-    std::unique_ptr<SelectedPoly*[]> records_;
-    std::unique_ptr<std::uint32_t[]> cornerStart_;
-    std::unique_ptr<std::uint32_t[]> corners_;
+    ResidentArray<SelectedPoly*> records_;
+    ResidentArray<std::uint32_t> cornerStart_;
+    ResidentArray<std::uint32_t> corners_;
     std::uint32_t pointCount_ = 0;
 };
 

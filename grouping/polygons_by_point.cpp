@@ -148,7 +148,7 @@ void PolygonsByPoint::Lists::numberCompactPoints(PolygonsByPoint& index, std::ui
     // index a table directly: no hashing, and the look-ups follow the mesh as the keys do. The
     // keys span less than 2^32, so their low bits give their offsets from the lowest.
     const std::size_t span = keys.index(keys.highest) + 1;
-    const std::unique_ptr<std::uint32_t[]> numberOf = newResidentArray<std::uint32_t>(span);
+    const ResidentArray<std::uint32_t> numberOf = newResidentArray<std::uint32_t>(span);
     std::fill(numberOf.get(), numberOf.get() + span, kNone);
     const auto lowest = static_cast<std::uint32_t>(keys.lowest);
     ResidentVector<HolderRange>& ranges = index.holderRange_;

@@ -88,14 +88,14 @@ private:
     /// How the lists are built and searched (polygons_by_point.cpp).
     struct Lists;
 
-    std::unique_ptr<SelectedPoly*[]> records_;       // by local number
-    std::unique_ptr<std::uint32_t[]> slotAndTaken_;  // the slot, with kTaken once taken
-    std::unique_ptr<std::uint32_t[]> localOfSlot_;   // by slot
-    std::unique_ptr<std::uint32_t[]> cornerStart_;   // local l's corners start here; one more
-    std::unique_ptr<std::uint32_t[]> corners_;       // point numbers, polygon after polygon
-    ResidentVector<HolderRange> holderRange_;        // by point number
-    std::unique_ptr<std::uint32_t[]> holders_;       // local numbers, point after point
-    std::unique_ptr<std::uint32_t[]> across_;  // per corner, for the edge ending there; or none
+    ResidentArray<SelectedPoly*> records_;       // by local number
+    ResidentArray<std::uint32_t> slotAndTaken_;  // the slot, with kTaken once taken
+    ResidentArray<std::uint32_t> localOfSlot_;   // by slot
+    ResidentArray<std::uint32_t> cornerStart_;   // local l's corners start here; one more
+    ResidentArray<std::uint32_t> corners_;       // point numbers, polygon after polygon
+    ResidentVector<HolderRange> holderRange_;    // by point number
+    ResidentArray<std::uint32_t> holders_;       // local numbers, point after point
+    ResidentArray<std::uint32_t> across_;        // per corner, for the edge ending there; or none
 };
 
 }  // namespace tarvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -62,11 +63,43 @@ public:
     friend bool operator==(const ResidentAllocator&, const ResidentAllocator&) { return true; }
 };
 
-/// `new T[n]`, its elements left unset as that leaves them, made resident.
+/// Gives an array of newResidentArray back as it was taken: a small one to delete[], a large
+/// one as a large block.
 template <typename T>
-std::unique_ptr<T[]> newResidentArray(std::size_t n) {
-    static_assert(std::is_trivially_default_constructible_v<T>);
-    std::unique_ptr<T[]> array(new T[n]);
+class ResidentArrayRelease {
+public:
+    ResidentArrayRelease() = default;
+    explicit ResidentArrayRelease(std::size_t count) : count_(count) {}
+    void operator()(T* array) const noexcept {
+        if (count_ < kResidentBlock / sizeof(T)) {
+            delete[] array;
+        } else {
+            releaseLargeBlock(array, count_ * sizeof(T));
+        }
+    }
+
+private:
+    std::size_t count_ = 0;
+};
+
+/// An array of the run's, owning its elements' block.
+template <typename T>
+using ResidentArray = std::unique_ptr<T[], ResidentArrayRelease<T>>;
+
+/// An array of n T, its elements left unset as `new T[n]` leaves them; a large one is a large
+/// block, made resident. Throws std::bad_alloc when memory runs out.
+template <typename T>
+ResidentArray<T> newResidentArray(std::size_t n) {
+    static_assert(std::is_trivially_default_constructible_v<T> &&
+                  std::is_trivially_destructible_v<T>);
+    if (n < kResidentBlock / sizeof(T)) {
+        return ResidentArray<T>(new T[n], ResidentArrayRelease<T>(n));
+    }
+    if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
+        throw std::bad_array_new_length();
+    }
+    ResidentArray<T> array(static_cast<T*>(takeLargeBlock(n * sizeof(T))),
+                           ResidentArrayRelease<T>(n));
     makeResident(array.get(), n * sizeof(T), n);
     return array;
 }
