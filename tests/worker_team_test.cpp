@@ -308,6 +308,10 @@ TEST(ResidentMemoryTest, largeBlocksStartOnALargePageAndAskForLargePages) {
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % kLargePage, 0u) << threads;
         // "hg": the mapping was advised to take large pages.
         EXPECT_NE(mappingFlags(block.data() + 1).find(" hg "), std::string::npos) << threads;
+        const ResidentArray<std::uint32_t> array =
+            newResidentArray<std::uint32_t>(kBlock / sizeof(std::uint32_t));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(array.get()) % kLargePage, 0u) << threads;
+        EXPECT_NE(mappingFlags(array.get() + 1).find(" hg "), std::string::npos) << threads;
     }
     // The arena's blocks grow to large ones, which ask for large pages too.
     RecordArena arena;
