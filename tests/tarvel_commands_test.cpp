@@ -61,15 +61,8 @@ protected:
         return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
 
-    /// Names in the folder (and below), sorted.
-    std::vector<std::string> names() const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
-            found.push_back(entry.path().lexically_relative(folder_).string());
-        }
-        std::sort(found.begin(), found.end());
-        return found;
-    }
+    /// Every name in the folder and its subfolders, relative to it, sorted.
+    std::vector<std::string> names() const { return testfolder::namesBelow(folder_); }
 
     fs::path folder_;
     fs::path previous_;

@@ -28,6 +28,7 @@
 #include "cli/tarvel_program.h"
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
+#include "formats/lwo_object.h"
 #include "formats/lwo_reader.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
@@ -46,7 +47,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSource = TARVEL_SOURCE_DIR;
-constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
 
 /// A fresh folder per test, removed afterwards.
 class TarvelRunTest : public ::testing::Test {
@@ -130,7 +130,7 @@ TEST_F(TarvelRunTest, theExampleAsLwoAndObjRunsAsTheSceneDoes) {
             EXPECT_EQ(mesh.polygons[j].points.size(), 2u);
             EXPECT_EQ(mesh.polygons[j].surface, "test");
             const LWID colourType =
-                result.format() == formats::MeshFormat::lwo ? kTagColour : kTagPartId;
+                result.format() == formats::MeshFormat::lwo ? kTagColour : formats::kTagPart;
             const std::string* colour = standin::findTag(mesh.polygons[j], colourType);
             ASSERT_NE(colour, nullptr);
             red += *colour == "Red" ? 1 : 0;
