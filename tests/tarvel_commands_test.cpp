@@ -19,6 +19,7 @@
 #include "lwo_bytes.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 const fs::path kSource = TARVEL_SOURCE_DIR;
 
 /// The tarvel program in-process, in a fresh folder that is also the working folder.
-class TarvelCommandsTest : public ::testing::Test {
+class TarvelCommandsTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override {
         folder_ = testfolder::freshTestFolder("tarvel_commands_");
@@ -39,17 +40,6 @@ protected:
     void TearDown() override {
         fs::current_path(previous_);
         fs::remove_all(folder_);
-    }
-
-    int run(std::vector<std::string> args) {
-        std::istringstream inStream(in);
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        Console console{inStream, outStream, errStream, errIsTerminal};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
     }
 
     static void copyExample(const std::string& name, const std::string& as) {
@@ -66,10 +56,6 @@ protected:
 
     fs::path folder_;
     fs::path previous_;
-    std::string in;
-    bool errIsTerminal = false;
-    std::string out;
-    std::string err;
 };
 
 std::string withoutTimes(const std::string& text) {

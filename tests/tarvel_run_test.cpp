@@ -39,6 +39,7 @@
 #include "standin/trace_writer.h"
 #include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -49,21 +50,10 @@ namespace fs = std::filesystem;
 const fs::path kSource = TARVEL_SOURCE_DIR;
 
 /// A fresh folder per test, removed afterwards.
-class TarvelRunTest : public ::testing::Test {
+class TarvelRunTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override { folder_ = testfolder::freshTestFolder("tarvel_run_"); }
     void TearDown() override { fs::remove_all(folder_); }
-
-    int run(std::vector<std::string> args) {
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        std::istringstream inStream(in);
-        Console console{inStream, outStream, errStream, errIsTerminal};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
-    }
 
     fs::path copyExample(const std::string& name) {
         fs::copy_file(kSource / "examples" / name, folder_ / name);
@@ -86,10 +76,6 @@ protected:
 
     fs::path folder_;
     /// What the program reads as standard input.
-    std::string in;
-    bool errIsTerminal = false;
-    std::string out;
-    std::string err;
 };
 
 /// The trace of the bundled scene as tarvel-host runs it.
