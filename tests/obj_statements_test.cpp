@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "cli/exit_codes.h"
-#include "cli/tarvel_program.h"
 #include "formats/file_bytes.h"
 #include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"

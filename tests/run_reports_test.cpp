@@ -11,7 +11,6 @@
 #include "cli/exit_codes.h"
 #include "cli/run_outcome.h"
 #include "cli/run_summary.h"
-#include "cli/tarvel_program.h"
 #include "mesh/input_error.h"
 #include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"

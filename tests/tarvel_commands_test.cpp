@@ -13,7 +13,6 @@
 
 #include "cli/exit_codes.h"
 #include "cli/module_version.h"
-#include "cli/tarvel_program.h"
 #include "formats/file_bytes.h"
 #include "formats/mesh_file.h"
 #include "lwo_bytes.h"

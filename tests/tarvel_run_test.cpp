@@ -25,7 +25,6 @@
 #include "cli/run_summary.h"
 #include "cli/selection.h"
 #include "cli/svg_picture.h"
-#include "cli/tarvel_program.h"
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
 #include "formats/lwo_object.h"
