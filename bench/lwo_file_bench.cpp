@@ -29,6 +29,7 @@
 #include "testing/lwo_from_mesh.h"
 #include "testing/scenes/scene_generators.h"
 
+namespace tarvel {
 namespace {
 
 namespace fs = std::filesystem;
@@ -38,14 +39,12 @@ using Clock = std::chrono::steady_clock;
 /// colour the modeller gives new polygons, and one surface defined as LWO3 defines it.
 std::vector<std::byte> modellerObject(int polygons) {
     const int side = std::max(1, static_cast<int>(std::lround(std::sqrt(polygons / 2.0))));
-    tarvel::standin::Scene scene =
-        tarvel::scenes::facingGrids(side, (polygons / 2 + side - 1) / side, 2.0);
-    for (tarvel::standin::Polygon& polygon : scene.mesh.polygons) {
-        polygon.tags.push_back(tarvel::standin::PolygonTag{kTagColour, "DkBlu"});
+    standin::Scene scene = scenes::facingGrids(side, (polygons / 2 + side - 1) / side, 2.0);
+    for (standin::Polygon& polygon : scene.mesh.polygons) {
+        polygon.tags.push_back(standin::PolygonTag{kTagColour, "DkBlu"});
     }
-    tarvel::formats::LwoObject object =
-        tarvel::formats::lwoFromMesh(scene.mesh, "bench.lwo", tarvel::formats::kIdLwo3);
-    tarvel::formats::ByteWriter surface;
+    formats::LwoObject object = formats::lwoFromMesh(scene.mesh, "bench.lwo", formats::kIdLwo3);
+    formats::ByteWriter surface;
     surface.id4(LWID_('S', 'U', 'R', 'F'));
     surface.id4(LWID_('N', 'A', 'M', 'E'));
     surface.u4(8);
@@ -53,8 +52,8 @@ std::vector<std::byte> modellerObject(int polygons) {
     surface.id4(LWID_('V', 'E', 'R', 'S'));
     surface.u4(4);
     surface.u4(0x06A4);
-    object.chunks.push_back(tarvel::formats::LwoChunk{tarvel::formats::kIdForm, surface.take(), 0});
-    return tarvel::formats::writeLwo(object, "bench.lwo");
+    object.chunks.push_back(formats::LwoChunk{formats::kIdForm, surface.take(), 0});
+    return formats::writeLwo(object, "bench.lwo");
 }
 
 void writeFile(const fs::path& path, const std::vector<std::byte>& bytes) {
@@ -82,17 +81,17 @@ struct Figures {
 Figures measureOnce(const fs::path& input, const fs::path& output, const fs::path& module) {
     Figures figures;
     const auto t0 = Clock::now();
-    tarvel::formats::MeshFile file = tarvel::formats::MeshFile::load(input);
+    formats::MeshFile file = formats::MeshFile::load(input);
     const auto t1 = Clock::now();
-    tarvel::standin::Scene scene;
+    standin::Scene scene;
     scene.mesh = file.takeMesh();
-    for (tarvel::standin::Polygon& polygon : scene.mesh.polygons) {
+    for (standin::Polygon& polygon : scene.mesh.polygons) {
         polygon.flags = 1;
     }
     figures.polygons = scene.mesh.polygons.size();
-    const tarvel::standin::LoadedModule loaded(module);
-    const tarvel::standin::Trace trace = tarvel::standin::runTool(
-        loaded.module(), std::move(scene), tarvel::standin::CallLogging::countsOnly);
+    const standin::LoadedModule loaded(module);
+    const standin::Trace trace =
+        standin::runTool(loaded.module(), std::move(scene), standin::CallLogging::countsOnly);
     const auto t2 = Clock::now();
     if (!trace.mesh) {
         std::fprintf(stderr, "the module closed no edit\n");
@@ -100,22 +99,22 @@ Figures measureOnce(const fs::path& input, const fs::path& output, const fs::pat
     }
     const std::vector<std::byte> edited = file.editedBytes(*trace.mesh);
     {
-        tarvel::cli::OutputFiles files;
+        cli::OutputFiles files;
         files.stage(output, edited);
         files.commit();
     }
     const auto t3 = Clock::now();
-    const tarvel::cli::RunCounts counts = tarvel::cli::countRun(trace, figures.polygons);
+    const cli::RunCounts counts = cli::countRun(trace, figures.polygons);
     figures.links = counts.linksAdded;
     figures.removed = counts.polygonsRemoved;
 
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
-    tarvel::cli::Console console{in, out, err, false};
+    cli::Console console{in, out, err, false};
     const std::vector<std::string> args = {"run", input.string(), "--all", "-o", output.string()};
     const auto t4 = Clock::now();
-    if (tarvel::cli::runTarvel(args, module, console) != 0) {
+    if (cli::runTarvel(args, module, console) != 0) {
         std::fprintf(stderr, "%s", err.str().c_str());
         std::exit(1);
     }
@@ -130,9 +129,8 @@ Figures measureOnce(const fs::path& input, const fs::path& output, const fs::pat
     return figures;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+/// Measures the objects up to --largest polygons and prints the table.
+int benchmark(int argc, char** argv) {
     int largest = 1'000'000;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--largest") == 0) {
@@ -182,4 +180,11 @@ int main(int argc, char** argv) {
     }
     fs::remove_all(folder);
     return 0;
+}
+
+}  // namespace
+}  // namespace tarvel
+
+int main(int argc, char** argv) {
+    return tarvel::benchmark(argc, argv);
 }

@@ -28,11 +28,12 @@
 #include "testing/lwo_from_mesh.h"
 #include "testing/scenes/scene_generators.h"
 
+namespace tarvel {
 namespace {
 
 struct Scenario {
     const char* name;
-    std::function<tarvel::standin::Scene(int polygons)> make;
+    std::function<standin::Scene(int polygons)> make;
     /// The arguments of bench/blender_bridge.py for Blender's bridge on the scene of about
     /// `polygons` polygons (or, for the curved patches, on the facing grids of that size);
     /// empty for a scene the comparison leaves out.
@@ -42,7 +43,7 @@ struct Scenario {
 /// What one run in a child measured.
 struct Measure {
     bool finished = false;
-    double stage[tarvel::kStageCount] = {};
+    double stage[kStageCount] = {};
     /// The module's activation, from the host's call until it returns: what Blender's timed
     /// operator is to Blender, whose mesh is in edit mode before the clock starts.
     double total = 0.0;
@@ -69,22 +70,18 @@ std::string blenderGrids(int polygons) {
 
 const std::vector<Scenario> kScenarios{
     {"two facing grids",
-     [](int n) { return tarvel::scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); },
+     [](int n) { return scenes::facingGrids(side(n / 2.0), n / 2 / side(n / 2.0), 2.0); },
      blenderGrids},
     {"curved noisy patches",
-     [](int n) {
-         return tarvel::scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7);
-     },
+     [](int n) { return scenes::curvedPatches(side(n / 2.0), n / 2 / side(n / 2.0), 0.05, 7); },
      blenderGrids},
-    {"eight facing pairs",
-     [](int n) { return tarvel::scenes::severalPairs(8, side(n / 16.0)); },
-     {}},
+    {"eight facing pairs", [](int n) { return scenes::severalPairs(8, side(n / 16.0)); }, {}},
     // One-quad pairs: at a million polygons, the 500,000 pairs of the small-stack test.
-    {"many one-quad pairs", [](int n) { return tarvel::scenes::manyPairs(n / 2, 1); },
+    {"many one-quad pairs", [](int n) { return scenes::manyPairs(n / 2, 1); },
      [](int n) { return "pairs " + std::to_string(n / 2) + " 1 0 0"; }},
     // Half the polygons in four large pairs, half in pairs of 2 by 2 quads.
     {"four large among many small pairs",
-     [](int n) { return tarvel::scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); },
+     [](int n) { return scenes::manyPairs(n / 16, 2, 4, side(n / 16.0)); },
      [](int n) {
          return "pairs " + std::to_string(n / 16) + " 2 4 " + std::to_string(side(n / 16.0));
      }},
@@ -100,29 +97,29 @@ double cpuSeconds() {
 
 /// Runs the scene in this (child) process and fills the measure.
 Measure runHere(const char* modulePath, const Scenario& scenario, int polygons) {
-    tarvel::standin::Scene scene = scenario.make(polygons);
+    standin::Scene scene = scenario.make(polygons);
     const int count = static_cast<int>(scene.mesh.polygons.size());
-    const tarvel::standin::LoadedModule module(modulePath);
+    const standin::LoadedModule module(modulePath);
     auto reset = reinterpret_cast<void (*)()>(module.symbol("tarvelResetStageClock"));
     auto seconds = reinterpret_cast<double (*)(int)>(module.symbol("tarvelStageSeconds"));
     reset();
     const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     // Only the calls are read: the host keeps the mesh it would otherwise hand back.
-    const tarvel::standin::Trace trace = tarvel::standin::runTool(
-        module.module(), std::move(scene), tarvel::standin::CallLogging::countsOnly,
-        tarvel::standin::MeshAfter::notGiven);
+    const standin::Trace trace =
+        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly,
+                         standin::MeshAfter::notGiven);
     const auto end = std::chrono::steady_clock::now();
     Measure m;
     m.cpu = cpuSeconds() - cpuStart;
     m.finished = true;
     m.polygons = count;
     m.hostRun = std::chrono::duration<double>(end - start).count();
-    for (int s = 0; s < tarvel::kStageCount; ++s) {
+    for (int s = 0; s < kStageCount; ++s) {
         m.stage[s] = seconds(s);
     }
-    m.total = seconds(tarvel::kStageCount);
-    m.links = static_cast<int>(trace.calls.count(tarvel::standin::CallOp::addFace));
+    m.total = seconds(kStageCount);
+    m.links = static_cast<int>(trace.calls.count(standin::CallOp::addFace));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     m.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
@@ -188,14 +185,14 @@ bool writeBytes(const std::string& path, const void* data, std::size_t size) {
 }
 
 /// The benchmark's facing grids of about `polygons` polygons as an OBJ file's text.
-std::string facingGridsObj(const tarvel::standin::Mesh& mesh) {
+std::string facingGridsObj(const standin::Mesh& mesh) {
     std::string text = "# two facing grids\n";
     char line[128];
-    for (const tarvel::standin::Point& p : mesh.points) {
+    for (const standin::Point& p : mesh.points) {
         std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p[0], p[1], p[2]);
         text += line;
     }
-    for (const tarvel::standin::Polygon& polygon : mesh.polygons) {
+    for (const standin::Polygon& polygon : mesh.polygons) {
         text += 'f';
         for (std::int32_t point : polygon.points) {
             text += ' ';
@@ -213,21 +210,21 @@ FileMeasure runFileHere(const char* modulePath, const std::string& path,
     using Clock = std::chrono::steady_clock;
     FileMeasure m;
     const auto start = Clock::now();
-    tarvel::formats::MeshFile input = tarvel::formats::MeshFile::load(path);
-    tarvel::standin::Scene scene;
+    formats::MeshFile input = formats::MeshFile::load(path);
+    standin::Scene scene;
     scene.mesh = input.takeMesh();
-    for (tarvel::standin::Polygon& polygon : scene.mesh.polygons) {
+    for (standin::Polygon& polygon : scene.mesh.polygons) {
         polygon.flags |= 1;
     }
     const auto read = Clock::now();
     m.polygons = static_cast<int>(scene.mesh.polygons.size());
-    const tarvel::standin::LoadedModule module(modulePath);
+    const standin::LoadedModule module(modulePath);
     auto reset = reinterpret_cast<void (*)()>(module.symbol("tarvelResetStageClock"));
     auto stageSeconds = reinterpret_cast<double (*)(int)>(module.symbol("tarvelStageSeconds"));
     reset();
     const auto moduleStart = Clock::now();
-    const tarvel::standin::Trace trace = tarvel::standin::runTool(
-        module.module(), std::move(scene), tarvel::standin::CallLogging::countsOnly);
+    const standin::Trace trace =
+        standin::runTool(module.module(), std::move(scene), standin::CallLogging::countsOnly);
     const auto moduleEnd = Clock::now();
     if (!trace.mesh) {
         return m;
@@ -238,7 +235,7 @@ FileMeasure runFileHere(const char* modulePath, const std::string& path,
     }
     const auto end = Clock::now();
     m.read = std::chrono::duration<double>(read - start).count();
-    m.module = stageSeconds(tarvel::kStageCount);
+    m.module = stageSeconds(kStageCount);
     m.host = std::chrono::duration<double>(moduleEnd - moduleStart).count() - m.module;
     m.write = std::chrono::duration<double>(end - moduleEnd).count();
     m.finished = true;
@@ -369,7 +366,7 @@ void compareThreads(const char* only, int polygons) {
         printStages(scenario.name, "1", one);
         printStages(scenario.name, "all", all);
         std::printf("| %s | speed-up |", scenario.name);
-        for (int s = 0; s < tarvel::kStageCount; ++s) {
+        for (int s = 0; s < kStageCount; ++s) {
             if (all.stage[s] > 0.0 && one.stage[s] >= 0.001) {
                 std::printf(" %.2fx |", one.stage[s] / all.stage[s]);
             } else {
@@ -389,12 +386,12 @@ void compareFiles(int polygons) {
         std::printf("\nNo temporary folder for the mesh files.\n");
         return;
     }
-    const tarvel::standin::Scene scene = kScenarios[0].make(polygons);
+    const standin::Scene scene = kScenarios[0].make(polygons);
     const std::string obj = std::string(folder) + "/facing_grids.obj";
     const std::string lwo = std::string(folder) + "/facing_grids.lwo";
     const std::string text = facingGridsObj(scene.mesh);
     const std::vector<std::byte> object =
-        tarvel::formats::writeLwo(tarvel::formats::lwoFromMesh(scene.mesh, lwo), lwo);
+        formats::writeLwo(formats::lwoFromMesh(scene.mesh, lwo), lwo);
     if (!writeBytes(obj, text.data(), text.size()) ||
         !writeBytes(lwo, object.data(), object.size())) {
         std::printf("\nThe mesh files could not be written in %s.\n", folder);
@@ -427,9 +424,8 @@ void compareFiles(int polygons) {
     rmdir(folder);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+/// Measures as the options ask (see main) and prints the tables.
+int benchmark(int argc, char** argv) {
     int largest = 1'000'000;
     int smallest = 1000;
     int limit = 60;
@@ -575,4 +571,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     return 0;
+}
+
+}  // namespace
+}  // namespace tarvel
+
+int main(int argc, char** argv) {
+    return tarvel::benchmark(argc, argv);
 }

@@ -2,14 +2,12 @@
 
 #include <unordered_map>
 
+#include "formats/lwo_object.h"
 #include "sdk/lwsdk.h"
 
 namespace tarvel::cli {
 
 namespace {
-
-constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
-constexpr LWID kTagSmoothingGroup = LWID_('S', 'M', 'G', 'P');
 
 /// Counts names in first-seen order.
 class Tally {
@@ -51,12 +49,12 @@ PolygonNames polygonNames(const standin::Mesh& mesh, PartNames how) {
     Tally groups;
     for (const standin::Polygon& polygon : mesh.polygons) {
         surfaces.add(polygon.surface);
-        if (const std::string* part = standin::findTag(polygon, kTagPart)) {
+        if (const std::string* part = standin::findTag(polygon, formats::kTagPart)) {
             for (const std::string_view name : partNamesOf(*part, how)) {
                 parts.add(std::string(name));
             }
         }
-        if (const std::string* group = standin::findTag(polygon, kTagSmoothingGroup)) {
+        if (const std::string* group = standin::findTag(polygon, formats::kTagSmoothingGroup)) {
             groups.add(*group);
         }
     }

@@ -6,6 +6,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/polygon_names.h"
+#include "formats/lwo_object.h"
 #include "formats/obj_edit.h"
 #include "host/polygon_capture.h"
 #include "sdk/lwsdk.h"
@@ -14,8 +15,6 @@
 namespace tarvel::cli {
 
 namespace {
-
-constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
@@ -166,7 +165,7 @@ std::size_t applySelection(standin::Mesh& mesh, const SelectionRules& rules, Par
             take = false;
         }
         if (!rules.parts.empty()) {
-            const std::string* part = standin::findTag(polygon, kTagPart);
+            const std::string* part = standin::findTag(polygon, formats::kTagPart);
             take = take && part != nullptr && anyContained(rules.parts, *part, partNames);
         }
         if (!rules.polygons.empty() && !inRanges(j, rules.polygons)) {

@@ -23,6 +23,8 @@ inline constexpr LWID kIdVertexMap = LWID_('V', 'M', 'A', 'P');
 inline constexpr LWID kIdDiscontinuousMap = LWID_('V', 'M', 'A', 'D');
 inline constexpr LWID kIdBoundingBox = LWID_('B', 'B', 'O', 'X');
 inline constexpr LWID kIdMapParameters = LWID_('V', 'M', 'P', 'A');
+// The polygon tag kinds of the host's mesh, whichever file it came from (an OBJ file's groups
+// are parts, its smoothing groups smoothing groups); the colour is the host's kTagColour.
 inline constexpr LWID kTagSurface = LWID_('S', 'U', 'R', 'F');
 inline constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
 inline constexpr LWID kTagSmoothingGroup = LWID_('S', 'M', 'G', 'P');

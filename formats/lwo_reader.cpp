@@ -13,7 +13,6 @@ namespace {
 
 constexpr LWID kIdLwob = LWID_('L', 'W', 'O', 'B');
 constexpr LWID kIdLwlo = LWID_('L', 'W', 'L', 'O');
-constexpr LWID kIdColour = LWID_('C', 'O', 'L', 'R');
 
 std::uint32_t bigEndian32(std::span<const std::byte> bytes, std::size_t at) {
     std::uint32_t value = 0;
@@ -35,7 +34,7 @@ bool isChunkId(LWID id) {
 
 /// Tags whose values the tool and the selection read as text, so a bad index is refused.
 bool tagMustIndexStrings(LWID type) {
-    return type == kTagSurface || type == kTagPart || type == kIdColour;
+    return type == kTagSurface || type == kTagPart || type == kTagColour;
 }
 
 /// The FORM type of an object file: LWO2 or LWO3; refuses anything else with its reason.

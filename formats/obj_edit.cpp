@@ -2,14 +2,12 @@
 
 #include <stdexcept>
 
+#include "formats/lwo_object.h"
 #include "sdk/lwsdk.h"
 
 namespace tarvel::formats {
 
 namespace {
-
-constexpr LWID kTagPart = LWID_('P', 'A', 'R', 'T');
-constexpr LWID kTagSmoothing = LWID_('S', 'M', 'G', 'P');
 
 /// The group an added polygon is written under: its colour, else its part.
 std::string groupOf(const standin::Polygon& polygon) {
@@ -65,7 +63,7 @@ standin::Mesh objMesh(const ObjModel& model) {
         }
         if (element.smoothing != kNoName) {
             polygon.tags.push_back(
-                standin::PolygonTag{kTagSmoothing, model.names[element.smoothing]});
+                standin::PolygonTag{kTagSmoothingGroup, model.names[element.smoothing]});
         }
     }
     return mesh;

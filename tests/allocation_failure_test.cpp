@@ -5,7 +5,7 @@
 
 #include <limits>
 
-#include "standin/trace_writer.h"
+#include "failed_allocations.h"
 #include "testing/linked_module.h"
 #include "testing/run_invariants.h"
 #include "testing/scenes/scene_generators.h"
@@ -34,33 +34,7 @@ std::vector<std::pair<std::string, standin::Scene>> smallScenes() {
 TEST(AllocationFailureTest, everyAllocationOfASmallRunMayFailAndTheEditIsAbandonedCleanly) {
     std::uint64_t failedRuns = 0;
     for (const auto& [name, scene] : smallScenes()) {
-        const testing::WatchedRun clean = runWatched(scene);
-        ASSERT_GT(clean.requested, 0u) << name;
-        ASSERT_EQ(clean.live, 0) << name;
-        failedRuns += clean.requested;
-        for (std::uint64_t k = 1; k <= clean.requested; ++k) {
-            const testing::WatchedRun run = runWatched(scene, k);
-            const std::string where = name + ", allocation " + std::to_string(k);
-            ASSERT_TRUE(run.failed) << where;
-            EXPECT_EQ(run.live, 0) << where;
-            if (run.failedQuietly) {
-                // Memory the library can do without: the run goes on to the same end.
-                EXPECT_EQ(standin::traceText(run.trace), standin::traceText(clean.trace)) << where;
-                continue;
-            }
-            EXPECT_TRUE(testing::moduleAtRest()) << where;
-            EXPECT_EQ(run.trace.result, 0) << where;
-            const standin::CallLog& log = run.trace.calls;
-            ASSERT_EQ(log.count(CallOp::done), 1u) << where;
-            const standin::CallArguments done = log.arguments(log.size() - 1);
-            ASSERT_EQ(done.op, CallOp::done) << where;
-            EXPECT_EQ(done.numbers[0], 1) << where;
-            EXPECT_EQ(done.numbers[1], 0) << where;
-            EXPECT_EQ(log.count(CallOp::remPoly), 0u) << where;
-            EXPECT_TRUE(log.messages().empty()) << where;
-            const std::vector<std::string> broken = testing::brokenRunInvariants(scene, run.trace);
-            EXPECT_TRUE(broken.empty()) << where << ":\n" << testing::describeBroken(broken);
-        }
+        failedRuns += testing::expectEveryFailedAllocationAbandonsCleanly(scene, name);
     }
     RecordProperty("failedRuns", std::to_string(failedRuns));
 }

@@ -1,29 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "mesh/input_error.h"
+#include "tests/usage_refusal.h"
 
 namespace tarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-/// What a usage error says, without the pointer to --help, or "accepted".
-std::string refusal(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const UsageError& error) {
-        const std::string message = error.what();
-        return message.substr(0, message.find(" (see tarvel"));
-    }
-    return "accepted";
-}
+using testing::refusal;
 
 std::string usageRefusal(std::vector<std::string> args) {
     return refusal([&args] { parseHostCommandLine(args); });

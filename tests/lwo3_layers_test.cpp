@@ -17,23 +17,16 @@
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
 #include "tests/lwo_bytes.h"
+#include "tests/tagged_link.h"
 
 namespace tarvel::formats {
 namespace {
 
 using namespace tarvel::lwobytes;
+using testing::taggedLink;
 
 const std::filesystem::path kSamples = std::filesystem::path(TARVEL_SOURCE_DIR) / "tests/data/lwo3";
 const char* const kSampleNames[] = {"box0.lwo", "box1.lwo", "box3-uv-layers.lwo"};
-
-standin::Polygon link(std::int32_t from, std::int32_t to, const std::string& colour) {
-    standin::Polygon polygon;
-    polygon.points = {from, to};
-    polygon.surface = "test";
-    polygon.flags = 0;
-    polygon.tags.push_back(standin::PolygonTag{kTagColour, colour});
-    return polygon;
-}
 
 /// What the file holds of a polygon: type, points, surface and tags.
 std::string text(const standin::Polygon& polygon) {
@@ -113,9 +106,9 @@ void expectEditOfOneLayer(const std::string& name, const Bytes& bytes,
     for (std::size_t j = 0; j < before; j += 2) {
         edited.polygons[j].removed = true;
     }
-    edited.polygons.push_back(link(0, 1, "Red"));
-    edited.polygons.push_back(link(1, 2, "DkRed"));
-    edited.polygons.push_back(link(2, 3, "Blue"));
+    edited.polygons.push_back(taggedLink(0, 1, "Red"));
+    edited.polygons.push_back(taggedLink(1, 2, "DkRed"));
+    edited.polygons.push_back(taggedLink(2, 3, "Blue"));
     const Bytes written = writeLwo(applyMeshEdit(object, edited, name), name);
     const LwoObject result = readLwo(written, name, choice);
     EXPECT_EQ(result.formType, object.formType);
@@ -280,7 +273,7 @@ TEST(Lwo3Test, anEditIsRefusedWhereAChunkNotUnderstoodMayNumberThePolygons) {
         standin::Mesh edited = lwoMesh(object);
         edited.polygons[0].removed = remove;
         if (add) {
-            edited.polygons.push_back(link(0, 1, "Red"));
+            edited.polygons.push_back(taggedLink(0, 1, "Red"));
         }
         return writeLwo(applyMeshEdit(object, edited, "m.lwo"), "m.lwo");
     };

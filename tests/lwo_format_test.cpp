@@ -12,13 +12,14 @@
 #include "formats/lwo_writer.h"
 #include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
+#include "tests/tagged_link.h"
 
 namespace tarvel::formats {
 namespace {
 
 using namespace tarvel::lwobytes;
+using testing::taggedLink;
 
-constexpr LWID kTagColourId = LWID_('C', 'O', 'L', 'R');
 constexpr LWID kTypeCurve = LWID_('C', 'U', 'R', 'V');
 
 const std::filesystem::path kRealFiles =
@@ -78,7 +79,7 @@ TEST(LwoFormatTest, decodesTheFirstLayerWithItsPolygonTypesAndTags) {
     EXPECT_EQ(mesh.polygons[2].surface, "Default");
     EXPECT_EQ(*tagOf(mesh.polygons[1], kTagPart), "lid");
     EXPECT_EQ(*tagOf(mesh.polygons[0], kTagSmoothingGroup), "7");
-    EXPECT_EQ(*tagOf(mesh.polygons[0], kTagColourId), "Green");
+    EXPECT_EQ(*tagOf(mesh.polygons[0], kTagColour), "Green");
     EXPECT_EQ(object.primary.polygons[0].flags, 1u);
     EXPECT_EQ(object.primary.polygons[1].flags, 2u);
     for (const standin::Polygon& polygon : mesh.polygons) {
@@ -104,22 +105,13 @@ std::vector<const LwoChunk*> chunksOf(const LwoObject& object, LWID chunkId) {
     return found;
 }
 
-standin::Polygon link(std::int32_t from, std::int32_t to, const std::string& colour) {
-    standin::Polygon polygon;
-    polygon.points = {from, to};
-    polygon.surface = "test";
-    polygon.flags = 0;
-    polygon.tags.push_back(standin::PolygonTag{kTagColourId, colour});
-    return polygon;
-}
-
 TEST(LwoFormatTest, anEditDropsRemovedPolygonsWithTheirEntriesAndAppendsTheLinks) {
     const Bytes bytes = twoLayerObject();
     const LwoObject object = readLwo(bytes, "m.lwo");
     standin::Mesh edited = lwoMesh(object);
     edited.polygons[0].removed = true;
-    edited.polygons.push_back(link(1, 5, "Red"));
-    edited.polygons.push_back(link(2, 6, "DkRed"));
+    edited.polygons.push_back(taggedLink(1, 5, "Red"));
+    edited.polygons.push_back(taggedLink(2, 6, "DkRed"));
 
     const Bytes written = writeLwo(applyMeshEdit(object, edited, "m.lwo"), "m.lwo");
     const LwoObject result = readLwo(written, "out.lwo");
@@ -136,8 +128,8 @@ TEST(LwoFormatTest, anEditDropsRemovedPolygonsWithTheirEntriesAndAppendsTheLinks
     EXPECT_EQ(mesh.polygons[2].points, (std::vector<std::int32_t>{1, 5}));
     EXPECT_EQ(mesh.polygons[2].type, kTypeFace);
     EXPECT_EQ(mesh.polygons[2].surface, "test");
-    EXPECT_EQ(*tagOf(mesh.polygons[2], kTagColourId), "Red");
-    EXPECT_EQ(*tagOf(mesh.polygons[3], kTagColourId), "DkRed");
+    EXPECT_EQ(*tagOf(mesh.polygons[2], kTagColour), "Red");
+    EXPECT_EQ(*tagOf(mesh.polygons[3], kTagColour), "DkRed");
 
     // The UV map keeps the entries of the quad that stays, now polygon 0.
     const std::vector<const LwoChunk*> maps = chunksOf(result, kIdDiscontinuousMap);
@@ -194,7 +186,7 @@ TEST(LwoFormatTest, indicesFromFF00OnTakeFourBytesBothWays) {
     const LwoObject object = readLwo(writeLwo(made, "big.lwo"), "big.lwo");
     standin::Mesh edited = lwoMesh(object);
     EXPECT_EQ(edited.polygons[0].points, polygon.points);
-    edited.polygons.push_back(link(0xFF0E, 3, "Blue"));
+    edited.polygons.push_back(taggedLink(0xFF0E, 3, "Blue"));
     const LwoObject result =
         readLwo(writeLwo(applyMeshEdit(object, edited, "big.lwo"), "big.lwo"), "big.lwo");
     EXPECT_EQ(lwoMesh(result).polygons[1].points, (std::vector<std::int32_t>{0xFF0E, 3}));
@@ -218,11 +210,11 @@ TEST(LwoFormatTest, indicesCountFromTheLatestPointAndPolygonChunks) {
     EXPECT_EQ(mesh.polygons[1].surface, "b");
 
     // Links within the last PNTS chunk can be written; a link into an earlier one cannot.
-    mesh.polygons.push_back(link(2, 3, "Red"));
+    mesh.polygons.push_back(taggedLink(2, 3, "Red"));
     const LwoObject result =
         readLwo(writeLwo(applyMeshEdit(object, mesh, "m.lwo"), "m.lwo"), "out.lwo");
     EXPECT_EQ(lwoMesh(result).polygons[2].points, (std::vector<std::int32_t>{2, 3}));
-    mesh.polygons.push_back(link(0, 3, "DkRed"));
+    mesh.polygons.push_back(taggedLink(0, 3, "DkRed"));
     try {
         applyMeshEdit(object, mesh, "m.lwo");
         FAIL() << "a link into an earlier PNTS chunk was written";
@@ -342,7 +334,7 @@ TEST(LwoFormatTest, filesFromTheModellerAndOtherToolsRoundTripAndTakeAnEdit) {
         for (std::size_t j = 0; j < before; j += 2) {
             edited.polygons[j].removed = true;
         }
-        edited.polygons.push_back(link(0, 1, "Red"));
+        edited.polygons.push_back(taggedLink(0, 1, "Red"));
         const LwoObject result = readLwo(writeLwo(applyMeshEdit(object, edited, name), name), name);
         const standin::Mesh mesh = lwoMesh(result);
         ASSERT_EQ(mesh.polygons.size(), before / 2 + 1);
@@ -358,7 +350,7 @@ TEST(LwoFormatTest, filesFromTheModellerAndOtherToolsRoundTripAndTakeAnEdit) {
         lwoMesh(readLwo(readFileBytes(kRealFiles / "Subdivision.lwo"), "Subdivision.lwo"));
     EXPECT_EQ(patches.polygons[0].type, kTypePatch);
     EXPECT_EQ(patches.polygons[0].surface, "Default");
-    EXPECT_EQ(*tagOf(patches.polygons[0], kTagColourId), "DkBlu");
+    EXPECT_EQ(*tagOf(patches.polygons[0], kTagColour), "DkBlu");
     const LwoObject layered = readLwo(readFileBytes(kRealFiles / "hierarchy.lwo"), "hierarchy.lwo");
     EXPECT_EQ(layered.primary.points.size(), 8u);
     EXPECT_EQ(lwoMesh(layered).polygons[0].surface, "BoxOnLayer3");

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "formats/format_error.h"
+#include "formats/lwo_object.h"
 #include "formats/obj_edit.h"
 #include "formats/obj_reader.h"
+#include "tests/tagged_link.h"
 
 namespace tarvel::formats {
 namespace {
-
-constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
 
 ObjModel readText(const std::string& text) {
     return readObj(std::span(reinterpret_cast<const std::byte*>(text.data()), text.size()),
@@ -59,8 +59,8 @@ TEST(ObjFormatTest, readsVerticesExactlyAndElementsAsTheyAre) {
     }
     EXPECT_EQ(mesh.polygons[0].surface, "Floor");
     EXPECT_EQ(mesh.polygons[1].surface, "Lid Paint");
-    EXPECT_EQ(*standin::findTag(mesh.polygons[0], kTagPartId), "floor");
-    EXPECT_EQ(*standin::findTag(mesh.polygons[2], kTagPartId), "lid top");
+    EXPECT_EQ(*standin::findTag(mesh.polygons[0], kTagPart), "floor");
+    EXPECT_EQ(*standin::findTag(mesh.polygons[2], kTagPart), "lid top");
 
     const standin::Mesh bare = objMesh(readText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3"));
     EXPECT_EQ(bare.polygons[0].surface, "Default");
@@ -73,16 +73,9 @@ TEST(ObjFormatTest, anEditKeepsTheTextLessRemovedElementsAndAppendsTheLinks) {
     EXPECT_EQ(applyMeshEdit(model, edited), kTwoQuads);
 
     edited.polygons[1].removed = true;  // the quad written over two lines
-    const auto link = [](std::int32_t a, std::int32_t b, const char* colour) {
-        standin::Polygon polygon;
-        polygon.points = {a, b};
-        polygon.surface = "test";
-        polygon.tags.push_back(standin::PolygonTag{kTagColour, colour});
-        return polygon;
-    };
-    edited.polygons.push_back(link(0, 4, "Red"));
-    edited.polygons.push_back(link(1, 7, "DkRed"));
-    edited.polygons.push_back(link(2, 6, "DkRed"));
+    edited.polygons.push_back(testing::taggedLink(0, 4, "Red"));
+    edited.polygons.push_back(testing::taggedLink(1, 7, "DkRed"));
+    edited.polygons.push_back(testing::taggedLink(2, 6, "DkRed"));
     const std::string text = applyMeshEdit(model, edited);
     const std::string expected =
         std::string(kTwoQuads).replace(std::string(kTwoQuads).find("f -4"),
@@ -95,12 +88,12 @@ TEST(ObjFormatTest, anEditKeepsTheTextLessRemovedElementsAndAppendsTheLinks) {
     EXPECT_EQ(again.polygons[2].points, (std::vector<std::int32_t>{0, 4}));
     EXPECT_EQ(again.polygons[4].points, (std::vector<std::int32_t>{2, 6}));
     EXPECT_EQ(again.polygons[4].surface, "test");
-    EXPECT_EQ(*standin::findTag(again.polygons[4], kTagPartId), "DkRed");
+    EXPECT_EQ(*standin::findTag(again.polygons[4], kTagPart), "DkRed");
 
     // A file without a final line end still gets its links on lines of their own.
     const ObjModel unterminated = readText("v 0 0 0\nv 1 0 0\nl 1 2");
     standin::Mesh more = objMesh(unterminated);
-    more.polygons.push_back(link(1, 0, "Blue"));
+    more.polygons.push_back(testing::taggedLink(1, 0, "Blue"));
     EXPECT_EQ(applyMeshEdit(unterminated, more),
               "v 0 0 0\nv 1 0 0\nl 1 2\ng Blue\nusemtl test\nl 2 1\n");
 }
@@ -109,11 +102,7 @@ TEST(ObjFormatTest, addedLinesEndAsTheFilesOwnLinesDo) {
     const auto linked = [](const std::string& text) {
         const ObjModel model = readText(text);
         standin::Mesh edited = objMesh(model);
-        standin::Polygon polygon;
-        polygon.points = {1, 0};
-        polygon.surface = "test";
-        polygon.tags.push_back(standin::PolygonTag{kTagColour, "Red"});
-        edited.polygons.push_back(polygon);
+        edited.polygons.push_back(testing::taggedLink(1, 0, "Red"));
         return applyMeshEdit(model, edited);
     };
     EXPECT_EQ(linked("v 0 0 0\r\nv 1 0 0\r\nl 1 2\r\n"),

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/exit_codes.h"
-#include "cli/tarvel_program.h"
 #include "formats/file_bytes.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -18,21 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ObjStatementsTest : public ::testing::Test {
+class ObjStatementsTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override { folder_ = testfolder::freshTestFolder("obj_statements_"); }
     void TearDown() override { fs::remove_all(folder_); }
-
-    int run(std::vector<std::string> args) {
-        std::istringstream in;
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        Console console{in, outStream, errStream};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
-    }
 
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
 
@@ -43,8 +32,6 @@ protected:
     }
 
     fs::path folder_;
-    std::string out;
-    std::string err;
 };
 
 TEST_F(ObjStatementsTest, linesAreKeptAndNeverTakenForFaces) {

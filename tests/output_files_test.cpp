@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -44,14 +43,7 @@ protected:
     }
 
     /// Every name in the folder and its subfolders, relative to it, sorted.
-    std::vector<std::string> names() const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
-            found.push_back(entry.path().lexically_relative(folder_).string());
-        }
-        std::sort(found.begin(), found.end());
-        return found;
-    }
+    std::vector<std::string> names() const { return testfolder::namesBelow(folder_); }
 
     static std::string refusal(const fs::path& path, const std::string& text) {
         try {

@@ -11,8 +11,8 @@
 #include "cli/exit_codes.h"
 #include "cli/run_outcome.h"
 #include "cli/run_summary.h"
-#include "cli/tarvel_program.h"
 #include "mesh/input_error.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -28,7 +28,7 @@ constexpr const char* kDoubledTriangles =
     "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 0 1 1\n"
     "f 1 2 3\nf 1 2 3\nf 6 5 4\nf 6 5 4\n";
 
-class RunReportsTest : public ::testing::Test {
+class RunReportsTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override {
         folder_ = testfolder::freshTestFolder("run_reports_");
@@ -42,22 +42,8 @@ protected:
         fs::remove_all(folder_);
     }
 
-    int run(std::vector<std::string> args) {
-        std::istringstream inStream;
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        Console console{inStream, outStream, errStream, false, outIsTerminal};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
-    }
-
     fs::path folder_;
     fs::path previous_;
-    bool outIsTerminal = false;
-    std::string out;
-    std::string err;
 };
 
 TEST_F(RunReportsTest, twoOutputsNamingOneFileAreAUsageErrorAndNothingIsWritten) {

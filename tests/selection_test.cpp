@@ -1,28 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/exit_codes.h"
 #include "cli/selection.h"
+#include "formats/lwo_object.h"
 #include "mesh/input_error.h"
 #include "standin/stand_in_host.h"
+#include "tests/usage_refusal.h"
 
 namespace tarvel::cli {
 namespace {
 
-constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
-
-std::string refusal(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const UsageError& error) {
-        const std::string message = error.what();
-        return message.substr(0, message.find(" (see tarvel"));
-    }
-    return "accepted";
-}
+using testing::refusal;
 
 TEST(SelectionTest, readsIndexRangesAndRefusesMalformedOnes) {
     const std::vector<IndexRange> ranges = parseIndexRanges(" 0-2, 7 ,9- ", "--select-polygons");
@@ -54,7 +45,7 @@ TEST(SelectionTest, aPolygonMustMatchEveryRuleGiven) {
         standin::Polygon polygon;
         polygon.surface = surface;
         if (!part.empty()) {
-            polygon.tags.push_back(standin::PolygonTag{kTagPartId, part});
+            polygon.tags.push_back(standin::PolygonTag{formats::kTagPart, part});
         }
         mesh.polygons.push_back(polygon);
     }
@@ -101,7 +92,7 @@ TEST(SelectionTest, refusesASelectionTheFileCannotMeet) {
     for (const char* surface : {"Floor", "Floor", "Wall"}) {
         standin::Polygon polygon;
         polygon.surface = surface;
-        polygon.tags.push_back(standin::PolygonTag{kTagPartId, "lid"});
+        polygon.tags.push_back(standin::PolygonTag{formats::kTagPart, "lid"});
         mesh.polygons.push_back(polygon);
     }
     const auto refused = [&mesh](const SelectionRules& rules) {

@@ -60,6 +60,19 @@ void addQuad(standin::Scene& scene, double x, double y, double z, bool down) {
     scene.mesh.polygons.push_back(std::move(quad));
 }
 
+/// Runs the linked module on `scene` on the small stack: the run returns 0, frees everything,
+/// closes once and removes `removed` polygons.
+testing::WatchedRun runToTheEndOnASmallStack(const standin::Scene& scene, std::uint64_t removed) {
+    testing::WatchedRun run;
+    runOnStack(kStackBytes,
+               [&] { run = testing::runWatched(scene, 0, standin::CallLogging::countsOnly); });
+    EXPECT_EQ(run.trace.result, 0);
+    EXPECT_EQ(run.live, 0);
+    EXPECT_EQ(run.trace.calls.count(CallOp::done), 1u);
+    EXPECT_EQ(run.trace.calls.count(CallOp::remPoly), removed);
+    return run;
+}
+
 TEST(SmallStackTest, aGroupOfAMillionPolygonsIsPairedLinkedAndRemoved) {
     // A floor of kGridSide squared quads facing one quad above it.
     standin::Scene scene;
@@ -79,14 +92,7 @@ TEST(SmallStackTest, aGroupOfAMillionPolygonsIsPairedLinkedAndRemoved) {
         }
     }
     addQuad(scene, n / 2.0, n / 2.0, 5.0, true);
-    const std::size_t polygons = scene.mesh.polygons.size();
-    testing::WatchedRun run;
-    runOnStack(kStackBytes,
-               [&] { run = testing::runWatched(scene, 0, standin::CallLogging::countsOnly); });
-    EXPECT_EQ(run.trace.result, 0);
-    EXPECT_EQ(run.live, 0);
-    EXPECT_EQ(run.trace.calls.count(CallOp::done), 1u);
-    EXPECT_EQ(run.trace.calls.count(CallOp::remPoly), polygons);
+    const testing::WatchedRun run = runToTheEndOnASmallStack(scene, scene.mesh.polygons.size());
     // Every boundary point of the floor gets a link.
     EXPECT_GE(run.trace.calls.count(CallOp::addFace), std::uint64_t(4 * n));
 }
@@ -101,13 +107,7 @@ TEST(SmallStackTest, aMillionOnePolygonGroupsArePairedAndRemoved) {
         addQuad(scene, x, y, 0.0, false);
         addQuad(scene, x, y, 1.0, true);
     }
-    testing::WatchedRun run;
-    runOnStack(kStackBytes,
-               [&] { run = testing::runWatched(scene, 0, standin::CallLogging::countsOnly); });
-    EXPECT_EQ(run.trace.result, 0);
-    EXPECT_EQ(run.live, 0);
-    EXPECT_EQ(run.trace.calls.count(CallOp::done), 1u);
-    EXPECT_EQ(run.trace.calls.count(CallOp::remPoly), std::uint64_t(2 * kSinglePairs));
+    runToTheEndOnASmallStack(scene, std::uint64_t(2 * kSinglePairs));
 }
 
 TEST(SmallStackTest, jsonNestedToTheLimitIsReadAndOneLevelMoreRefused) {

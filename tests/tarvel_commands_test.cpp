@@ -13,12 +13,12 @@
 
 #include "cli/exit_codes.h"
 #include "cli/module_version.h"
-#include "cli/tarvel_program.h"
 #include "formats/file_bytes.h"
 #include "formats/mesh_file.h"
 #include "lwo_bytes.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 const fs::path kSource = TARVEL_SOURCE_DIR;
 
 /// The tarvel program in-process, in a fresh folder that is also the working folder.
-class TarvelCommandsTest : public ::testing::Test {
+class TarvelCommandsTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override {
         folder_ = testfolder::freshTestFolder("tarvel_commands_");
@@ -41,17 +41,6 @@ protected:
         fs::remove_all(folder_);
     }
 
-    int run(std::vector<std::string> args) {
-        std::istringstream inStream(in);
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        Console console{inStream, outStream, errStream, errIsTerminal};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
-    }
-
     static void copyExample(const std::string& name, const std::string& as) {
         fs::copy_file(kSource / "examples" / name, as);
     }
@@ -61,22 +50,11 @@ protected:
         return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
 
-    /// Names in the folder (and below), sorted.
-    std::vector<std::string> names() const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
-            found.push_back(entry.path().lexically_relative(folder_).string());
-        }
-        std::sort(found.begin(), found.end());
-        return found;
-    }
+    /// Every name in the folder and its subfolders, relative to it, sorted.
+    std::vector<std::string> names() const { return testfolder::namesBelow(folder_); }
 
     fs::path folder_;
     fs::path previous_;
-    std::string in;
-    bool errIsTerminal = false;
-    std::string out;
-    std::string err;
 };
 
 std::string withoutTimes(const std::string& text) {

@@ -25,9 +25,9 @@
 #include "cli/run_summary.h"
 #include "cli/selection.h"
 #include "cli/svg_picture.h"
-#include "cli/tarvel_program.h"
 #include "formats/byte_reader.h"
 #include "formats/file_bytes.h"
+#include "formats/lwo_object.h"
 #include "formats/lwo_reader.h"
 #include "formats/lwo_writer.h"
 #include "formats/mesh_file.h"
@@ -38,6 +38,7 @@
 #include "standin/trace_writer.h"
 #include "testing/lwo_from_mesh.h"
 #include "tests/lwo_bytes.h"
+#include "tests/tarvel_in_process.h"
 #include "tests/test_folder.h"
 
 namespace tarvel::cli {
@@ -46,24 +47,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSource = TARVEL_SOURCE_DIR;
-constexpr LWID kTagPartId = LWID_('P', 'A', 'R', 'T');
 
 /// A fresh folder per test, removed afterwards.
-class TarvelRunTest : public ::testing::Test {
+class TarvelRunTest : public ::testing::Test, protected testing::TarvelInProcess {
 protected:
     void SetUp() override { folder_ = testfolder::freshTestFolder("tarvel_run_"); }
     void TearDown() override { fs::remove_all(folder_); }
-
-    int run(std::vector<std::string> args) {
-        std::ostringstream outStream;
-        std::ostringstream errStream;
-        std::istringstream inStream(in);
-        Console console{inStream, outStream, errStream, errIsTerminal};
-        const int code = runTarvel(args, TARVEL_MODULE_FILE, console);
-        out = outStream.str();
-        err = errStream.str();
-        return code;
-    }
 
     fs::path copyExample(const std::string& name) {
         fs::copy_file(kSource / "examples" / name, folder_ / name);
@@ -86,10 +75,6 @@ protected:
 
     fs::path folder_;
     /// What the program reads as standard input.
-    std::string in;
-    bool errIsTerminal = false;
-    std::string out;
-    std::string err;
 };
 
 /// The trace of the bundled scene as tarvel-host runs it.
@@ -130,7 +115,7 @@ TEST_F(TarvelRunTest, theExampleAsLwoAndObjRunsAsTheSceneDoes) {
             EXPECT_EQ(mesh.polygons[j].points.size(), 2u);
             EXPECT_EQ(mesh.polygons[j].surface, "test");
             const LWID colourType =
-                result.format() == formats::MeshFormat::lwo ? kTagColour : kTagPartId;
+                result.format() == formats::MeshFormat::lwo ? kTagColour : formats::kTagPart;
             const std::string* colour = standin::findTag(mesh.polygons[j], colourType);
             ASSERT_NE(colour, nullptr);
             red += *colour == "Red" ? 1 : 0;

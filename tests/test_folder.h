@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <process.h>
@@ -24,6 +26,16 @@ inline std::filesystem::path freshTestFolder(const std::string& prefix) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
+}
+
+/// Every name in `folder` and its subfolders, relative to it, sorted.
+inline std::vector<std::string> namesBelow(const std::filesystem::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        found.push_back(entry.path().lexically_relative(folder).string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace tarvel::cli::testfolder

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "failed_allocations.h"
 #include "runtime/worker_team.h"
 #include "standin/trace_writer.h"
 #include "testing/linked_module.h"
@@ -122,37 +123,12 @@ TEST(ThreadCountTest, soupsOfAwkwardPolygons) {
     }
 }
 
-/// Runs `scene` with each of its allocations failing in turn: every failing run leaves
-/// nothing allocated and either ends as the clean run did or abandons the edit with nothing
-/// removed.
-void expectEveryFailedAllocationAbandonsCleanly(const standin::Scene& scene) {
-    const testing::WatchedRun clean = runWatched(scene);
-    ASSERT_EQ(clean.live, 0);
-    for (std::uint64_t k = 1; k <= clean.requested; ++k) {
-        const testing::WatchedRun run = runWatched(scene, k);
-        const std::string where = "allocation " + std::to_string(k);
-        ASSERT_TRUE(run.failed) << where;
-        EXPECT_EQ(run.live, 0) << where;
-        if (run.failedQuietly) {
-            EXPECT_EQ(standin::traceText(run.trace), standin::traceText(clean.trace)) << where;
-            continue;
-        }
-        EXPECT_TRUE(testing::moduleAtRest()) << where;
-        const standin::CallLog& log = run.trace.calls;
-        ASSERT_EQ(log.count(CallOp::done), 1u) << where;
-        const standin::CallArguments done = log.arguments(log.size() - 1);
-        EXPECT_EQ(done.numbers[0], 1) << where;
-        EXPECT_EQ(done.numbers[1], 0) << where;
-        EXPECT_EQ(log.count(CallOp::remPoly), 0u) << where;
-    }
-}
-
 TEST(ThreadCountTest, aFailedAllocationOnAnyThreadAbandonsTheEditCleanly) {
     const SharedFromTheStart shared(3);
-    for (const standin::Scene& scene :
-         {scenes::facingGrids(4, 3, 1.0, 1, 0.5), scenes::severalPairs(4, 2)}) {
-        expectEveryFailedAllocationAbandonsCleanly(scene);
-    }
+    testing::expectEveryFailedAllocationAbandonsCleanly(scenes::facingGrids(4, 3, 1.0, 1, 0.5),
+                                                        "facing grids");
+    testing::expectEveryFailedAllocationAbandonsCleanly(scenes::severalPairs(4, 2),
+                                                        "several pairs");
 }
 
 TEST(ThreadCountTest, aFailedAllocationAmongManySmallPairsAbandonsTheEditCleanly) {
@@ -163,7 +139,7 @@ TEST(ThreadCountTest, aFailedAllocationAmongManySmallPairsAbandonsTheEditCleanly
     scenes::shufflePolygons(scene, 4);
     const SharedFromTheStart shared(3);
     WorkerTeam::setSmallestSharedStep(step);
-    expectEveryFailedAllocationAbandonsCleanly(scene);
+    testing::expectEveryFailedAllocationAbandonsCleanly(scene, "many small pairs");
 }
 
 }  // namespace

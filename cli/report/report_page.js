@@ -28,13 +28,26 @@ const position = new THREE.BufferAttribute(positions, 3);
 // The sum of the normals of the polygons around each point, as they are read.
 const normalSums = new Float32Array(positions.length);
 
+// Grows `box` to hold the point (x, y, z); a point with a coordinate that is not finite (a
+// value too large for the page's numbers) is left out, so that it cannot spoil the framing.
+function growBox(box, x, y, z) {
+  if (!Number.isFinite(x + y + z)) return;
+  const low = box.min, high = box.max;
+  if (x < low.x) low.x = x;
+  if (y < low.y) low.y = y;
+  if (z < low.z) low.z = z;
+  if (x > high.x) high.x = x;
+  if (y > high.y) high.y = y;
+  if (z > high.z) high.z = z;
+}
+
 // Polygons as triangle fans, their edges (up to `edgeLimit` polygons), each polygon's centre
 // and Newell normal, where each polygon's triangles and edges start, and the box around them.
 function readPolygons(text, count) {
   const reader = new NumberReader(text);
   const edges = [];
   let triangles = new Uint32Array(Math.max(48, 6 * count)), used = 0;
-  const box = new THREE.Box3(), low = box.min, high = box.max;
+  const box = new THREE.Box3();
   const centres = new Float32Array(3 * count), normals = new Float32Array(3 * count);
   const triangleStart = new Uint32Array(count + 1), edgeStart = new Uint32Array(count + 1);
   const withEdges = count <= edgeLimit;
@@ -59,12 +72,7 @@ function readPolygons(text, count) {
         const a = 3 * points[k], b = 3 * points[(k + 1) % size];
         const x = p[a], y = p[a + 1], z = p[a + 2];
         cx += x; cy += y; cz += z;
-        if (x < low.x) low.x = x;
-        if (y < low.y) low.y = y;
-        if (z < low.z) low.z = z;
-        if (x > high.x) high.x = x;
-        if (y > high.y) high.y = y;
-        if (z > high.z) high.z = z;
+        growBox(box, x, y, z);
         nx += (y - p[b + 1]) * (z + p[b + 2]);
         ny += (z - p[b + 2]) * (x + p[b]);
         nz += (x - p[b]) * (y + p[b + 1]);
@@ -117,17 +125,7 @@ function pointAt(index) {
   return new THREE.Vector3().fromArray(positions, 3 * index);
 }
 function boxOf(indices, box = new THREE.Box3()) {
-  const low = box.min, high = box.max;
-  for (const i of indices) {
-    const x = positions[3 * i], y = positions[3 * i + 1], z = positions[3 * i + 2];
-    if (!Number.isFinite(x + y + z)) continue;
-    if (x < low.x) low.x = x;
-    if (y < low.y) low.y = y;
-    if (z < low.z) low.z = z;
-    if (x > high.x) high.x = x;
-    if (y > high.y) high.y = y;
-    if (z > high.z) high.z = z;
-  }
+  for (const i of indices) growBox(box, positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]);
   return box;
 }
 
@@ -141,15 +139,7 @@ const touchedSize = Math.max(touched.getBoundingSphere(new THREE.Sphere()).radiu
 // Everything drawn: the grid lies under it.
 const everything = new THREE.Box3();
 for (let k = 0; k < positions.length; k += 3) {
-  const x = positions[k], y = positions[k + 1], z = positions[k + 2];
-  if (!Number.isFinite(x + y + z)) continue;
-  const low = everything.min, high = everything.max;
-  if (x < low.x) low.x = x;
-  if (y < low.y) low.y = y;
-  if (z < low.z) low.z = z;
-  if (x > high.x) high.x = x;
-  if (y > high.y) high.y = y;
-  if (z > high.z) high.z = z;
+  growBox(everything, positions[k], positions[k + 1], positions[k + 2]);
 }
 if (everything.isEmpty()) everything.copy(touched);
 
