@@ -132,10 +132,12 @@ Figures measureOnce(const fs::path& input, const fs::path& output, const fs::pat
 /// Measures the objects up to --largest polygons and prints the table.
 int benchmark(int argc, char** argv) {
     int largest = 1'000'000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--largest") == 0) {
-            largest = std::atoi(argv[i + 1]);
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 == argc || std::strcmp(argv[i], "--largest") != 0) {
+            std::fprintf(stderr, "usage: %s [--largest N]\n", argv[0]);
+            return 2;
         }
+        largest = std::atoi(argv[i + 1]);
     }
     const fs::path folder =
         fs::temp_directory_path() / ("tarvel_file_bench_" + std::to_string(getpid()));

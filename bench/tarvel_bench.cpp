@@ -425,6 +425,15 @@ void compareFiles(int polygons) {
 }
 
 /// Measures as the options ask (see main) and prints the tables.
+int usage(const char* program) {
+    std::fprintf(stderr,
+                 "usage: %s [--largest N] [--smallest N] [--limit SECONDS] [--scene TEXT]\n"
+                 "       [--threads no] [--files no] [--blender no] [--in-process yes]\n"
+                 "See docs/speed.md.\n",
+                 program);
+    return 2;
+}
+
 int benchmark(int argc, char** argv) {
     int largest = 1'000'000;
     int smallest = 1000;
@@ -442,7 +451,12 @@ int benchmark(int argc, char** argv) {
         int links;
     };
     std::vector<Ours> ours;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    // Options come in pairs; anything else (--help too) is answered with the usage, before a
+    // run of many minutes starts.
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 == argc) {
+            return usage(argv[0]);
+        }
         if (std::strcmp(argv[i], "--largest") == 0) {
             largest = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--smallest") == 0) {
@@ -459,6 +473,8 @@ int benchmark(int argc, char** argv) {
             blender = std::strcmp(argv[i + 1], "no") != 0;
         } else if (std::strcmp(argv[i], "--in-process") == 0) {
             inProcess = std::strcmp(argv[i + 1], "yes") == 0;
+        } else {
+            return usage(argv[0]);
         }
     }
     std::printf(
