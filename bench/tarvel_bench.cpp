@@ -544,7 +544,8 @@ int benchmark(int argc, char** argv) {
     }
     std::printf(
         "\nBlender's Bridge Edge Loops (the operator alone, every face selected in edit mode)\n"
-        "against our module's activation (\"total\" above) on the same mesh; the curved patches\n"
+        "against our module's activation (\"total\" above) on the same mesh, the best of two\n"
+        "runs each (the run above and one more of ours); the curved patches\n"
         "against Blender on the facing grids of their size. Blender's count is the faces its\n"
         "bridge made, ours the two-point links. On the facing grids our Blender add-on ran too,\n"
         "in the same Blender on a copy of the same mesh, every face selected in edit mode: its\n"
@@ -562,9 +563,19 @@ int benchmark(int argc, char** argv) {
         // The add-on on the facing grids (the scripts' arguments without "pairs").
         const std::string addon = arguments.rfind("pairs", 0) == 0 ? "" : kBlenderAddon;
         if (bridged.count(arguments) == 0) {
-            bridged[arguments] = blenderBridge(arguments, addon);
+            // The best of two runs each: the add-on in the first only.
+            BlenderBridge first = blenderBridge(arguments, addon);
+            const BlenderBridge second = blenderBridge(arguments, "");
+            if (first.seconds > 0.0 && second.seconds > 0.0) {
+                first.seconds = std::min(first.seconds, second.seconds);
+            }
+            bridged[arguments] = first;
         }
         const BlenderBridge theirs = bridged[arguments];
+        const Measure again = inProcess
+                                  ? runHere(TARVEL_TIMED_MODULE, *o.scenario, o.polygons)
+                                  : runInChild(TARVEL_TIMED_MODULE, *o.scenario, o.polygons, 600);
+        const double total = again.finished ? std::min(o.total, again.total) : o.total;
         std::string addonColumns = " | | |";
         if (theirs.addonSeconds > 0.0) {
             addonColumns = " " + precise(theirs.addonSeconds) + " (" + precise(theirs.addonModule) +
@@ -577,12 +588,12 @@ int benchmark(int argc, char** argv) {
         }
         if (theirs.seconds <= 0.0) {
             std::printf("| %s | about %d | %s | did not run (or not in 600 s) | | %d | |%s\n",
-                        o.scenario->name, o.polygons, precise(o.total).c_str(), o.links,
+                        o.scenario->name, o.polygons, precise(total).c_str(), o.links,
                         addonColumns.c_str());
         } else {
             std::printf("| %s | about %d | %s | %s | %.2f | %d | %ld |%s\n", o.scenario->name,
-                        o.polygons, precise(o.total).c_str(), precise(theirs.seconds).c_str(),
-                        o.total / theirs.seconds, o.links, theirs.facesAfter, addonColumns.c_str());
+                        o.polygons, precise(total).c_str(), precise(theirs.seconds).c_str(),
+                        total / theirs.seconds, o.links, theirs.facesAfter, addonColumns.c_str());
         }
         std::fflush(stdout);
     }
