@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "grouping/grouped_polygons.h"
 #include "grouping/no_item.h"
