@@ -234,6 +234,8 @@ void FacingIndex::build(const SiteSource& siteOf) {
     ResidentVector<FacingTree::CurvePlace> scratch(count_);
     const std::span<const FacingTree::CurvePlace> sorted =
         FacingTree::sortByCode(codes, scratch).first(count_ - others_.size());
+    // The room the sort ended outside of is given back before the tree takes room of its own.
+    ResidentVector<FacingTree::CurvePlace>().swap(sorted.data() == codes.data() ? scratch : codes);
 
     // Each tame group's place along the curve; then the items, made group after group, so that
     // the groups' records are read in the order they lie in and only the writes scatter.

@@ -21,13 +21,15 @@ void orderPolygons(SelectedPoly** table, std::int32_t slotCount) {
     {
         // Each polygon's nearest facing polygon among all the others, as a group of its own:
         // its normal and its centre, with the partner test of groups. The index goes before
-        // the order is built, and what it found before the order is read out: each needs room
-        // of its own.
-        ResidentVector<FacingIndex::Found> found(count);
+        // the order is built, and what it found before the order is read out. What was found
+        // is given room once the index is built, in the room its build gave back: fresh pages
+        // cost far more than reused ones.
+        ResidentVector<FacingIndex::Found> found;
         {
             FacingIndex facing(static_cast<std::uint32_t>(count), [table](std::uint32_t i) {
                 return FacingSite{soleMemberCentre(*table[i]), table[i]->normal};
             });
+            found.resize(count);
             facing.nearestFacingForEach(kFacingLimit, found);
         }
         order.emplace(0, found[0].distance, count);
