@@ -21,6 +21,9 @@ namespace {
 /// Lists up to this long are kept in memory order and read whole; longer ones are sorted.
 constexpr std::uint32_t kShortList = 8;
 
+/// The polygons a thread takes at a time while the records are read.
+constexpr std::size_t kIndexGrain = std::size_t{1} << 15;
+
 /// The range of the points' keys, and the low bits all keys share.
 struct KeySpan {
     std::uint64_t lowest = ~std::uint64_t{0};
@@ -41,6 +44,19 @@ struct KeySpan {
     std::size_t index(std::uint64_t key) const {
         return static_cast<std::size_t>((key - lowest) >> shift);
     }
+    /// Adds the keys another span saw, as if added after this one's.
+    void add(const KeySpan& other) {
+        if (!other.any) {
+            return;
+        }
+        if (!any) {
+            *this = other;
+            return;
+        }
+        lowest = other.lowest < lowest ? other.lowest : lowest;
+        highest = other.highest > highest ? other.highest : highest;
+        differing |= other.differing | (other.first ^ first);
+    }
     /// Whether the keys span less than 2^32 and a table with one entry per place is at most
     /// about twice the corners; sets the shift that index() uses.
     bool compact(std::uint64_t corners);
@@ -60,6 +76,10 @@ bool KeySpan::compact(std::uint64_t corners) {
 
 /// The steps that build the lists, and the searches of them, over the index's arrays.
 struct PolygonsByPoint::Lists {
+    /// Fills localOfSlot_, cornerStart_ and the corners with every key's low 32 bits (all the
+    /// compact numbering needs), and returns the keys' span. Throws std::bad_alloc when the
+    /// corners are more than 32 bits can count.
+    static KeySpan readCorners(PolygonsByPoint& index, std::uint32_t polygons);
     /// Fill the corners with the points' numbers, in first-seen order, and add a range per
     /// point whose end counts the corners at it. The compact form when the keys' span allows
     /// it, the hashed otherwise. `corners` is how many corners there are.
@@ -100,39 +120,14 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
     records_ = newResidentArray<SelectedPoly*>(polygons);
     slotAndTaken_ = newResidentArray<std::uint32_t>(polygons);
     orderByAddress(table, slotCount, records_.get(), slotAndTaken_.get());
-    localOfSlot_ = newResidentArray<std::uint32_t>(polygons);
-    for (std::uint32_t l = 0; l < polygons; ++l) {
-        localOfSlot_[slotAndTaken_[l]] = l;
-    }
-    cornerStart_ = newResidentArray<std::uint32_t>(std::size_t{polygons} + 1);
-    std::uint64_t corners = 0;
-    for (std::uint32_t l = 0; l < polygons; ++l) {
-        cornerStart_[l] = static_cast<std::uint32_t>(corners);
-        corners += static_cast<std::uint64_t>(std::max(records_[l]->pointCount, 0));
-        if (corners > std::numeric_limits<std::uint32_t>::max()) {
-            throw std::bad_alloc();  // more corners than the numbering can count
-        }
-    }
-    cornerStart_[polygons] = static_cast<std::uint32_t>(corners);
-    // Every key's low 32 bits, which are all the compact numbering needs.
-    corners_ = newResidentArray<std::uint32_t>(corners);
-    KeySpan keys;
-    for (std::uint32_t l = 0; l < polygons; ++l) {
-        const SelectedPoly& poly = *records_[l];
-        std::uint32_t* out = corners_.get() + cornerStart_[l];
-        for (std::int32_t k = 0; k < poly.pointCount; ++k) {
-            const std::uint64_t key = keyOf(poly.pointIds[k]);
-            keys.add(key);
-            out[k] = static_cast<std::uint32_t>(key);
-        }
-    }
+    KeySpan keys = Lists::readCorners(*this, polygons);
+    const std::uint32_t corners = cornerStart_[polygons];
     // Room for a point per polygon, as in a closed mesh of quads, before the array grows.
     holderRange_.reserve(std::size_t{polygons} + polygons / 4);
-    const auto cornerCount = static_cast<std::uint32_t>(corners);
     if (keys.compact(corners)) {
-        Lists::numberCompactPoints(*this, cornerCount, keys);
+        Lists::numberCompactPoints(*this, corners, keys);
     } else {
-        Lists::numberPoints(*this, polygons, cornerCount, keys);
+        Lists::numberPoints(*this, polygons, corners, keys);
     }
     Lists::listHolders(*this, polygons);
     Lists::findOthersAcross(*this, polygons);
@@ -140,6 +135,58 @@ PolygonsByPoint::PolygonsByPoint(SelectedPoly* const* table, std::int32_t slotCo
 
 NumberedPolygons PolygonsByPoint::numbered() && {
     return {std::move(records_), std::move(cornerStart_), std::move(corners_), pointCount()};
+}
+
+KeySpan PolygonsByPoint::Lists::readCorners(PolygonsByPoint& index, std::uint32_t polygons) {
+    // The records are read in three passes shared out over the team in ranges of polygons:
+    // each range's corner count, with where each polygon's corners start within it; then
+    // their starts overall, once the ranges before are counted; then the keys.
+    const WorkerTeam team(polygons);
+    const std::size_t rangeCount = (std::size_t{polygons} + kIndexGrain - 1) / kIndexGrain;
+    index.localOfSlot_ = newResidentArray<std::uint32_t>(polygons);
+    index.cornerStart_ = newResidentArray<std::uint32_t>(std::size_t{polygons} + 1);
+    std::vector<std::uint64_t> rangeCorners(rangeCount);
+    team.forRanges(polygons, kIndexGrain, [&](std::size_t begin, std::size_t end) {
+        std::uint64_t corners = 0;
+        for (auto l = static_cast<std::uint32_t>(begin); l < end; ++l) {
+            index.localOfSlot_[index.slotAndTaken_[l]] = l;
+            // Cut to 32 bits only where the total is too large as well, which throws below.
+            index.cornerStart_[l] = static_cast<std::uint32_t>(corners);
+            corners += static_cast<std::uint64_t>(std::max(index.records_[l]->pointCount, 0));
+        }
+        rangeCorners[begin / kIndexGrain] = corners;
+    });
+    std::uint64_t corners = 0;
+    for (std::uint64_t& count : rangeCorners) {
+        const std::uint64_t before = corners;
+        corners += count;
+        count = before;
+        if (corners > std::numeric_limits<std::uint32_t>::max()) {
+            throw std::bad_alloc();  // more corners than the numbering can count
+        }
+    }
+    index.cornerStart_[polygons] = static_cast<std::uint32_t>(corners);
+    index.corners_ = newResidentArray<std::uint32_t>(corners);
+    std::vector<KeySpan> rangeKeys(rangeCount);
+    team.forRanges(polygons, kIndexGrain, [&](std::size_t begin, std::size_t end) {
+        const auto start = static_cast<std::uint32_t>(rangeCorners[begin / kIndexGrain]);
+        KeySpan& keys = rangeKeys[begin / kIndexGrain];
+        for (auto l = static_cast<std::uint32_t>(begin); l < end; ++l) {
+            index.cornerStart_[l] += start;
+            const SelectedPoly& poly = *index.records_[l];
+            std::uint32_t* out = index.corners_.get() + index.cornerStart_[l];
+            for (std::int32_t k = 0; k < poly.pointCount; ++k) {
+                const std::uint64_t key = keyOf(poly.pointIds[k]);
+                keys.add(key);
+                out[k] = static_cast<std::uint32_t>(key);
+            }
+        }
+    });
+    KeySpan keys;
+    for (const KeySpan& range : rangeKeys) {
+        keys.add(range);
+    }
+    return keys;
 }
 
 void PolygonsByPoint::Lists::numberCompactPoints(PolygonsByPoint& index, std::uint32_t corners,
