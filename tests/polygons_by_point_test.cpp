@@ -200,5 +200,66 @@ TEST(PolygonsByPointTest, findsWhatAScanOfTheTableFindsWhilePolygonsAreTaken) {
     unsetenv("TARVEL_THREADS");
 }
 
+TEST(PolygonsByPointTest, numbersPointsInFirstSeenOrderWhereTheRecordsAreReadInRanges) {
+    // Enough polygons that their corners are read in several ranges, each of which sees only
+    // some of the identifiers. What the ranges saw must add up to what one reading would see:
+    // the lowest and highest identifiers, and the low bits they all share, where a later range
+    // differs from the first only in bits that its own identifiers agree on.
+    setenv("TARVEL_THREADS", "2", 1);
+    constexpr std::uint32_t kPolygons = 3 * 32768 + 100;
+    constexpr std::uintptr_t kBase = 0x10000;
+    struct Halves {
+        std::uintptr_t first, second;  // the identifiers' offsets in the first range and after
+    };
+    std::vector<Halves> scenes{{0, 8}, {16 * 1000, 0}};
+    if (sizeof(std::uintptr_t) == 8) {
+        // Spread over more than 32 bits: the other way of numbering.
+        scenes.push_back({0, static_cast<std::uintptr_t>(std::uint64_t{1} << 40)});
+    }
+    for (const Halves& halves : scenes) {
+        std::vector<SelectedPoly*> table;
+        for (std::uint32_t k = 0; k < kPolygons; ++k) {
+            table.push_back(polyOf(std::vector<LWPntID>(4)));
+        }
+        // The corners are read in the order the records lie in memory: the first range holds
+        // the first half's identifiers alone.
+        std::vector<SelectedPoly*> inMemory = table;
+        std::sort(inMemory.begin(), inMemory.end(), [](SelectedPoly* a, SelectedPoly* b) {
+            return reinterpret_cast<std::uintptr_t>(a) < reinterpret_cast<std::uintptr_t>(b);
+        });
+        for (std::uint32_t k = 0; k < kPolygons; ++k) {
+            const std::uintptr_t offset = k < 32768 ? halves.first : halves.second;
+            for (std::uint32_t c = 0; c < 4; ++c) {
+                inMemory[k]->pointIds[c] =
+                    reinterpret_cast<LWPntID>(kBase + offset + 16 * ((k + c) % 97));
+            }
+        }
+        std::vector<SelectedPoly*> slots = table;
+        PolygonsByPoint holders(slots.data(), static_cast<std::int32_t>(slots.size()));
+
+        // The expected numbers: every identifier in first-seen order, in memory order.
+        std::vector<std::pair<LWPntID, std::uint32_t>> numbers;
+        auto numberOf = [&](LWPntID id) {
+            for (const auto& [known, number] : numbers) {
+                if (known == id) {
+                    return number;
+                }
+            }
+            numbers.emplace_back(id, static_cast<std::uint32_t>(numbers.size()));
+            return numbers.back().second;
+        };
+        for (std::uint32_t local = 0; local < kPolygons; ++local) {
+            ASSERT_EQ(holders.record(local), inMemory[local]);
+            for (std::int32_t c = 0; c < 4; ++c) {
+                ASSERT_EQ(holders.corners(local)[c], numberOf(inMemory[local]->pointIds[c]))
+                    << "offsets " << halves.first << ", " << halves.second << ": polygon " << local
+                    << ", corner " << c;
+            }
+        }
+        EXPECT_EQ(holders.pointCount(), numbers.size());
+    }
+    unsetenv("TARVEL_THREADS");
+}
+
 }  // namespace
 }  // namespace tarvel
