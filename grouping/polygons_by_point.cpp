@@ -138,9 +138,9 @@ NumberedPolygons PolygonsByPoint::numbered() && {
 }
 
 KeySpan PolygonsByPoint::Lists::readCorners(PolygonsByPoint& index, std::uint32_t polygons) {
-    // The records are read in three passes shared out over the team in ranges of polygons:
-    // each range's corner count, with where each polygon's corners start within it; then
-    // their starts overall, once the ranges before are counted; then the keys.
+    // The records are read twice, in ranges of polygons shared out over the team: first for
+    // each range's corner count, with where each polygon's corners start within the range;
+    // then, once the ranges before it are counted, for the starts overall and the keys.
     const WorkerTeam team(polygons);
     const std::size_t rangeCount = (std::size_t{polygons} + kIndexGrain - 1) / kIndexGrain;
     index.localOfSlot_ = newResidentArray<std::uint32_t>(polygons);
