@@ -221,8 +221,8 @@ TEST(PolygonsByPointTest, numbersPointsInFirstSeenOrderWhereTheRecordsAreReadInR
         for (std::uint32_t k = 0; k < kPolygons; ++k) {
             table.push_back(polyOf(std::vector<LWPntID>(4)));
         }
-        // The corners are read in the order the records lie in memory: the first range holds
-        // the first half's identifiers alone.
+        // The corners are read in the order the records lie in memory, in ranges of 32,768
+        // polygons: the first range holds the first offset's identifiers alone.
         std::vector<SelectedPoly*> inMemory = table;
         std::sort(inMemory.begin(), inMemory.end(), [](SelectedPoly* a, SelectedPoly* b) {
             return reinterpret_cast<std::uintptr_t>(a) < reinterpret_cast<std::uintptr_t>(b);
