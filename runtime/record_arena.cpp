@@ -133,8 +133,9 @@ void RecordArena::addBlock(std::size_t atLeast) {
     const bool large = bytes >= kPopulatedBlock;
     Block* block = nullptr;
     if (large) {
-        // A large block fills whole large pages, header included, and is taken in as such.
-        bytes = (bytes + kLargePage - 1) / kLargePage * kLargePage - kHeader;
+        // A large block fills whole large pages, header included, and is taken in as such: a
+        // page more only where the header leaves too little room for the request.
+        bytes = largeBlockSize(bytes) - kHeader;
         if (bytes < atLeast) {
             bytes += kLargePage;
         }

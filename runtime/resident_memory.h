@@ -25,6 +25,13 @@ inline constexpr std::size_t kResidentBlock = std::size_t{4} << 20;
 /// cannot be made for lack of memory; a system without the means leaves the pages to fault.
 void makeResident(void* block, std::size_t bytes, std::size_t elements);
 
+/// Whether an array of n T is small enough for the standard allocator: a larger one is a large
+/// block, made resident.
+template <typename T>
+constexpr bool isSmallArray(std::size_t n) {
+    return n < kResidentBlock / sizeof(T);
+}
+
 /// The standard allocator for small blocks; large ones are large blocks made resident as they
 /// are allocated.
 template <typename T>
@@ -37,7 +44,7 @@ public:
     ResidentAllocator(const ResidentAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        if (n < kResidentBlock / sizeof(T)) {
+        if (isSmallArray<T>(n)) {
             return std::allocator<T>().allocate(n);
         }
         if (n > std::allocator_traits<std::allocator<T>>::max_size(std::allocator<T>())) {
@@ -53,7 +60,7 @@ public:
         return block;
     }
     void deallocate(T* block, std::size_t n) noexcept {
-        if (n < kResidentBlock / sizeof(T)) {
+        if (isSmallArray<T>(n)) {
             std::allocator<T>().deallocate(block, n);
         } else {
             releaseLargeBlock(block, n * sizeof(T));
@@ -71,7 +78,7 @@ public:
     ResidentArrayRelease() = default;
     explicit ResidentArrayRelease(std::size_t count) : count_(count) {}
     void operator()(T* array) const noexcept {
-        if (count_ < kResidentBlock / sizeof(T)) {
+        if (isSmallArray<T>(count_)) {
             delete[] array;
         } else {
             releaseLargeBlock(array, count_ * sizeof(T));
@@ -92,7 +99,7 @@ template <typename T>
 ResidentArray<T> newResidentArray(std::size_t n) {
     static_assert(std::is_trivially_default_constructible_v<T> &&
                   std::is_trivially_destructible_v<T>);
-    if (n < kResidentBlock / sizeof(T)) {
+    if (isSmallArray<T>(n)) {
         return ResidentArray<T>(new T[n], ResidentArrayRelease<T>(n));
     }
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
