@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "geometry/line_plane.h"
+#include "geometry/paired_doubles.h"
 #include "geometry/portable_math.h"
 #include "grouping/partner_search.h"
 
@@ -79,9 +80,19 @@ bool TreeSearch::facesAcrossTame(const FacingItem& candidate, double& distance) 
 }
 
 [[gnu::always_inline]] inline double TreeSearch::lateralSquared(const Vector3& offset) const {
+#if defined(TARVEL_PAIRED_DOUBLES)
+    // Both dot products at once, their terms added in the same order.
+    const __m128d ab =
+        _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(offset.x), _mm_load_pd(acrossPairs_[0])),
+                              _mm_mul_pd(_mm_set1_pd(offset.y), _mm_load_pd(acrossPairs_[1]))),
+                   _mm_mul_pd(_mm_set1_pd(offset.z), _mm_load_pd(acrossPairs_[2])));
+    const __m128d squares = _mm_mul_pd(ab, ab);
+    return _mm_cvtsd_f64(squares) + _mm_cvtsd_f64(_mm_unpackhi_pd(squares, squares));
+#else
     const double a = dot(offset, q_.across);
     const double b = dot(offset, q_.acrossToo);
     return a * a + b * b;
+#endif
 }
 
 [[gnu::always_inline]] inline double TreeSearch::nearestPossible(const FacingNode& node) const {
@@ -89,9 +100,29 @@ bool TreeSearch::facesAcrossTame(const FacingItem& candidate, double& distance) 
     // in the box is nearer than the nearest end of both intervals.
     const Vector3 low = node.low - q_.origin;
     const Vector3 high = node.high - q_.origin;
+#if defined(TARVEL_PAIRED_DOUBLES)
+    // gapAlong along both directions at once, operation for operation: the nearest end is the
+    // larger of the interval's start, its end negated, and 0.
+    __m128d from = _mm_setzero_pd();
+    __m128d to = _mm_setzero_pd();
+    const double lows[3] = {low.x, low.y, low.z};
+    const double highs[3] = {high.x, high.y, high.z};
+    for (int k = 0; k < 3; ++k) {
+        const __m128d e = _mm_load_pd(acrossPairs_[k]);
+        const __m128d l = _mm_mul_pd(_mm_set1_pd(lows[k]), e);
+        const __m128d h = _mm_mul_pd(_mm_set1_pd(highs[k]), e);
+        from = k == 0 ? _mm_min_pd(l, h) : _mm_add_pd(from, _mm_min_pd(l, h));
+        to = k == 0 ? _mm_max_pd(l, h) : _mm_add_pd(to, _mm_max_pd(l, h));
+    }
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d gap = _mm_max_pd(_mm_max_pd(from, _mm_sub_pd(zero, to)), zero);
+    const __m128d squares = _mm_mul_pd(gap, gap);
+    return _mm_cvtsd_f64(squares) + _mm_cvtsd_f64(_mm_unpackhi_pd(squares, squares));
+#else
     const double a = gapAlong(low, high, q_.across);
     const double b = gapAlong(low, high, q_.acrossToo);
     return a * a + b * b;
+#endif
 }
 
 inline void TreeSearch::consider(const FacingItem& item) {

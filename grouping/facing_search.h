@@ -115,6 +115,9 @@ private:
     std::uint32_t best_ = kNone;
     double bestDistance_ = 0.0;
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
+    // Per coordinate, that of q_.across and of q_.acrossToo side by side, so that both gaps
+    // of a box are worked out together.
+    alignas(16) double acrossPairs_[3][2];
 };
 
 inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
@@ -124,6 +127,8 @@ inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQu
       removed_(candidates.removed.data()),
       slack_(candidates.slack),
       q_(q),
-      stack_(stack) {}
+      stack_(stack),
+      acrossPairs_{
+          {q.across.x, q.acrossToo.x}, {q.across.y, q.acrossToo.y}, {q.across.z, q.acrossToo.z}} {}
 
 }  // namespace tarvel

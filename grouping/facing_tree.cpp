@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/paired_doubles.h"
 #include "runtime/worker_team.h"
 
 namespace tarvel {
@@ -224,6 +225,19 @@ std::uint32_t FacingTree::nodeNear(const Vector3& p, std::uint32_t items,
         return kNone;
     }
     // Squared distance from p to a node's box of centres: 0 inside it.
+#if defined(TARVEL_PAIRED_DOUBLES)
+    // x and y side by side, operation for operation as below.
+    const __m128d pxy = _mm_loadu_pd(&p.x);
+    auto gap = [&](const FacingNode& node) {
+        const __m128d zero = _mm_setzero_pd();
+        const __m128d below = _mm_sub_pd(_mm_loadu_pd(&node.low.x), pxy);
+        const __m128d above = _mm_sub_pd(pxy, _mm_loadu_pd(&node.high.x));
+        const __m128d out = _mm_max_pd(_mm_max_pd(below, above), zero);
+        const __m128d squares = _mm_mul_pd(out, out);
+        const double z = std::max({node.low.z - p.z, p.z - node.high.z, 0.0});
+        return _mm_cvtsd_f64(squares) + _mm_cvtsd_f64(_mm_unpackhi_pd(squares, squares)) + z * z;
+    };
+#else
     auto gap = [&](const FacingNode& node) {
         const Vector3 below = node.low - p;
         const Vector3 above = p - node.high;
@@ -231,6 +245,7 @@ std::uint32_t FacingTree::nodeNear(const Vector3& p, std::uint32_t items,
                           std::max({below.z, above.z, 0.0}));
         return dot(out, out);
     };
+#endif
     std::uint32_t at = from == kNone ? 0 : from;
     while (at != 0 && gap(nodes_[at]) > 0.0) {
         at = nodes_[at].parent;

@@ -1,0 +1,10 @@
+#pragma once
+
+// Two doubles side by side in one SSE2 register, where the processor has them (every x86-64,
+// and 32-bit x86 built for SSE2 arithmetic): one instruction works on both, and each lane is
+// rounded exactly as the same operation on a lone double would be. Code that pairs its
+// arithmetic this way keeps a plain form for other processors.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define TARVEL_PAIRED_DOUBLES 1
+#endif
