@@ -13,6 +13,7 @@ namespace tarvel {
 
 namespace {
 
+#if !defined(TARVEL_PAIRED_DOUBLES)
 /// The interval the offsets from `origin` of a box's points span along `e`, as the distance of
 /// its nearest end from 0 (0 when it holds 0).
 [[gnu::always_inline]] inline double gapAlong(const Vector3& low, const Vector3& high,
@@ -26,6 +27,7 @@ namespace {
     }
     return to < 0.0 ? -to : 0.0;
 }
+#endif
 
 // A centre's height above the group's plane, taken along the unit normal, is within a few
 // units in the last place of the height the group's frame gives it (the frame's rotations turn

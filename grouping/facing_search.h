@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry/frame_transform.h"
+#include "geometry/paired_doubles.h"
 #include "grouping/facing_tree.h"
 
 namespace tarvel {
@@ -115,9 +116,11 @@ private:
     std::uint32_t best_ = kNone;
     double bestDistance_ = 0.0;
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
+#if defined(TARVEL_PAIRED_DOUBLES)
     // Per coordinate, that of q_.across and of q_.acrossToo side by side, so that both gaps
     // of a box are worked out together.
     alignas(16) double acrossPairs_[3][2];
+#endif
 };
 
 inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQuery& q,
@@ -127,8 +130,13 @@ inline TreeSearch::TreeSearch(const FacingCandidates& candidates, const FacingQu
       removed_(candidates.removed.data()),
       slack_(candidates.slack),
       q_(q),
-      stack_(stack),
+      stack_(stack)
+#if defined(TARVEL_PAIRED_DOUBLES)
+      ,
       acrossPairs_{
-          {q.across.x, q.acrossToo.x}, {q.across.y, q.acrossToo.y}, {q.across.z, q.acrossToo.z}} {}
+          {q.across.x, q.acrossToo.x}, {q.across.y, q.acrossToo.y}, {q.across.z, q.acrossToo.z}}
+#endif
+{
+}
 
 }  // namespace tarvel
