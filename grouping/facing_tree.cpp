@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cstddef>
 #include <span>
 #include <utility>
 #include <vector>
@@ -227,6 +228,8 @@ std::uint32_t FacingTree::nodeNear(const Vector3& p, std::uint32_t items,
     // Squared distance from p to a node's box of centres: 0 inside it.
 #if defined(TARVEL_PAIRED_DOUBLES)
     // x and y side by side, operation for operation as below.
+    static_assert(offsetof(Vector3, y) == offsetof(Vector3, x) + sizeof(double),
+                  "x and y are loaded together");
     const __m128d pxy = _mm_loadu_pd(&p.x);
     auto gap = [&](const FacingNode& node) {
         const __m128d zero = _mm_setzero_pd();

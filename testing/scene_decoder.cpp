@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "testing/scenes/scene_generators.h"
+
 namespace tarvel::fuzzing {
 
 namespace {
@@ -176,18 +178,7 @@ void addGrid(ByteSource& in, Scene& scene, const SceneLimits& limits) {
             scene.mesh.points.push_back(p);
         }
     }
-    for (int j = 0; j < ny && scene.mesh.polygons.size() < limits.maxPolygons; ++j) {
-        for (int i = 0; i < nx && scene.mesh.polygons.size() < limits.maxPolygons; ++i) {
-            const std::int32_t a = base + j * (nx + 1) + i;
-            const std::int32_t b = a + 1;
-            const std::int32_t c = a + nx + 2;
-            const std::int32_t d = a + nx + 1;
-            Polygon quad;
-            quad.points = flip ? std::vector<std::int32_t>{a, d, c, b}
-                               : std::vector<std::int32_t>{a, b, c, d};
-            scene.mesh.polygons.push_back(std::move(quad));
-        }
-    }
+    scenes::addGridQuads(scene.mesh, base, nx, ny, flip, limits.maxPolygons);
 }
 
 void setHost(ByteSource& in, Scene& scene) {

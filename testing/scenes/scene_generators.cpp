@@ -26,18 +26,7 @@ void addGrid(Scene& scene, int nx, int ny, bool flip, Place place) {
             points.push_back(place(i, j));
         }
     }
-    for (int j = 0; j < ny; ++j) {
-        for (int i = 0; i < nx; ++i) {
-            const std::int32_t a = base + j * (nx + 1) + i;
-            const std::int32_t b = a + 1;
-            const std::int32_t c = a + nx + 2;
-            const std::int32_t d = a + nx + 1;
-            Polygon quad;
-            quad.points = flip ? std::vector<std::int32_t>{a, d, c, b}
-                               : std::vector<std::int32_t>{a, b, c, d};
-            scene.mesh.polygons.push_back(std::move(quad));
-        }
-    }
+    addGridQuads(scene.mesh, base, nx, ny, flip);
 }
 
 /// Makes room for grids of `sizes` (nx, ny) quads each, so that adding them moves nothing.
@@ -55,6 +44,22 @@ void reserveGrids(Scene& scene, std::initializer_list<std::pair<int, int>> sizes
 }
 
 }  // namespace
+
+void addGridQuads(standin::Mesh& mesh, std::int32_t base, int nx, int ny, bool flip,
+                  std::size_t maxPolygons) {
+    for (int j = 0; j < ny && mesh.polygons.size() < maxPolygons; ++j) {
+        for (int i = 0; i < nx && mesh.polygons.size() < maxPolygons; ++i) {
+            const std::int32_t a = base + j * (nx + 1) + i;
+            const std::int32_t b = a + 1;
+            const std::int32_t c = a + nx + 2;
+            const std::int32_t d = a + nx + 1;
+            Polygon quad;
+            quad.points = flip ? std::vector<std::int32_t>{a, d, c, b}
+                               : std::vector<std::int32_t>{a, b, c, d};
+            mesh.polygons.push_back(std::move(quad));
+        }
+    }
+}
 
 Scene facingGrids(int nx, int ny, double gap, int shrink, double shift) {
     Scene scene;

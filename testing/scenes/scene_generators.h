@@ -2,11 +2,19 @@
 // pairs side by side, and random soups of awkward polygons.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "standin/scene.h"
 
 namespace tarvel::scenes {
+
+/// The nx by ny quads of a grid of (nx + 1) by (ny + 1) points numbered row by row from
+/// `base`, added row by row while the mesh holds fewer than `maxPolygons` polygons; wound
+/// counter-clockwise seen from the grid's +z, or clockwise when `flip` is set.
+void addGridQuads(standin::Mesh& mesh, std::int32_t base, int nx, int ny, bool flip,
+                  std::size_t maxPolygons = std::numeric_limits<std::size_t>::max());
 
 /// Two grids of quads facing each other across `gap`: the lower one nx by ny unit quads at
 /// z = 0 facing up, the upper one (nx - shrink) by (ny - shrink) facing down, shifted by
