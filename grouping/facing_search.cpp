@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "geometry/line_plane.h"
 #include "geometry/paired_doubles.h"
@@ -210,13 +211,63 @@ bool TreeSearch::searchStart(std::uint32_t start) {
     return best_ != kNone && reach_ <= dot(size, size);
 }
 
+void TreeSearch::boundReach() {
+    // The centres within the reach lie within its radius of the part of the axis that runs in
+    // front of the group through the tree's box (widened by that radius): that part is found
+    // by cutting the axis with the box's three slabs, and the box sought is the part's own,
+    // widened by the radius. The radius and the part carry margins of a few slacks, far above
+    // the rounding errors of this arithmetic and of the offsets across the axis.
+    const double margin = 4.0 * slack_;
+    const double radius = portableSqrt(reach_) + margin;
+    const FacingNode& root = nodes_[0];
+    const Vector3& o = q_.origin;
+    const Vector3& a = q_.axis;
+    double from = -slack_ - margin;
+    double to = std::numeric_limits<double>::infinity();
+    const double lows[3] = {root.low.x - radius - o.x, root.low.y - radius - o.y,
+                            root.low.z - radius - o.z};
+    const double highs[3] = {root.high.x + radius - o.x, root.high.y + radius - o.y,
+                             root.high.z + radius - o.z};
+    const double along[3] = {a.x, a.y, a.z};
+    for (int k = 0; k < 3; ++k) {
+        if (along[k] != 0.0) {
+            const double enter = (along[k] > 0.0 ? lows[k] : highs[k]) / along[k];
+            const double leave = (along[k] > 0.0 ? highs[k] : lows[k]) / along[k];
+            from = std::max(from, enter - margin);
+            to = std::min(to, leave + margin);
+        }
+    }
+    if (!(from <= to)) {
+        // Nothing of the tree lies in front of the group within the reach.
+        reachLow_ = Vector3(std::numeric_limits<double>::infinity());
+        reachHigh_ = Vector3(-std::numeric_limits<double>::infinity());
+        return;
+    }
+    const Vector3 start = o + from * a;
+    const Vector3 end = o + to * a;
+    reachLow_ = Vector3(std::min(start.x, end.x) - radius, std::min(start.y, end.y) - radius,
+                        std::min(start.z, end.z) - radius);
+    reachHigh_ = Vector3(std::max(start.x, end.x) + radius, std::max(start.y, end.y) + radius,
+                         std::max(start.z, end.z) + radius);
+}
+
+[[gnu::always_inline]] inline bool TreeSearch::beyondReach(const FacingNode& node) const {
+    return node.low.x > reachHigh_.x || node.high.x < reachLow_.x || node.low.y > reachHigh_.y ||
+           node.high.y < reachLow_.y || node.low.z > reachHigh_.z || node.high.z < reachLow_.z;
+}
+
 void TreeSearch::climbFrom(std::uint32_t node) {
+    boundReach();
     std::uint32_t at = node;
     for (std::uint32_t parent = nodes_[node].parent; parent != kNone;
          at = parent, parent = nodes_[parent].parent) {
         const FacingNode& up = nodes_[parent];
         const std::uint32_t sibling = up.left == at ? up.right : up.left;
-        const double nearest = nearestPossible(nodes_[sibling]);
+        const FacingNode& other = nodes_[sibling];
+        if (beyondReach(other)) {
+            continue;  // every centre in it lies beyond the reach, or behind the group
+        }
+        const double nearest = nearestPossible(other);
         if (best_ == kNone || nearest <= reach_) {
             searchBelow(sibling, nearest);
         }

@@ -106,6 +106,11 @@ private:
     /// Searches every sibling on the way from `node` up to the root that may hold something
     /// as near as the best.
     void climbFrom(std::uint32_t node);
+    /// Sets reachLow_ and reachHigh_ to a box holding every centre of the tree that lies
+    /// within the reach of the group's axis and not behind the group.
+    void boundReach();
+    /// Whether the node's box lies wholly outside the one boundReach() found.
+    bool beyondReach(const FacingNode& node) const;
 
     const FacingItem* items_;  // the tree's items, in tree order
     std::span<const FacingNode> nodes_;
@@ -116,6 +121,9 @@ private:
     std::uint32_t best_ = kNone;
     double bestDistance_ = 0.0;
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
+    // What boundReach() found: a subtree whose box lies wholly outside it holds nothing as
+    // near as the best.
+    Vector3 reachLow_, reachHigh_;
 #if defined(TARVEL_PAIRED_DOUBLES)
     // Per coordinate, that of q_.across and of q_.acrossToo side by side, so that both gaps
     // of a box are worked out together.
