@@ -37,8 +37,14 @@ constexpr double kSlackFloor = 1e-200;
 // the guesses and the cached nodes pay.
 constexpr std::size_t kSearchesPerRun = 2048;
 
-// A search starts in a subtree of about this many items around where the partner likely is.
+// A search for a group's partner starts in a subtree of up to this many items around the
+// group's own leaf, since a partner mostly lies near its group.
 constexpr std::uint32_t kStartItems = 32;
+
+// A search from a guess where the partner is starts in the leaf nearest the guess: the guess
+// is mostly close, and climbing from there to the root passes over what lies beyond the best's
+// reach at one box test a level.
+constexpr std::uint32_t kGuessStartItems = FacingTree::kLeafItems;
 
 /// Where the axis of a group meets the plane of the last partner found, a likely place for the
 /// group's own partner when the facing surface is smooth; false when the axis runs along the
@@ -342,8 +348,7 @@ FacingIndex::Found FacingIndex::nearestFacing(std::uint32_t g, std::uint32_t fir
     if (!faces(g)) {
         return {};
     }
-    // A partner mostly lies near its group, so the search starts in the subtree of up to
-    // kStartItems items around the group's own leaf.
+    // The search starts in the subtree of up to kStartItems items around the group's own leaf.
     std::uint32_t start = kNone;
     if ((where_[g] & kOutside) == 0) {
         const std::span<const FacingNode> nodes = tree_.nodes();
@@ -378,7 +383,7 @@ void FacingIndex::searchStretch(std::span<const std::uint32_t> order, std::size_
         Vector3 guess;
         std::uint32_t start = kNone;
         if (lastPartner != nullptr && guessAcross(query, *lastPartner, guess)) {
-            start = tree_.nodeNear(guess, kStartItems, lastStart);
+            start = tree_.nodeNear(guess, kGuessStartItems, lastStart);
             lastStart = start;
         }
         found[g] = search(query, stack, start);
