@@ -20,6 +20,7 @@
 #include "grouping/region_growing.h"
 #include "host/polygon_capture.h"
 #include "host/run_state.h"
+#include "runtime/kept_large_blocks.h"
 #include "runtime/record_arena.h"
 #include "runtime/selected_poly.h"
 #include "runtime/stage_clock.h"
@@ -271,6 +272,9 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
         return kActivateDone;
     }
 
+    // The run's large blocks, once given back, make the ones it takes later, and go back to
+    // the system with the records.
+    std::optional<LargeBlockReuse> reuse(std::in_place);
     // Every record of the run, freed with the groups and the table before the edit closes.
     // Making the arena allocates nothing.
     std::optional<RecordArena> records(std::in_place);
@@ -279,6 +283,7 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
         const StageClock clock(Stage::removal);
         release();
         records.reset();
+        reuse.reset();
     }
     unassignedCount = 0;
     messageFuncs = nullptr;

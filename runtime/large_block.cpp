@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <new>
 
+#include "runtime/kept_large_blocks.h"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -46,11 +48,14 @@ void* takeLargeBlock(std::size_t bytes) {
     // Only a hint: where the system declines, the pages stay small.
     madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
 #endif
+    // Pages a run has given back go first, then fresh ones.
+    fillFromKeptBlocks(aligned, size);
     return reinterpret_cast<void*>(aligned);
 }
 
 void releaseLargeBlock(void* block, std::size_t bytes) noexcept {
-    if (block != nullptr) {
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    if (block != nullptr && !keepLargeBlock(at, largeBlockSize(bytes))) {
         munmap(block, largeBlockSize(bytes));
     }
 }

@@ -14,6 +14,13 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+
+#include <cerrno>
+#endif
+
+#include "runtime/kept_large_blocks.h"
 #include "runtime/record_arena.h"
 #include "runtime/resident_memory.h"
 #include "runtime/worker_team.h"
@@ -321,6 +328,71 @@ TEST(ResidentMemoryTest, largeBlocksStartOnALargePageAndAskForLargePages) {
     }
     EXPECT_NE(mappingFlags(last).find(" hg "), std::string::npos);
 }
+
+#if defined(__linux__)
+
+/// Whether the system has no mapping at `address` any more.
+bool unmapped(const void* address) {
+    unsigned char resident = 0;
+    return mincore(const_cast<void*>(address), 1, &resident) != 0 && errno == ENOMEM;
+}
+
+TEST(ResidentMemoryTest, aRunsLargeBlocksAreMadeOfThePagesItGaveBack) {
+    if (kSanitized) {
+        GTEST_SKIP() << "under the address sanitizer large blocks come from operator new";
+    }
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    constexpr std::size_t kWord = sizeof(std::uint32_t);
+    const void* kept = nullptr;
+    {
+        const LargeBlockReuse reuse;
+        auto* first = static_cast<std::uint32_t*>(takeLargeBlock(6 * kMiB));
+        std::iota(first, first + 6 * kMiB / kWord, 1u);
+        releaseLargeBlock(first, 6 * kMiB);
+        EXPECT_EQ(keptLargeBytes(), 6 * kMiB);
+
+        // A larger block: the pages given back first, as they were left (but for the few
+        // words that kept them in a list), then fresh ones.
+        auto* second = static_cast<std::uint32_t*>(takeLargeBlock(9 * kMiB));
+        EXPECT_EQ(keptLargeBytes(), 0u);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(second) % kLargePage, 0u);
+        for (std::size_t i = 64; i < 6 * kMiB / kWord; i += 999) {
+            ASSERT_EQ(second[i], i + 1) << i;
+        }
+        std::fill(second + 6 * kMiB / kWord, second + 10 * kMiB / kWord, 7u);
+        releaseLargeBlock(second, 9 * kMiB);
+        EXPECT_EQ(keptLargeBytes(), 10 * kMiB);
+
+        // A smaller one: the start of a kept block, whose rest stays kept.
+        auto* third = static_cast<std::uint32_t*>(takeLargeBlock(4 * kMiB));
+        EXPECT_EQ(keptLargeBytes(), 6 * kMiB);
+        EXPECT_EQ(third[64], 65u);
+        EXPECT_EQ(third[4 * kMiB / kWord - 1], 4 * kMiB / kWord);
+        {
+            // A reuse inside another gives nothing back when it ends.
+            const LargeBlockReuse inner;
+        }
+        EXPECT_EQ(keptLargeBytes(), 6 * kMiB);
+        auto* rest = static_cast<std::uint32_t*>(takeLargeBlock(6 * kMiB));
+        EXPECT_EQ(rest[64], 4 * kMiB / kWord + 65);
+        EXPECT_EQ(rest[6 * kMiB / kWord - 1], 7u);
+        releaseLargeBlock(rest, 6 * kMiB);
+        releaseLargeBlock(third, 4 * kMiB);
+        EXPECT_EQ(keptLargeBytes(), 10 * kMiB);
+        kept = third;
+        EXPECT_FALSE(unmapped(kept));
+    }
+    // The last reuse to end gives every kept block back.
+    EXPECT_EQ(keptLargeBytes(), 0u);
+    EXPECT_TRUE(unmapped(kept));
+    // Outside a reuse, a block given back goes straight back to the system.
+    void* alone = takeLargeBlock(4 * kMiB);
+    releaseLargeBlock(alone, 4 * kMiB);
+    EXPECT_EQ(keptLargeBytes(), 0u);
+    EXPECT_TRUE(unmapped(alone));
+}
+
+#endif
 
 TEST(WorkerTeamTest, aTeamIsSharingOnlyWhileItsThreadsWork) {
     const ThreadsVariable four("4");
