@@ -130,6 +130,8 @@ bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
         }
     }
     const StageClock clock(Stage::matching);
+    // The links are the host's to hold: pages kept for the run's own blocks go back first.
+    giveBackKeptLargeBlocks();
     matchLoops(first.get(), second.get());
     addConnections(first.get(), second.get(), edit);
     return true;

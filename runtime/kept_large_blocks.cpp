@@ -1,7 +1,9 @@
 #include "runtime/kept_large_blocks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -22,7 +24,8 @@ struct KeptBlock {
 std::mutex keptLock;
 int reuses = 0;
 KeptBlock* kept = nullptr;
-std::size_t keptBytes = 0;
+/// Written under the lock; read without it where a stale answer only costs a look.
+std::atomic<std::size_t> keptBytes{0};
 
 void keep(std::uintptr_t block, std::size_t bytes) noexcept {
     auto* entry = reinterpret_cast<KeptBlock*>(block);
@@ -38,6 +41,19 @@ void giveBack([[maybe_unused]] std::uintptr_t block, [[maybe_unused]] std::size_
 #endif
 }
 
+/// Empties the list, under the lock, and gives its blocks back after.
+void giveBackAll(std::unique_lock<std::mutex> hold) noexcept {
+    KeptBlock* release = kept;
+    kept = nullptr;
+    keptBytes = 0;
+    hold.unlock();
+    while (release != nullptr) {
+        KeptBlock* next = release->next;
+        giveBack(reinterpret_cast<std::uintptr_t>(release), release->bytes);
+        release = next;
+    }
+}
+
 }  // namespace
 
 LargeBlockReuse::LargeBlockReuse() noexcept {
@@ -46,20 +62,15 @@ LargeBlockReuse::LargeBlockReuse() noexcept {
 }
 
 LargeBlockReuse::~LargeBlockReuse() {
-    KeptBlock* release = nullptr;
-    {
-        const std::lock_guard<std::mutex> hold(keptLock);
-        if (--reuses > 0) {
-            return;
-        }
-        release = kept;
-        kept = nullptr;
-        keptBytes = 0;
+    std::unique_lock<std::mutex> hold(keptLock);
+    if (--reuses == 0) {
+        giveBackAll(std::move(hold));
     }
-    while (release != nullptr) {
-        KeptBlock* next = release->next;
-        giveBack(reinterpret_cast<std::uintptr_t>(release), release->bytes);
-        release = next;
+}
+
+void giveBackKeptLargeBlocks() noexcept {
+    if (keptBytes.load(std::memory_order_relaxed) != 0) {
+        giveBackAll(std::unique_lock<std::mutex>(keptLock));
     }
 }
 

@@ -21,6 +21,10 @@ public:
     LargeBlockReuse& operator=(const LargeBlockReuse&) = delete;
 };
 
+/// Gives every block kept now back to the system, while reuse goes on: for before the host
+/// takes memory of its own, which kept pages cannot serve. Cheap when nothing is kept.
+void giveBackKeptLargeBlocks() noexcept;
+
 /// The bytes kept now for takes to come.
 std::size_t keptLargeBytes() noexcept;
 

@@ -377,8 +377,13 @@ TEST(ResidentMemoryTest, aRunsLargeBlocksAreMadeOfThePagesItGaveBack) {
         EXPECT_EQ(rest[64], 4 * kMiB / kWord + 65);
         EXPECT_EQ(rest[6 * kMiB / kWord - 1], 7u);
         releaseLargeBlock(rest, 6 * kMiB);
+        EXPECT_EQ(keptLargeBytes(), 6 * kMiB);
+        // Given back while the reuse goes on: what is given back later is kept again.
+        giveBackKeptLargeBlocks();
+        EXPECT_EQ(keptLargeBytes(), 0u);
+        EXPECT_TRUE(unmapped(rest));
         releaseLargeBlock(third, 4 * kMiB);
-        EXPECT_EQ(keptLargeBytes(), 10 * kMiB);
+        EXPECT_EQ(keptLargeBytes(), 4 * kMiB);
         kept = third;
         EXPECT_FALSE(unmapped(kept));
     }
