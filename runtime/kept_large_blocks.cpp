@@ -13,6 +13,13 @@ namespace tarvel {
 
 namespace {
 
+/// Whether kept pages can be moved into a new block; where they cannot, nothing is kept.
+#if defined(__linux__) && defined(MREMAP_FIXED)
+constexpr bool kMovablePages = true;
+#else
+constexpr bool kMovablePages = false;
+#endif
+
 /// A kept block; the list runs through the blocks themselves, so keeping one never
 /// allocates.
 struct KeptBlock {
@@ -81,7 +88,7 @@ std::size_t keptLargeBytes() noexcept {
 
 bool keepLargeBlock(std::uintptr_t block, std::size_t bytes) noexcept {
     const std::lock_guard<std::mutex> hold(keptLock);
-    if (reuses == 0) {
+    if (reuses == 0 || !kMovablePages) {
         return false;
     }
     keep(block, bytes);

@@ -12,8 +12,8 @@ inline constexpr std::size_t kLargePage = std::size_t{2} << 20;
 /// than 4 KiB ones. Only the block itself carries the request, so memory the process reuses for
 /// small allocations later never takes large pages it would leave mostly empty. Its contents
 /// are unset: fresh memory, or pages a run gave back while it keeps them (LargeBlockReuse).
-/// Throws std::bad_alloc when memory runs out. Give it back with
-/// releaseLargeBlock and the same `bytes`.
+/// Throws std::bad_alloc when memory runs out. Give it back with releaseLargeBlock and the
+/// same `bytes`.
 void* takeLargeBlock(std::size_t bytes);
 void releaseLargeBlock(void* block, std::size_t bytes) noexcept;
 
