@@ -86,6 +86,20 @@ TEST(ThreadCountTest, facingGridsCurvedPatchesAndPairs) {
     expectSameForEveryThreadCount(scenes::severalPairs(40, 6), "forty pairs");
 }
 
+TEST(ThreadCountTest, gridsLargeEnoughForLargeBlocks) {
+    // About 300,000 polygons: the run's large arrays are large blocks, and the later ones are
+    // made of pages the earlier ones gave back. The sanitized build, where large blocks come
+    // from operator new, runs fewer.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kSide = 260;
+#else
+    constexpr int kSide = 390;
+#endif
+    standin::Scene large = scenes::facingGrids(kSide, kSide - 5, 1.5, 3, 0.25);
+    scenes::shufflePolygons(large, 13);
+    expectSameForEveryThreadCount(large, "large grids");
+}
+
 TEST(ThreadCountTest, manySmallPairsWithLargeOnesAmongThem) {
     std::mt19937_64 random(5);
     for (int round = 0; round < 12; ++round) {

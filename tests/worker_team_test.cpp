@@ -353,14 +353,14 @@ TEST(ResidentMemoryTest, aRunsLargeBlocksAreMadeOfThePagesItGaveBack) {
 
         // A larger block: the pages given back first, as they were left (but for the few
         // words that kept them in a list), then fresh ones.
-        auto* second = static_cast<std::uint32_t*>(takeLargeBlock(9 * kMiB));
+        auto* second = static_cast<std::uint32_t*>(takeLargeBlock(10 * kMiB));
         EXPECT_EQ(keptLargeBytes(), 0u);
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(second) % kLargePage, 0u);
         for (std::size_t i = 64; i < 6 * kMiB / kWord; i += 999) {
             ASSERT_EQ(second[i], i + 1) << i;
         }
         std::fill(second + 6 * kMiB / kWord, second + 10 * kMiB / kWord, 7u);
-        releaseLargeBlock(second, 9 * kMiB);
+        releaseLargeBlock(second, 10 * kMiB);
         EXPECT_EQ(keptLargeBytes(), 10 * kMiB);
 
         // A smaller one: the start of a kept block, whose rest stays kept.
