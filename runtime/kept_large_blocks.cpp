@@ -11,14 +11,9 @@
 
 namespace tarvel {
 
-namespace {
-
-/// Whether kept pages can be moved into a new block; where they cannot, nothing is kept.
 #if defined(__linux__) && defined(MREMAP_FIXED)
-constexpr bool kMovablePages = true;
-#else
-constexpr bool kMovablePages = false;
-#endif
+
+namespace {
 
 /// A kept block; the list runs through the blocks themselves, so keeping one never
 /// allocates.
@@ -42,10 +37,8 @@ void keep(std::uintptr_t block, std::size_t bytes) noexcept {
     keptBytes += bytes;
 }
 
-void giveBack([[maybe_unused]] std::uintptr_t block, [[maybe_unused]] std::size_t bytes) noexcept {
-#if defined(__linux__)
+void giveBack(std::uintptr_t block, std::size_t bytes) noexcept {
     munmap(reinterpret_cast<void*>(block), bytes);
-#endif
 }
 
 /// Empties the list, under the lock, and gives its blocks back after.
@@ -88,17 +81,15 @@ std::size_t keptLargeBytes() noexcept {
 
 bool keepLargeBlock(std::uintptr_t block, std::size_t bytes) noexcept {
     const std::lock_guard<std::mutex> hold(keptLock);
-    if (reuses == 0 || !kMovablePages) {
+    if (reuses == 0) {
         return false;
     }
     keep(block, bytes);
     return true;
 }
 
-std::size_t fillFromKeptBlocks([[maybe_unused]] std::uintptr_t block,
-                               [[maybe_unused]] std::size_t bytes) noexcept {
+std::size_t fillFromKeptBlocks(std::uintptr_t block, std::size_t bytes) noexcept {
     std::size_t filled = 0;
-#if defined(__linux__) && defined(MREMAP_FIXED)
     const std::lock_guard<std::mutex> hold(keptLock);
     while (filled < bytes && kept != nullptr) {
         KeptBlock* from = kept;
@@ -124,8 +115,26 @@ std::size_t fillFromKeptBlocks([[maybe_unused]] std::uintptr_t block,
         keptBytes -= piece;
         filled += piece;
     }
-#endif
     return filled;
 }
+
+#else
+
+// Where pages cannot be moved from one block into another, nothing is kept: a block given
+// back goes back to the system at once, and a new one is fresh.
+LargeBlockReuse::LargeBlockReuse() noexcept {}
+LargeBlockReuse::~LargeBlockReuse() = default;
+void giveBackKeptLargeBlocks() noexcept {}
+std::size_t keptLargeBytes() noexcept {
+    return 0;
+}
+bool keepLargeBlock(std::uintptr_t /*block*/, std::size_t /*bytes*/) noexcept {
+    return false;
+}
+std::size_t fillFromKeptBlocks(std::uintptr_t /*block*/, std::size_t /*bytes*/) noexcept {
+    return 0;
+}
+
+#endif
 
 }  // namespace tarvel

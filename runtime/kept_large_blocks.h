@@ -12,7 +12,8 @@ namespace tarvel {
 /// writing of them). So a run asks the system for no more than it ever holds at once, and
 /// what it keeps never exceeds that. When the last one ends, the kept blocks go back to the
 /// system. A block made of kept pages holds what their last owners left there, but for the
-/// few words at each kept block's start that held the list of kept blocks.
+/// few words at each kept block's start that held the list of kept blocks. Only where the
+/// system moves pages between mappings (Linux); elsewhere nothing is kept.
 class LargeBlockReuse {
 public:
     LargeBlockReuse() noexcept;
