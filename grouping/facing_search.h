@@ -123,7 +123,8 @@ private:
     double reach_ = 0.0;  // (bestDistance_ + slack)^2, once there is a best
     // What boundReach() found: a subtree whose box lies wholly outside it holds nothing as
     // near as the best.
-    Vector3 reachLow_, reachHigh_;
+    Vector3 reachLow_;
+    Vector3 reachHigh_;
 #if defined(TARVEL_PAIRED_DOUBLES)
     // Per coordinate, that of q_.across and of q_.acrossToo side by side, so that both gaps
     // of a box are worked out together.

@@ -37,10 +37,6 @@ void keep(std::uintptr_t block, std::size_t bytes) noexcept {
     keptBytes += bytes;
 }
 
-void giveBack(std::uintptr_t block, std::size_t bytes) noexcept {
-    munmap(reinterpret_cast<void*>(block), bytes);
-}
-
 /// Empties the list, under the lock, and gives its blocks back after.
 void giveBackAll(std::unique_lock<std::mutex> hold) noexcept {
     KeptBlock* release = kept;
@@ -49,7 +45,7 @@ void giveBackAll(std::unique_lock<std::mutex> hold) noexcept {
     hold.unlock();
     while (release != nullptr) {
         KeptBlock* next = release->next;
-        giveBack(reinterpret_cast<std::uintptr_t>(release), release->bytes);
+        munmap(release, release->bytes);
         release = next;
     }
 }
