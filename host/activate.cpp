@@ -2,22 +2,16 @@
 
 #include <atomic>
 #include <cassert>
-#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
 
-#include "boundary/angular_order.h"
-#include "boundary/boundary_extraction.h"
-#include "boundary/box_projection.h"
-#include "boundary/connection_output.h"
-#include "boundary/flatten_into_frame.h"
-#include "boundary/point_matching.h"
 #include "grouping/grouped_polygons.h"
 #include "grouping/pairing.h"
 #include "grouping/poly_group.h"
 #include "grouping/polygon_ordering.h"
 #include "grouping/region_growing.h"
+#include "host/pair_links.h"
 #include "host/polygon_capture.h"
 #include "host/run_state.h"
 #include "runtime/kept_large_blocks.h"
@@ -54,97 +48,6 @@ void release() {
     groupList = nullptr;
     delete[] polyTable;
     polyTable = nullptr;
-}
-
-using PointList = std::unique_ptr<BoundaryPoint>;
-
-/// The members of `group`, counted up to `most`.
-std::size_t membersUpTo(const PolyGroup& group, std::size_t most) {
-    std::size_t members = 0;
-    for (const SelectedPoly* m = group.firstMember; m != nullptr && members < most;
-         m = m->nextMember) {
-        ++members;
-    }
-    return members;
-}
-
-/// Sorts the list `list` owns, which owns it again afterwards, also when the sort throws.
-void sortOwnedByAngle(PointList& list) {
-    // The sort allocates before it relinks: until it returns, the old head still owns the
-    // whole list.
-    BoundaryPoint* sorted = sortByAngle(list.get());
-    static_cast<void>(list.release());
-    list.reset(sorted);
-}
-
-/// A pair's two boundaries, flattened into the pair's frame, projected and in angular order,
-/// the longer one first: everything before the matching. `polygons`, the pair's size, decides
-/// whether the two sides go to two threads. Returns false when either group has no boundary.
-bool boundariesOf(PolyGroup& group, const WorkerTeam& team, const GroupedPolygons& grouped,
-                  std::size_t polygons, PointList& first, PointList& second) {
-    PolyGroup& partner = *group.partner;
-    // The two groups share no polygon, so each side's steps touch only its own records.
-    team.both(
-        polygons, [&] { first.reset(extractBoundary(group, &grouped)); },
-        [&] { second.reset(extractBoundary(partner, &grouped)); });
-    if (first == nullptr || second == nullptr) {
-        return false;
-    }
-    AlignFrame frame = group.buildAlignFrame();
-    frame.computeAngles();
-    // One frame for both, each about its own centre, so both loops lie around (0, 0).
-    auto flatten = [&frame](PolyGroup& side, PointList& boundary) {
-        flattenIntoFrame(side, boundary.get(), frame, side.centre);
-        normaliseToBox(boundary.get());
-        sortOwnedByAngle(boundary);
-    };
-    team.both(
-        polygons, [&] { flatten(group, first); }, [&] { flatten(partner, second); });
-    if (entryCount(first.get()) < entryCount(second.get())) {
-        first.swap(second);
-    }
-    return true;
-}
-
-/// The polygons of a pair, counted only as far as smallestSharedStep(), beyond which the pair
-/// is worth sharing out.
-std::size_t pairSizeUpToShared(const PolyGroup& group) {
-    const std::size_t most = WorkerTeam::smallestSharedStep();
-    const std::size_t size = membersUpTo(group, most);
-    return size >= most ? size : size + membersUpTo(*group.partner, most - size);
-}
-
-/// Adds the links between the boundaries of `group` and its partner. Returns false, and adds
-/// nothing, when either group has no boundary (every edge shared, as with a duplicated
-/// polygon): such a pair is left as it was.
-bool linkPair(PolyGroup& group, const MeshEditOp& edit, const WorkerTeam& team,
-              const GroupedPolygons& grouped) {
-    PointList first;
-    PointList second;
-    {
-        const StageClock clock(Stage::boundaries);
-        // Counted only as far as it decides whether the pair is worth a second thread.
-        const std::size_t polygons = team.size() < 2 ? 0 : pairSizeUpToShared(group);
-        if (!boundariesOf(group, team, grouped, polygons, first, second)) {
-            return false;
-        }
-    }
-    const StageClock clock(Stage::matching);
-    // The links are the host's to hold: pages kept for the run's own blocks go back first.
-    giveBackKeptLargeBlocks();
-    matchLoops(first.get(), second.get());
-    addConnections(first.get(), second.get(), edit);
-    return true;
-}
-
-/// Links every pair of the list in list order, each result in `linked`.
-void linkPairs(PolyGroup* list, const MeshEditOp& edit, const WorkerTeam& team,
-               const GroupedPolygons& grouped, std::vector<bool>& linked) {
-    for (PolyGroup* g = list; g != nullptr; g = g->next) {
-        if (g->partner != nullptr) {
-            linked.push_back(linkPair(*g, edit, team, grouped));
-        }
-    }
 }
 
 void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
