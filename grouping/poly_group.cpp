@@ -2,10 +2,40 @@
 
 #include <vector>
 
+#include "runtime/record_arena.h"
 #include "runtime/selected_poly.h"
 #include "runtime/worker_team.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVEL_GROUPS_ON_THE_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVEL_GROUPS_ON_THE_HEAP 1
+#endif
+#endif
+
 namespace tarvel {
+
+// Under the address sanitizer every group lives on the heap, so that it sees a group used
+// after it was freed, or never freed.
+
+void* PolyGroup::operator new(std::size_t bytes) {
+#if !defined(TARVEL_GROUPS_ON_THE_HEAP)
+    if (RecordArena* arena = RunArena::current()) {
+        return arena->allocate(bytes, alignof(PolyGroup));
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void PolyGroup::operator delete(void* group) noexcept {
+#if !defined(TARVEL_GROUPS_ON_THE_HEAP)
+    if (RunArena::current() != nullptr) {
+        return;  // freed with the arena
+    }
+#endif
+    ::operator delete(group);
+}
 
 PolyGroup::~PolyGroup() {
     // Flatten the partner and successor links below this group into one chain through `next`,

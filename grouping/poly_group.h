@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "geometry/align_frame.h"
 #include "geometry/vector3.h"
 
@@ -19,6 +21,11 @@ struct PolyGroup {
     /// owns. Walks any length of list or depth of partners without recursing. The members
     /// stay: they go with the arena that holds the run's records.
     ~PolyGroup();
+
+    /// During a run the groups live in the run's arena (RunArena): freeing one frees nothing,
+    /// and the arena frees them all when the run ends. Elsewhere they live on the heap.
+    static void* operator new(std::size_t bytes);
+    static void operator delete(void* group) noexcept;
 
     /// Seed polygon and head of the member chain (continued through nextMember). Not owning:
     /// the members are held by the run's record arena. Null while the group is empty.

@@ -183,10 +183,13 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     // Every record of the run, freed with the groups and the table before the edit closes.
     // Making the arena allocates nothing.
     std::optional<RecordArena> records(std::in_place);
+    // The groups too, which release() destroys before the arena goes.
+    std::optional<RunArena> groupsInRecords(std::in_place, *records);
     const Closing closing = runGuarded(*edit, *records, selected);
     {
         const StageClock clock(Stage::removal);
         release();
+        groupsInRecords.reset();
         records.reset();
         reuse.reset();
     }

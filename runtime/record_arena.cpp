@@ -156,4 +156,23 @@ void RecordArena::addBlock(std::size_t atLeast) {
     published_.store(block, std::memory_order_release);
 }
 
+namespace {
+
+// The run's arena: only the run's thread reads or changes it.
+RecordArena* namedArena = nullptr;
+
+}  // namespace
+
+RunArena::RunArena(RecordArena& arena) {
+    namedArena = &arena;
+}
+
+RunArena::~RunArena() {
+    namedArena = nullptr;
+}
+
+RecordArena* RunArena::current() {
+    return namedArena;
+}
+
 }  // namespace tarvel

@@ -10,7 +10,9 @@ namespace tarvel {
 
 /// Storage for the records of one run: a few large blocks handed out piece by piece and freed
 /// all at once when the arena goes. Nothing placed here is destroyed one by one, so only
-/// types whose destruction frees nothing of their own belong here. Not thread-safe.
+/// types whose destruction frees nothing of their own belong here; the exception are classes
+/// that place themselves here while a RunArena names it, whose owners destroy them as usual
+/// and whose freeing frees nothing. Not thread-safe.
 class RecordArena {
 public:
     RecordArena() = default;
@@ -46,6 +48,10 @@ public:
         return new (allocate(count * sizeof(T), alignof(T))) T[count]();
     }
 
+    /// Bytes aligned to `alignment` (at most that of std::max_align_t), with nothing made in
+    /// them yet. Throws std::bad_alloc.
+    void* allocate(std::size_t bytes, std::size_t alignment);
+
     /// Makes the newest large block resident ahead of the pieces, never more than kAhead
     /// beyond where they have got, following the arena from block to block until `stop` turns
     /// true. For a second thread while this one hands out pieces: it reads only what the arena
@@ -60,8 +66,6 @@ public:
 private:
     static constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max() / 2;
 
-    /// Bytes aligned to `alignment` (at most that of std::max_align_t).
-    void* allocate(std::size_t bytes, std::size_t alignment);
     void addBlock(std::size_t atLeast);
     /// Makes the newest block's memory up to `to` (and a little beyond) resident at once.
     void populate(const char* to);
@@ -75,6 +79,22 @@ private:
     // What makeResidentAhead follows: the newest block, and how far its pieces have got.
     std::atomic<Block*> published_{nullptr};
     std::atomic<const char*> reached_{nullptr};
+};
+
+/// Names `arena` as the arena of the run under way for its lifetime, so that objects a run
+/// makes in great numbers (one group per polygon, at worst) can be placed there instead of on
+/// the heap, where taking and freeing each costs more than making it. Made and ended on the
+/// run's thread, at most one at a time, and ended only once every object placed through it is
+/// gone.
+class RunArena {
+public:
+    explicit RunArena(RecordArena& arena);
+    ~RunArena();
+    RunArena(const RunArena&) = delete;
+    RunArena& operator=(const RunArena&) = delete;
+
+    /// The arena named, or null outside a run.
+    static RecordArena* current();
 };
 
 }  // namespace tarvel
