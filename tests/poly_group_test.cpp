@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "grouping/poly_group.h"
+#include "runtime/record_arena.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
@@ -186,6 +187,42 @@ TEST(PolyGroupTest, aMillionGroupsAreDestroyedWithoutRecursion) {
     }
     EXPECT_EQ(listLength(head), 1'000'000);
     delete head;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(PolyGroupTest, groupsMadeWhileARunArenaIsNamedLiveInItAndGoWithIt) {
+    RecordArena arena;
+    EXPECT_EQ(RunArena::current(), nullptr);
+    constexpr int kGroups = 10000;
+    {
+        const RunArena named(arena);
+        EXPECT_EQ(RunArena::current(), &arena);
+        PolyGroup* head = groupAt(0, false);
+        PolyGroup* g = head;
+        for (int i = 1; i < kGroups; ++i) {
+            g->next = groupAt(i, i % 2 == 0);
+            g = g->next;
+        }
+        // Freeing groups one by one (here the unpaired ones) and as a list frees nothing
+        // while the arena is named: it holds them all (but under the address sanitizer, which
+        // keeps them on the heap so that it sees each one freed).
+        head = keepPaired(head);
+        EXPECT_EQ(listLength(head), kGroups / 2 - 1);
+        delete head;
+        EXPECT_EQ(arena.reserved() >= kGroups * sizeof(PolyGroup), !kSanitized);
+    }
+    EXPECT_EQ(RunArena::current(), nullptr);
+    // Outside a run a group is the heap's again.
+    const std::size_t reserved = arena.reserved();
+    delete groupAt(1, true);
+    EXPECT_EQ(arena.reserved(), reserved);
 }
 
 }  // namespace
