@@ -7,6 +7,7 @@
 
 #include "grouping/poly_group.h"
 #include "runtime/record_arena.h"
+#include "tests/address_sanitizer.h"
 #include "tests/fixtures.h"
 
 namespace tarvel {
@@ -189,14 +190,6 @@ TEST(PolyGroupTest, aMillionGroupsAreDestroyedWithoutRecursion) {
     delete head;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
-
 TEST(PolyGroupTest, groupsMadeWhileARunArenaIsNamedLiveInItAndGoWithIt) {
     RecordArena arena;
     EXPECT_EQ(RunArena::current(), nullptr);
@@ -216,7 +209,7 @@ TEST(PolyGroupTest, groupsMadeWhileARunArenaIsNamedLiveInItAndGoWithIt) {
         head = keepPaired(head);
         EXPECT_EQ(listLength(head), kGroups / 2 - 1);
         delete head;
-        EXPECT_EQ(arena.reserved() >= kGroups * sizeof(PolyGroup), !kSanitized);
+        EXPECT_EQ(arena.reserved() >= kGroups * sizeof(PolyGroup), !testing::kAddressSanitized);
     }
     EXPECT_EQ(RunArena::current(), nullptr);
     // Outside a run a group is the heap's again.

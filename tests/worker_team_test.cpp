@@ -24,6 +24,7 @@
 #include "runtime/record_arena.h"
 #include "runtime/resident_memory.h"
 #include "runtime/worker_team.h"
+#include "tests/address_sanitizer.h"
 
 namespace tarvel {
 namespace {
@@ -292,20 +293,12 @@ std::string mappingFlags(const void* address) {
     return {};
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
-
 TEST(ResidentMemoryTest, largeBlocksStartOnALargePageAndAskForLargePages) {
     std::ifstream enabled("/sys/kernel/mm/transparent_hugepage/enabled");
     if (!enabled || mappingFlags(&enabled).empty()) {
         GTEST_SKIP() << "the system does not show its mappings' flags here";
     }
-    if (kSanitized) {
+    if (testing::kAddressSanitized) {
         GTEST_SKIP() << "under the address sanitizer large blocks come from operator new";
     }
     constexpr std::size_t kBlock = std::size_t{16} << 20;
@@ -338,7 +331,7 @@ bool unmapped(const void* address) {
 }
 
 TEST(ResidentMemoryTest, aRunsLargeBlocksAreMadeOfThePagesItGaveBack) {
-    if (kSanitized) {
+    if (testing::kAddressSanitized) {
         GTEST_SKIP() << "under the address sanitizer large blocks come from operator new";
     }
     constexpr std::size_t kMiB = std::size_t{1} << 20;
