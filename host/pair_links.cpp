@@ -115,6 +115,15 @@ struct MatchedPair {
     bool linkable = false;
 };
 
+/// A clock for `stage` on the calling thread, and none on the second: only the calling thread's
+/// time counts in a stage.
+std::optional<StageClock> callersClock(bool caller, Stage stage) {
+    if (caller) {
+        return std::optional<StageClock>(std::in_place, stage);
+    }
+    return std::nullopt;
+}
+
 /// Links the small pairs `pairs[0 .. count)`: the team's second thread finds and matches the
 /// boundaries of the pairs ahead while this one hands the host the links of the pair at hand.
 /// The links cross from thread to thread as a few words each, and the boundaries never
@@ -125,16 +134,17 @@ void linkSmallPairs(PolyGroup* const* pairs, std::size_t count, const MeshEditOp
     prepareAhead<MatchedPair>(
         team, count, kPairsAhead,
         [&](std::size_t i, MatchedPair& pair, bool caller) {
-            // Only the calling thread's time counts in a stage.
-            std::optional<StageClock> clock;
-            if (caller) {
-                clock.emplace(Stage::boundaries);
-            }
             pair.connections.clear();
             PointList first;
             PointList second;
-            pair.linkable = boundariesOf(*pairs[i], team, grouped, false, first, second);
+            {
+                [[maybe_unused]] const std::optional<StageClock> clock =
+                    callersClock(caller, Stage::boundaries);
+                pair.linkable = boundariesOf(*pairs[i], team, grouped, false, first, second);
+            }
             if (pair.linkable) {
+                [[maybe_unused]] const std::optional<StageClock> clock =
+                    callersClock(caller, Stage::matching);
                 matchLoops(first.get(), second.get());
                 listConnections(first.get(), second.get(), pair.connections);
             }

@@ -79,8 +79,8 @@ template <typename Slot, typename Prepare, typename Consume>
 void prepareAhead(const WorkerTeam& team, std::size_t count, std::size_t window,
                   const Prepare& prepare, const Consume& consume) {
     if (team.size() < 2 || count < 2) {
+        Slot slot{};
         for (std::size_t i = 0; i < count; ++i) {
-            Slot slot{};
             prepare(i, slot, true);
             consume(i, slot);
         }

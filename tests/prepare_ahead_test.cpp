@@ -91,7 +91,9 @@ TEST(PrepareAheadTest, oneThreadPreparesEachPieceJustBeforeItIsConsumed) {
         alone, 3, 64,
         [&](std::size_t i, Slot& slot, bool caller) {
             EXPECT_TRUE(caller);
-            EXPECT_FALSE(slot.filled);  // a fresh slot each time
+            // One slot, handed on from piece to piece.
+            EXPECT_EQ(slot.filled, i > 0);
+            EXPECT_EQ(slot.piece, i > 0 ? i - 1 : 0);
             slot.piece = i;
             slot.filled = true;
             events.push_back(static_cast<int>(i));
