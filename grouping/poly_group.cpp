@@ -2,17 +2,10 @@
 
 #include <vector>
 
+#include "runtime/address_sanitizer.h"
 #include "runtime/record_arena.h"
 #include "runtime/selected_poly.h"
 #include "runtime/worker_team.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TARVEL_GROUPS_ON_THE_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARVEL_GROUPS_ON_THE_HEAP 1
-#endif
-#endif
 
 namespace tarvel {
 
@@ -20,7 +13,7 @@ namespace tarvel {
 // after it was freed, or never freed.
 
 void* PolyGroup::operator new(std::size_t bytes) {
-#if !defined(TARVEL_GROUPS_ON_THE_HEAP)
+#if !defined(TARVEL_ADDRESS_SANITIZED)
     if (RecordArena* arena = RunArena::current()) {
         return arena->allocate(bytes, alignof(PolyGroup));
     }
@@ -29,7 +22,7 @@ void* PolyGroup::operator new(std::size_t bytes) {
 }
 
 void PolyGroup::operator delete(void* group) noexcept {
-#if !defined(TARVEL_GROUPS_ON_THE_HEAP)
+#if !defined(TARVEL_ADDRESS_SANITIZED)
     if (RunArena::current() != nullptr) {
         return;  // freed with the arena
     }

@@ -3,25 +3,18 @@
 #include <cstdint>
 #include <new>
 
+#include "runtime/address_sanitizer.h"
 #include "runtime/kept_large_blocks.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TARVEL_LARGE_BLOCKS_FROM_NEW 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARVEL_LARGE_BLOCKS_FROM_NEW 1
-#endif
-#endif
-
 namespace tarvel {
 
 // Under the address sanitizer the blocks come from operator new, so that it sees overruns
 // and leaks in them too.
-#if defined(__linux__) && !defined(TARVEL_LARGE_BLOCKS_FROM_NEW)
+#if defined(__linux__) && !defined(TARVEL_ADDRESS_SANITIZED)
 
 void* takeLargeBlock(std::size_t bytes) {
     const std::size_t size = largeBlockSize(bytes);

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "runtime/address_sanitizer.h"
+
 namespace tarvel::testing {
 
 /// Whether the tests run under the address sanitizer, which keeps the module's large blocks
 /// and its groups on the heap so that it can watch them.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARVEL_ADDRESS_SANITIZED)
 inline constexpr bool kAddressSanitized = true;
-#elif defined(__has_feature)
-inline constexpr bool kAddressSanitized = __has_feature(address_sanitizer);
 #else
 inline constexpr bool kAddressSanitized = false;
 #endif

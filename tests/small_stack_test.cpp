@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mesh/input_error.h"
+#include "runtime/address_sanitizer.h"
 #include "standin/scene_reader.h"
 #include "testing/json_value.h"
 #include "testing/linked_module.h"
@@ -22,7 +23,7 @@ constexpr std::size_t kStackBytes = 256 * 1024;
 // The sanitized build runs these on fewer polygons: there every allocation and memory access
 // costs many times more. The stack used per polygon is the same, so the test still fails
 // where something recurses per polygon.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARVEL_ADDRESS_SANITIZED)
 constexpr int kGridSide = 300;
 constexpr int kSinglePairs = 50000;
 #else

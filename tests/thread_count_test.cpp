@@ -9,6 +9,7 @@
 #include <string>
 
 #include "failed_allocations.h"
+#include "runtime/address_sanitizer.h"
 #include "runtime/worker_team.h"
 #include "standin/trace_writer.h"
 #include "testing/linked_module.h"
@@ -90,7 +91,7 @@ TEST(ThreadCountTest, gridsLargeEnoughForLargeBlocks) {
     // About 300,000 polygons: the run's large arrays are large blocks, and the later ones are
     // made of pages the earlier ones gave back. The sanitized build, where large blocks come
     // from operator new, runs fewer.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARVEL_ADDRESS_SANITIZED)
     constexpr int kSide = 260;
 #else
     constexpr int kSide = 390;
