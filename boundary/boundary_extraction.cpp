@@ -7,7 +7,7 @@
 
 #include "grouping/grouped_polygons.h"
 #include "grouping/key_index.h"
-#include "runtime/resident_memory.h"
+#include "runtime/repeated_blocks.h"
 #include "runtime/selected_poly.h"
 
 namespace tarvel {
@@ -25,7 +25,7 @@ struct Member {
 /// Calls visit(member, i, j) for every member edge in member order: each member's closing edge
 /// from its first point to its last, then its edges in point order.
 template <typename Visit>
-void forEachEdge(const std::vector<Member>& members, Visit visit) {
+void forEachEdge(const RepeatedVector<Member>& members, Visit visit) {
     for (const Member& m : members) {
         if (m.count <= 0) {
             continue;
@@ -40,25 +40,25 @@ void forEachEdge(const std::vector<Member>& members, Visit visit) {
 /// Which edges remain once copies cancel. Copies of an edge cancel in pairs in list order, so
 /// an edge remains only where it occurs an odd number of times, and then only its last copy.
 /// Edges are bucketed by their lower point number, so that copies meet in a small bucket.
-std::vector<bool> remainingEdges(std::span<const std::uint32_t> lower,
-                                 std::span<const std::uint32_t> upper, std::size_t points) {
+RepeatedVector<bool> remainingEdges(std::span<const std::uint32_t> lower,
+                                    std::span<const std::uint32_t> upper, std::size_t points) {
     assert(lower.size() == upper.size());
     const std::size_t edges = lower.size();
     // A large group's arrays are large blocks, taken in ahead (runtime/resident_memory.h).
-    ResidentVector<std::uint32_t> start(points + 1, 0);
+    RepeatedVector<std::uint32_t> start(points + 1, 0);
     for (std::uint32_t p : lower) {
         ++start[p + 1];
     }
     for (std::size_t p = 0; p < points; ++p) {
         start[p + 1] += start[p];
     }
-    ResidentVector<std::uint32_t> bucket(edges);
-    ResidentVector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    RepeatedVector<std::uint32_t> bucket(edges);
+    RepeatedVector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (std::size_t e = 0; e < edges; ++e) {
         bucket[fill[lower[e]]++] = static_cast<std::uint32_t>(e);  // ascending within a bucket
     }
-    std::vector<bool> remains(edges, false);
-    std::vector<std::uint32_t> run;
+    RepeatedVector<bool> remains(edges, false);
+    RepeatedVector<std::uint32_t> run;
     auto byUpper = [&upper](std::uint32_t a, std::uint32_t b) { return upper[a] < upper[b]; };
     for (std::size_t p = 0; p < points; ++p) {
         if (start[p + 1] - start[p] == 1) {
@@ -119,12 +119,12 @@ private:
 /// Every corner's point numbered, and the table that numbered them.
 struct CornerNumbers {
     KeyIndex points;
-    std::vector<std::uint32_t> numbers;  // per corner, in member order
+    RepeatedVector<std::uint32_t> numbers;  // per corner, in member order
 };
 
 /// Numbers every corner's point, in one pass so that the table look-ups overlap.
-CornerNumbers numberCorners(const std::vector<Member>& members, std::size_t corners) {
-    std::vector<std::uint64_t> cornerKeys;
+CornerNumbers numberCorners(const RepeatedVector<Member>& members, std::size_t corners) {
+    RepeatedVector<std::uint64_t> cornerKeys;
     cornerKeys.reserve(corners);
     for (std::size_t m = 0; m < members.size(); ++m) {
         if (m + 8 < members.size()) {
@@ -134,17 +134,18 @@ CornerNumbers numberCorners(const std::vector<Member>& members, std::size_t corn
             cornerKeys.push_back(keyOf(members[m].ids[i]));
         }
     }
-    CornerNumbers out{KeyIndex(corners / KeyIndex::kRepeats), std::vector<std::uint32_t>(corners)};
+    CornerNumbers out{KeyIndex(corners / KeyIndex::kRepeats),
+                      RepeatedVector<std::uint32_t>(corners)};
     out.points.numberAll(cornerKeys.data(), corners, out.numbers.data());
     return out;
 }
 
 /// Which edges remain once copies cancel, in forEachEdge's order.
-std::vector<bool> remainingMemberEdges(const std::vector<Member>& members,
-                                       const CornerNumbers& corners) {
+RepeatedVector<bool> remainingMemberEdges(const RepeatedVector<Member>& members,
+                                          const CornerNumbers& corners) {
     // Each edge as its two point numbers, lower first.
-    std::vector<std::uint32_t> lower;
-    std::vector<std::uint32_t> upper;
+    RepeatedVector<std::uint32_t> lower;
+    RepeatedVector<std::uint32_t> upper;
     lower.reserve(corners.numbers.size());
     upper.reserve(corners.numbers.size());
     forEachEdge(members, [&](const Member& m, int i, int j) {
@@ -157,10 +158,10 @@ std::vector<bool> remainingMemberEdges(const std::vector<Member>& members,
 }
 
 /// The points of the remaining edges, each once, in the order the edges first reach them.
-BoundaryPoint* listPoints(const std::vector<Member>& members, const CornerNumbers& corners,
-                          const std::vector<bool>& remains) {
+BoundaryPoint* listPoints(const RepeatedVector<Member>& members, const CornerNumbers& corners,
+                          const RepeatedVector<bool>& remains) {
     // A null identifier never joins the list, as no host point has it.
-    std::vector<bool> listed(corners.points.size(), false);
+    RepeatedVector<bool> listed(corners.points.size(), false);
     const std::uint32_t nullPoint = corners.points.lookup(keyOf(static_cast<LWPntID>(nullptr)));
     if (nullPoint != KeyIndex::kAbsent) {
         listed[nullPoint] = true;
@@ -212,8 +213,8 @@ BoundaryPoint* extractNumbered(const NumberedPolygons& polygons,
         corners += polygons.corners(m).size();
     }
     // Each edge as its two point numbers, lower first.
-    ResidentVector<std::uint32_t> lower;
-    ResidentVector<std::uint32_t> upper;
+    RepeatedVector<std::uint32_t> lower;
+    RepeatedVector<std::uint32_t> upper;
     lower.reserve(corners);
     upper.reserve(corners);
     forEachNumberedEdge(polygons, members,
@@ -221,9 +222,9 @@ BoundaryPoint* extractNumbered(const NumberedPolygons& polygons,
                             lower.push_back(std::min(c[i], c[j]));
                             upper.push_back(std::max(c[i], c[j]));
                         });
-    const std::vector<bool> remains = remainingEdges(lower, upper, polygons.pointCount());
+    const RepeatedVector<bool> remains = remainingEdges(lower, upper, polygons.pointCount());
 
-    std::vector<bool> listed(polygons.pointCount(), false);
+    RepeatedVector<bool> listed(polygons.pointCount(), false);
     ListBuilder list;
     auto append = [&](std::uint32_t m, const std::uint32_t* c, std::int32_t i) {
         if (listed[c[i]]) {
@@ -358,14 +359,14 @@ BoundaryPoint* extractBoundary(const PolyGroup& group, const GroupedPolygons* gr
     if (extractSmall(group, small)) {
         return small;
     }
-    std::vector<Member> members;
+    RepeatedVector<Member> members;
     std::size_t corners = 0;
     for (const SelectedPoly* m = group.firstMember; m != nullptr; m = m->nextMember) {
         members.push_back({m->positions, m->pointIds, std::max(m->pointCount, 0), corners});
         corners += static_cast<std::size_t>(members.back().count);
     }
     const CornerNumbers numbers = numberCorners(members, corners);
-    const std::vector<bool> remains = remainingMemberEdges(members, numbers);
+    const RepeatedVector<bool> remains = remainingMemberEdges(members, numbers);
     return listPoints(members, numbers, remains);
 }
 

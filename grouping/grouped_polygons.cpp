@@ -6,7 +6,7 @@
 
 namespace tarvel {
 
-GroupedPolygons::GroupedPolygons(NumberedPolygons polygons, std::vector<std::uint32_t> members,
+GroupedPolygons::GroupedPolygons(NumberedPolygons polygons, ResidentVector<std::uint32_t> members,
                                  std::vector<Span> spans)
     : polygons_(std::move(polygons)), members_(std::move(members)), spans_(std::move(spans)) {
     std::sort(spans_.begin(), spans_.end(), [](const Span& a, const Span& b) {

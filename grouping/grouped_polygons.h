@@ -61,7 +61,7 @@ public:
     GroupedPolygons() = default;
     /// The groups' members, each group's run of `members` given by one span, and the polygons
     /// their local numbers name.
-    GroupedPolygons(NumberedPolygons polygons, std::vector<std::uint32_t> members,
+    GroupedPolygons(NumberedPolygons polygons, ResidentVector<std::uint32_t> members,
                     std::vector<Span> spans);
 
     /// Whether the growth kept anything.
@@ -73,7 +73,7 @@ public:
 
 private:
     NumberedPolygons polygons_;
-    std::vector<std::uint32_t> members_;
+    ResidentVector<std::uint32_t> members_;
     std::vector<Span> spans_;  // by the group's address
 };
 

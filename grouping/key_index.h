@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/repeated_blocks.h"
+
 namespace tarvel {
 
 /// Gives each distinct 64-bit key a dense number 0, 1, 2, ... in the order keys are first seen.
@@ -84,7 +86,7 @@ private:
     }
 
     void rebuild(std::size_t capacity) {
-        std::vector<Slot> old = std::move(slots_);
+        RepeatedVector<Slot> old = std::move(slots_);
         slots_.assign(capacity, Slot{});
         for (const Slot& entry : old) {
             if (entry.number != kAbsent) {
@@ -98,7 +100,7 @@ private:
         std::uint64_t key = 0;
         std::uint32_t number = kAbsent;
     };
-    std::vector<Slot> slots_;
+    RepeatedVector<Slot> slots_;
     std::size_t size_ = 0;
 };
 

@@ -10,6 +10,7 @@
 #include "grouping/poly_group.h"
 #include "grouping/polygons_by_point.h"
 #include "grouping/seed_turn.h"
+#include "runtime/resident_memory.h"
 #include "runtime/selected_poly.h"
 
 namespace tarvel {
@@ -71,7 +72,7 @@ private:
 /// taken polygon is linked right after the seed, and added to `taken`. Uses `stack`, never the
 /// call stack.
 void growFrom(PolyGroup& group, std::uint32_t from, PolygonsByPoint& holders, TakenSlots& slots,
-              std::vector<EdgeCursor>& stack, std::vector<std::uint32_t>& taken,
+              ResidentVector<EdgeCursor>& stack, ResidentVector<std::uint32_t>& taken,
               std::int32_t& untaken) {
     if (untaken <= 0) {
         return;
@@ -114,10 +115,10 @@ GroupedPolygons formGroups(PolyGroup*& head, SelectedPoly** table, std::int32_t 
                            std::int32_t& untaken) {
     head = new PolyGroup;
     PolygonsByPoint holders(table, slotCount);
-    std::vector<EdgeCursor> stack;
+    ResidentVector<EdgeCursor> stack;
     // Every group's members by local number, the seed first and then the taken polygons newest
     // first, as the member chain holds them.
-    std::vector<std::uint32_t> members;
+    ResidentVector<std::uint32_t> members;
     std::vector<GroupedPolygons::Span> spans;
     members.reserve(static_cast<std::size_t>(std::max(slotCount, 0)));
     TakenSlots slots(table, slotCount);

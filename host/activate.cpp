@@ -16,6 +16,7 @@
 #include "host/run_state.h"
 #include "runtime/kept_large_blocks.h"
 #include "runtime/record_arena.h"
+#include "runtime/repeated_blocks.h"
 #include "runtime/selected_poly.h"
 #include "runtime/stage_clock.h"
 #include "runtime/worker_team.h"
@@ -46,8 +47,7 @@ enum class Outcome { completed, tooFewGroups, notFacing };
 void release() {
     delete groupList;
     groupList = nullptr;
-    delete[] polyTable;
-    polyTable = nullptr;
+    freePolyTable();
 }
 
 void removeMembers(const PolyGroup& group, const MeshEditOp& edit) {
@@ -185,10 +185,13 @@ extern "C" int TARVEL_HOSTCALL activate(int /*version*/, GlobalFunc* global, voi
     std::optional<RecordArena> records(std::in_place);
     // The groups too, which release() destroys before the arena goes.
     std::optional<RunArena> groupsInRecords(std::in_place, *records);
+    // The blocks of the arrays made again for every pair, kept from pair to pair.
+    std::optional<RepeatedBlockReuse> repeated(std::in_place);
     const Closing closing = runGuarded(*edit, *records, selected);
     {
         const StageClock clock(Stage::removal);
         release();
+        repeated.reset();
         groupsInRecords.reset();
         records.reset();
         reuse.reset();

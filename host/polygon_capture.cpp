@@ -6,6 +6,7 @@
 
 #include "host/run_state.h"
 #include "runtime/record_arena.h"
+#include "runtime/resident_memory.h"
 #include "runtime/selected_poly.h"
 #include "sdk/polygon_flags.h"
 
@@ -40,19 +41,35 @@ SelectedPoly* copyPolygon(const MeshEditOp& edit, const EDPolygonInfo& info, Rec
     return poly;
 }
 
-/// Doubles the table's slots, up to the count the host reported.
+/// The slots polyTable was made with, which freeing it needs; 0 while there is no table.
+std::size_t tableSlots = 0;
+
+/// Doubles the table's slots, up to the count the host reported. A large table is a large
+/// block, taken in at once in large pages: a table of a million slots taken in page by page
+/// costs more than the scan's own work in it.
 void growTable(CaptureContext& context) {
     const std::int32_t grown = context.allocated > context.slotCount / 2
                                    ? context.slotCount
                                    : std::max(context.allocated * 2, 1024);
-    auto* table = new SelectedPoly*[static_cast<std::size_t>(std::min(grown, context.slotCount))];
-    std::copy(polyTable, polyTable + unassignedCount, table);
-    delete[] polyTable;
-    polyTable = table;
+    const auto slots = static_cast<std::size_t>(std::min(grown, context.slotCount));
+    ResidentArray<SelectedPoly*> table = newResidentArray<SelectedPoly*>(slots);
+    std::copy(polyTable, polyTable + unassignedCount, table.get());
+    freePolyTable();
+    polyTable = table.release();
+    tableSlots = slots;
     context.allocated = std::min(grown, context.slotCount);
 }
 
 }  // namespace
+
+void freePolyTable() noexcept {
+    if (polyTable != nullptr) {
+        const ResidentArrayRelease<SelectedPoly*> release(tableSlots);
+        release(polyTable);
+    }
+    polyTable = nullptr;
+    tableSlots = 0;
+}
 
 extern "C" EDError TARVEL_HOSTCALL capturePolygon(void* userData, const EDPolygonInfo* polygon) {
     auto* context = static_cast<CaptureContext*>(userData);

@@ -30,6 +30,9 @@ struct CaptureContext {
     bool outOfMemory = false;
 };
 
+/// Frees polyTable as the capture made it, and sets it to null; nothing when it is null.
+void freePolyTable() noexcept;
+
 /// The scan callback handed to the host's polyScan, with a CaptureContext as user data.
 /// Copies a selected polygon of a type the tool takes with its point identifiers, positions and
 /// normal into a record in the context's arena, puts it in polyTable[unassignedCount], growing the

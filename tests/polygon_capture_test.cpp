@@ -93,8 +93,7 @@ TEST(PolygonCaptureTest, everyEntryIsWrittenOnceAndAnUndescribedPointLiesAtTheOr
     EXPECT_EQ(second.positions[1], Vector3(7.0, 70.0, -7.0));
     EXPECT_EQ(second.positions[2], Vector3(0.0, 0.0, 0.0));
 
-    delete[] polyTable;
-    polyTable = nullptr;
+    freePolyTable();
     unassignedCount = 0;
 }
 
