@@ -16,7 +16,7 @@ RepeatedBlockReuse* live = nullptr;
 /// The size class of a block for `bytes`, and its size.
 constexpr int sizeClassOf(std::size_t bytes) {
     assert(bytes >= kRepeatedSmallest && bytes <= kRepeatedLargeBlock);
-    return std::bit_width((bytes - 1) / kRepeatedSmallest);
+    return static_cast<int>(std::bit_width((bytes - 1) / kRepeatedSmallest));
 }
 constexpr std::size_t classBytes(int sizeClass) {
     return kRepeatedSmallest << sizeClass;
