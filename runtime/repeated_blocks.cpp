@@ -31,14 +31,7 @@ void* newBlock(int sizeClass) {
     if (bytes < kLargePage) {
         return ::operator new(bytes);
     }
-    void* block = takeLargeBlock(bytes);
-    try {
-        makeResident(block, bytes, bytes);
-    } catch (...) {
-        releaseLargeBlock(block, bytes);
-        throw;
-    }
-    return block;
+    return takeResidentBlock(bytes, bytes);
 }
 
 void freeBlock(void* block, int sizeClass) noexcept {

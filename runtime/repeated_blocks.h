@@ -73,14 +73,7 @@ public:
         if (n < kRepeatedLargeBlock / sizeof(T)) {
             return static_cast<T*>(takeRepeatedBlock(n * sizeof(T)));
         }
-        T* block = static_cast<T*>(takeLargeBlock(n * sizeof(T)));
-        try {
-            makeResident(block, n * sizeof(T), n);
-        } catch (...) {
-            releaseLargeBlock(block, n * sizeof(T));
-            throw;
-        }
-        return block;
+        return static_cast<T*>(takeResidentBlock(n * sizeof(T), n));
     }
     void deallocate(T* block, std::size_t n) noexcept {
         if (n < kRepeatedSmallest / sizeof(T)) {

@@ -49,4 +49,15 @@ void makeResident([[maybe_unused]] void* block, [[maybe_unused]] std::size_t byt
 #endif
 }
 
+void* takeResidentBlock(std::size_t bytes, std::size_t elements) {
+    void* block = takeLargeBlock(bytes);
+    try {
+        makeResident(block, bytes, elements);
+    } catch (...) {
+        releaseLargeBlock(block, bytes);
+        throw;
+    }
+    return block;
+}
+
 }  // namespace tarvel

@@ -26,6 +26,10 @@ inline constexpr std::size_t kResidentBlock = std::size_t{1} << 20;
 /// cannot be made for lack of memory; a system without the means leaves the pages to fault.
 void makeResident(void* block, std::size_t bytes, std::size_t elements);
 
+/// A large block for `bytes` bytes (takeLargeBlock), made resident as an array of `elements`;
+/// given back with releaseLargeBlock. Throws std::bad_alloc when memory runs out.
+void* takeResidentBlock(std::size_t bytes, std::size_t elements);
+
 /// Whether an array of n T is small enough for the standard allocator: a larger one is a large
 /// block, made resident.
 template <typename T>
@@ -51,14 +55,7 @@ public:
         if (n > std::allocator_traits<std::allocator<T>>::max_size(std::allocator<T>())) {
             throw std::bad_array_new_length();
         }
-        T* block = static_cast<T*>(takeLargeBlock(n * sizeof(T)));
-        try {
-            makeResident(block, n * sizeof(T), n);
-        } catch (...) {
-            releaseLargeBlock(block, n * sizeof(T));
-            throw;
-        }
-        return block;
+        return static_cast<T*>(takeResidentBlock(n * sizeof(T), n));
     }
     void deallocate(T* block, std::size_t n) noexcept {
         if (isSmallArray<T>(n)) {
@@ -106,10 +103,8 @@ ResidentArray<T> newResidentArray(std::size_t n) {
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
         throw std::bad_array_new_length();
     }
-    ResidentArray<T> array(static_cast<T*>(takeLargeBlock(n * sizeof(T))),
-                           ResidentArrayRelease<T>(n));
-    makeResident(array.get(), n * sizeof(T), n);
-    return array;
+    return ResidentArray<T>(static_cast<T*>(takeResidentBlock(n * sizeof(T), n)),
+                            ResidentArrayRelease<T>(n));
 }
 
 /// A vector for the run's large arrays (see makeResident).
